@@ -1,0 +1,83 @@
+// exec.h — our stand-in for the few Exec and DOS services the engine and its
+// modules use to find each other: named public message ports, Delay in ticks,
+// Forbid/Permit, FindTask, and starting a module with a shell line.
+//
+// The engine and both modules run in one process (modules are shared
+// libraries, each started on a thread of its own), so a message is handed
+// over by pointer exactly as on the original system.  Every call here is safe
+// across threads.  This library holds no engine code: the modules link it as
+// an Amiga program links exec.library.
+#pragma once
+
+#include <cstdint>
+
+struct MsgPort;
+
+// The Exec message header.  A module's start-up message is this header
+// followed by one payload word (a native pointer); see ModuleMessage.
+struct Message {
+    Message* mn_Next = nullptr;        // link while queued on a port; owned by the port
+    MsgPort* mn_ReplyPort = nullptr;   // where ReplyMsg sends it; null: reply does nothing
+    uint16_t mn_Length = 0;            // bytes of the whole message, header included
+};
+
+struct ModuleMessage {
+    Message msg;
+    void* payload = nullptr;           // the module's record: Lev* or SoundEngine*
+};
+
+extern "C" {
+
+// Creates a port; a non-null name makes it public (found by FindPort).
+// pri is kept for the record only.  Returns null when out of memory.
+MsgPort* CreatePort(const char* name, int pri);
+// Removes the port from the public list and frees it.  Messages still queued
+// are not touched (their senders own them).  Null does nothing.
+void DeletePort(MsgPort* port);
+// The first public port with exactly this name, or null.
+MsgPort* FindPort(const char* name);
+// Appends msg to the port's queue; never blocks.
+void PutMsg(MsgPort* port, Message* msg);
+// Takes the oldest queued message, or null when none waits; never blocks.
+Message* GetMsg(MsgPort* port);
+// Gives a taken message back to its reply port; without one nothing happens.
+void ReplyMsg(Message* msg);
+
+// Sleeps ticks/50 seconds.
+void Delay(int32_t ticks);
+// Tests may shorten every Delay: microseconds per tick (default 20000).
+void SetDelayTickMicroseconds(int32_t us);
+
+// The big lock around port-list walks; Forbid nests.
+void Forbid(void);
+void Permit(void);
+// An opaque handle of the calling thread ("task"); never null.  The name is
+// ignored: only FindTask(NULL) is used.
+void* FindTask(const char* name);
+
+// Our stand-in for the shell's `system`: runs each line of `command`.
+//   "stack N"      accepted and ignored (threads get a large stack anyway)
+//   "Run NAME"     loads the module file NAME (looked up in the current
+//                  directory, then beside the running program) and runs its
+//                  entry `vext_module_main` on a new thread; returns at once.
+// Returns 0 when every line ran; otherwise prints why (naming the file) and
+// returns nonzero.
+int ShellExecute(const char* command);
+
+// Modules started by ShellExecute that have not ended yet.
+int RunningModuleCount(void);
+// Nonzero once every module started so far has returned from its entry.
+// Used while polling for a handshake so that a module that dies before it
+// posts its message does not leave the caller waiting forever.
+int ModuleEndedSince(uint32_t startSerial);
+// Serial number of the last module ShellExecute started (0: none yet).
+uint32_t LastModuleSerial(void);
+// Joins the threads of modules that have ended and unloads their files.
+// With waitTicks > 0, first waits up to that many ticks for the rest to end.
+void ReapModules(int32_t waitTicks);
+
+}  // extern "C"
+
+// Every module file exports this; it is the module's process.  Its return
+// value is the process result.  It must start from fresh state each time.
+extern "C" typedef int (*ModuleEntry)(void);
