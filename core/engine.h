@@ -79,7 +79,8 @@ extern uint8_t collon;          // camera collision; initial 1
 extern uint8_t GuiOn;
 extern uint8_t Boden;           // the level has terrain
 extern uint8_t g_playermove;
-extern uint8_t demo;            // copied into each new level record
+extern uint8_t demo;            // demo flag of the original; the record has no field for it
+extern const char* g_startLevel; // level loaded at start-up ("select" unless --level)
 
 // Start-up, steps 1..21; ends through closeEngine on any fatal condition.
 void initEngine(int argc, char** argv);
@@ -95,9 +96,11 @@ void initObj();
 // Counts frames per second in slots of one calendar second (mod 16); the frame
 // that sees a new slot is not counted.  `nowSeconds` is the calendar time.
 void fpsTick(int64_t nowSeconds);
-// The frame loop; returns when g_bquit is set (or after `maxFrames` frames
+// Takes the running slot before the first frame.
+void fpsStartSlot(int64_t nowSeconds);
+// The frame loop; returns the frames run, when g_bquit is set (or after `maxFrames` frames
 // when that is > 0, as if quit had been given).
-void runFrameLoop(long maxFrames);
+long runFrameLoop(long maxFrames);
 
 // Where closeEngine finally goes; tests replace it to observe the exit.
 using ProcessExitFn = void (*)(int status);

@@ -9,7 +9,10 @@
 // an Amiga program links exec.library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 struct MsgPort;
 
@@ -66,17 +69,43 @@ int ShellExecute(const char* command);
 
 // Modules started by ShellExecute that have not ended yet.
 int RunningModuleCount(void);
-// Nonzero once every module started so far has returned from its entry.
-// Used while polling for a handshake so that a module that dies before it
-// posts its message does not leave the caller waiting forever.
+// Nonzero once the module with this serial has returned from its entry (also
+// for a serial that was never started or is already reaped: nothing to wait
+// for).  Used while polling for a handshake so that a module that dies before
+// it posts its message does not leave the caller waiting forever; take the
+// port's messages once more after it says yes, as the module may have posted
+// just before it ended.
 int ModuleEndedSince(uint32_t startSerial);
 // Serial number of the last module ShellExecute started (0: none yet).
 uint32_t LastModuleSerial(void);
 // Joins the threads of modules that have ended and unloads their files.
 // With waitTicks > 0, first waits up to that many ticks for the rest to end.
+// Modules still running stay tracked; one that never ends is detached at
+// process exit, so shutting down never hangs on it.
 void ReapModules(int32_t waitTicks);
 
+// The original file system ignored case, and the data rely on it ("Gfx/..."
+// and "gfx/..." name one folder).  Every file the engine and the modules open
+// goes through these two.
+//
+// ResolvePath writes the path to use into out (at most outSize bytes, always
+// NUL-terminated when outSize > 0).  A path that exists as given is copied
+// unchanged; otherwise each component that does not exist exactly is replaced
+// by the first directory entry (in byte order, directories first for inner
+// components) that equals it under ASCII case folding.  A component that
+// matches nothing is kept as given, and so is everything after it, so a new
+// file can be created inside a resolved directory.  Returns 1 when the result
+// exists, 0 otherwise; when the result does not fit, out becomes "" and the
+// return is 0.  Null or empty path: out "" and 0.
+int ResolvePath(const char* path, char* out, size_t outSize);
+// ResolvePath (without a length limit) followed by fopen; null as fopen.
+FILE* OpenResolved(const char* path, const char* mode);
+
 }  // extern "C"
+
+// ResolvePath for C++ callers, without a length limit.  *exists (when given)
+// is set as ResolvePath's result.
+std::string ResolvePathString(const char* path, bool* exists = nullptr);
 
 // Every module file exports this; it is the module's process.  Its return
 // value is the process result.  It must start from fresh state each time.
