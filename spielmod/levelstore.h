@@ -1,0 +1,75 @@
+// levelstore.h — inside the game module: the memory behind one loaded level,
+// the level-file parser that fills it and the TOML writer the save uses.
+//
+// A `LevelStore` owns every table and string the record points to after a
+// successful load.  It is built completely before it replaces the previous
+// one, so a level that fails to parse leaves the record as it was.  It lives
+// on the heap and is never moved, so the record's pointers into it stay valid
+// until it is freed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "core/lev.h"
+#include "spielmod/spielmod.h"
+
+struct LevelStore {
+    toml::table doc;                         // the level file as read; spielSave updates and writes it
+    std::string levelFilePath;               // relative to the data root: "levels/select/level.toml"
+    Lev loaded;                              // the record's level fields right after the load
+    std::vector<std::unique_ptr<char[]>> strings;   // every char* of the record
+    std::vector<t_tree> trees;
+    std::vector<t_person> persons;
+    std::vector<LevLight> lights;
+    std::vector<LevSound> sounds;
+    std::vector<LevKeyBinding> bindings;
+    std::unique_ptr<char[][256]> particleNames;
+    std::unique_ptr<char[][256]> particleTextureFiles;
+    std::unique_ptr<char[][256]> particleFiles;
+    std::unique_ptr<float[][3]> particleVelocityBase;
+    std::unique_ptr<float[][3]> particleVelocityVariance;
+    std::unique_ptr<float[][3]> particleExtent;
+    std::unique_ptr<float[][3]> particleOrigin;
+    std::vector<float> particleSize;
+    std::vector<float> particleRate;
+    std::vector<uint8_t> particleScrollTexture;
+    std::vector<float> particleTexOffsetU;
+    std::vector<float> particleTexOffsetV;
+    std::vector<float> particleTexScaleU;
+    std::vector<float> particleTexScaleV;
+    std::vector<uint32_t> particleMaxCount;
+    std::unique_ptr<SNoise> noise;
+
+    // A NUL-terminated copy of s owned by the store.
+    char* keep(std::string_view s);
+};
+
+// Parses config (may be null) and the level file into a new store and writes
+// the level part of `out` (every field except the service pointers,
+// moduleQuit and moduleVersion) to point into it.  `levelDirectory` and
+// `levelFileName` become the record's levelDirectory and levelFile.  Returns
+// null after printing every problem found (file, line, key).
+std::unique_ptr<LevelStore> buildLevel(SpielContext& ctx, const SpielSource* config,
+                                       const SpielSource& level, const std::string& levelDirectory,
+                                       const std::string& levelFileName, Lev& out);
+
+// Writes `root` as TOML: plain keys first, then [tables], then [[arrays of
+// tables]]; inline tables and arrays stay inline.  Floats are written with
+// the fewest digits that read back to the same double.  Comments of the
+// original file are not kept (the parsed table has none).
+void writeToml(std::ostream& out, const toml::table& root);
+
+// The double whose shortest decimal form is the float's shortest form, so
+// that 0.1f is written as 0.1 and reads back as the same float.
+double tomlFloat(float value);
+
+// Copies s into a 256-byte field: at most 255 bytes, cut at a UTF-8 character
+// boundary, always NUL-terminated.  Returns false when it had to cut.
+bool copyField(char (&dst)[256], std::string_view s);
