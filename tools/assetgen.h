@@ -1,0 +1,79 @@
+// assetgen.h — shared pieces of the demo asset generator (vext_assetgen).
+//
+// The generator writes every binary file the demo data need below one data
+// directory, at build time.  Output is reproducible: no clock, no random
+// generator state, only fixed tables and integer hashes, so two runs give the
+// same bytes.  A file whose content is unchanged is not touched, which keeps
+// rebuilds quiet and time stamps stable.
+//
+// One function per asset family (GenerateFontAndScreens, GenerateGuiImages,
+// GenerateLevelImages); later families (meshes, models, samples) add theirs
+// beside them and are called from main in assetgen.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace assetgen {
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+// A 24-bit picture, rows top first as PPM stores them.
+struct Image {
+    int width;                 // pixels
+    int height;                // pixels
+    std::vector<uint8_t> rgb;  // width * height * 3 bytes, R,G,B
+
+    Image(int w, int h, Rgb fill = {0, 0, 0});
+    // Points outside the picture are ignored.
+    void Set(int x, int y, Rgb colour);
+    Rgb Get(int x, int y) const;
+    void FillRect(int x, int y, int w, int h, Rgb colour);
+};
+
+// Binary PPM: "P6\n<w> <h>\n255\n" and the pixels.
+std::vector<uint8_t> EncodePPM(const Image& image);
+
+// Writes files below the data directory, creating directories as needed and
+// leaving files whose content is already right alone.  A failure is printed
+// to stderr (naming the file) and counted; generation goes on.
+class AssetWriter {
+public:
+    explicit AssetWriter(std::string root);
+    // relativePath uses "/" separators, e.g. "gfx/gui/arrow.ppm".
+    void Write(const std::string& relativePath, const std::vector<uint8_t>& bytes);
+    void WritePPM(const std::string& relativePath, const Image& image);
+
+    int written = 0;    // files created or replaced
+    int unchanged = 0;  // files that already held these bytes
+    int failed = 0;     // files that could not be written
+
+private:
+    std::string root_;
+};
+
+// --- Font (assetgen_font.cpp) ----------------------------------------------
+
+constexpr int kGlyphSize = 8;  // glyph cell, pixels square
+
+// The glyph of an ISO-8859-1 code: 8 bytes, top row first, bit 7 = leftmost
+// column.  Codes without a drawn glyph are blank.
+const uint8_t* GlyphRows(uint8_t code);
+// Draws text with its top-left corner at (x, y), each font pixel as a
+// scale x scale square, advancing 8 * scale pixels per character.
+void DrawText(Image& image, int x, int y, const char* text, int scale, Rgb colour);
+
+// --- Asset families (assetgen_images.cpp) ----------------------------------
+
+// gfx/conchars.ppm (font sheet), gfx/load.ppm (load screen),
+// gfx/texrender.ppm (the fixed tree texture).
+void GenerateFontAndScreens(AssetWriter& out);
+// The nine pictures of gfx/gui/.
+void GenerateGuiImages(AssetWriter& out);
+// Height maps, sky faces and the one-image sky of the demo levels.
+void GenerateLevelImages(AssetWriter& out);
+
+}  // namespace assetgen
