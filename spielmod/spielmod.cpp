@@ -317,7 +317,10 @@ int spielLoadLevel(SpielContext* ctx, const char* levelName)
     bool exists = false;
     const std::string found = resolveUnderRoot(*ctx, rel, &exists);
     if (!exists) {
-        spielMessage(ctx, "Level %s nicht gefunden (%s fehlt)", levelName, rel.c_str());
+        // A level that does not exist is the engine's to report (it names
+        // the level, or ends silently for the start level); only the reason
+        // is kept for whoever asks the context.
+        ctx->messages.push_back(std::string("Level ") + levelName + " nicht gefunden (" + rel + " fehlt)");
         return 0;
     }
     const size_t slash = found.find_last_of('/');
