@@ -1,6 +1,7 @@
 // exec.h — our stand-in for the few Exec and DOS services the engine and its
 // modules use to find each other: named public message ports, Delay in ticks,
-// Forbid/Permit, FindTask, and starting a module with a shell line.
+// Forbid/Permit, FindTask, starting a module with a shell line, and opening
+// files without regard to case.
 //
 // The engine and both modules run in one process (modules are shared
 // libraries, each started on a thread of its own), so a message is handed
@@ -32,26 +33,32 @@ struct ModuleMessage {
 extern "C" {
 
 // Creates a port; a non-null name makes it public (found by FindPort).
-// pri is kept for the record only.  Returns null when out of memory.
+// Public ports are listed by pri, highest first (equal: oldest first), as
+// Exec's Enqueue does.  Returns null when out of memory.
 MsgPort* CreatePort(const char* name, int pri);
 // Removes the port from the public list and frees it.  Messages still queued
-// are not touched (their senders own them).  Null does nothing.
+// are not touched (their senders own them).  Null, or a port already deleted,
+// does nothing; later PutMsg/GetMsg on a deleted port do nothing either.
 void DeletePort(MsgPort* port);
-// The first public port with exactly this name, or null.
+// The first public port with exactly this name (case counts), or null.
 MsgPort* FindPort(const char* name);
-// Appends msg to the port's queue; never blocks.
+// Appends msg to the port's queue; never blocks.  A message already queued
+// on that port is not queued twice.
 void PutMsg(MsgPort* port, Message* msg);
 // Takes the oldest queued message, or null when none waits; never blocks.
 Message* GetMsg(MsgPort* port);
 // Gives a taken message back to its reply port; without one nothing happens.
 void ReplyMsg(Message* msg);
 
-// Sleeps ticks/50 seconds.
+// Sleeps ticks/50 seconds; ticks <= 0 returns at once.
 void Delay(int32_t ticks);
 // Tests may shorten every Delay: microseconds per tick (default 20000).
 void SetDelayTickMicroseconds(int32_t us);
 
-// The big lock around port-list walks; Forbid nests.
+// The big lock around port-list walks; Forbid nests.  While a thread is
+// forbidden, other threads' port calls wait (ports share this lock), so a
+// port found under Forbid stays valid until Permit: keep such spans short and
+// never Delay inside one.  An unmatched Permit is ignored.
 void Forbid(void);
 void Permit(void);
 // An opaque handle of the calling thread ("task"); never null.  The name is
@@ -61,10 +68,12 @@ void* FindTask(const char* name);
 // Our stand-in for the shell's `system`: runs each line of `command`.
 //   "stack N"      accepted and ignored (threads get a large stack anyway)
 //   "Run NAME"     loads the module file NAME (looked up in the current
-//                  directory, then beside the running program) and runs its
-//                  entry `vext_module_main` on a new thread; returns at once.
-// Returns 0 when every line ran; otherwise prints why (naming the file) and
-// returns nonzero.
+//                  directory, then beside the running program, both without
+//                  regard to case) and runs its entry `vext_module_main` on a
+//                  new thread; returns at once.  Words after NAME are ignored.
+// Commands ignore case; blanks around words and empty lines do not matter.
+// Returns 0 when every line ran; otherwise prints why (naming the file) to
+// stdout and returns nonzero (10), without running the lines after it.
 int ShellExecute(const char* command);
 
 // Modules started by ShellExecute that have not ended yet.
@@ -80,8 +89,8 @@ int ModuleEndedSince(uint32_t startSerial);
 uint32_t LastModuleSerial(void);
 // Joins the threads of modules that have ended and unloads their files.
 // With waitTicks > 0, first waits up to that many ticks for the rest to end.
-// Modules still running stay tracked; one that never ends is detached at
-// process exit, so shutting down never hangs on it.
+// Modules still running stay tracked; one that never ends is never joined
+// and simply ends with the process, so shutting down never hangs on it.
 void ReapModules(int32_t waitTicks);
 
 // The original file system ignored case, and the data rely on it ("Gfx/..."

@@ -74,6 +74,14 @@ void openScreen(int width, int height, int depth, int buffers, bool windowed)
             }
         }
     }
+    // Full screen covers the desktop at its own size; draw on all of it.
+    int drawableW = 0;
+    int drawableH = 0;
+    mglGetDrawableSize(&drawableW, &drawableH);
+    if (drawableW > 0 && drawableH > 0) {
+        Engine->screenWidth = drawableW;
+        Engine->screenHeight = drawableH;
+    }
     if (mglGetChipId() == kOldChipId) {
         g_isOldGraka = 1;
     }
