@@ -1,0 +1,195 @@
+// heightfield.cpp — loading the height map and drawing the terrain with its
+// skirt and floor plate.
+#include "terrain/heightfield.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "camera/camera.h"
+#include "core/engine.h"
+#include "core/sys.h"
+#include "image/imageio.h"
+#include "render/display.h"
+#include "render/skybox.h"
+
+float terrain[kTerrainSize][kTerrainSize];
+STexture grass;
+
+namespace {
+
+constexpr int kGridOffset = 32;              // grid index minus this = world x or z
+constexpr float kHeightScale = 100.0f;       // image byte per unit of height
+constexpr float kSquareOffset = 30.0f;       // camera-relative square test: camera - 30 + index
+
+// The skirt walls run from the highest possible terrain down to just below
+// the lowest, a hundredth of a unit outside the grid's edge so that they
+// never fight with the terrain for the same depth; the floor plate lies in
+// between, a little wider still.
+constexpr float kSkirtTop = kTerrainBaseY + kTerrainMaxHeight;   // -5.45
+constexpr float kSkirtBottom = -8.02f;
+constexpr float kSkirtLow = -32.01f;         // the walls at the grid's low edge
+constexpr float kSkirtHigh = 31.01f;         // the walls at the grid's high edge
+constexpr float kSkirtInset = 0.01f;
+constexpr float kFloorY = -8.01f;
+constexpr float kFloorLow = -32.02f;
+constexpr float kFloorHigh = 31.02f;
+
+// A level record's 256-byte name field need not be NUL-terminated.
+std::string fieldString(const char (&field)[256])
+{
+    return std::string(field, strnlen(field, sizeof field));
+}
+
+// One framed German warning (ISO-8859-1), in the manner of the image readers.
+void warnWrongSize(const char* file, int width, int height)
+{
+    char message[400];
+    const int length = std::snprintf(message, sizeof message,
+                                     "Warnung!!! H\xf6henkarte ( %s ) hat %i x %i Pixel statt %i x %i,"
+                                     " kein Boden!",
+                                     file, width, height, kTerrainSize, kTerrainSize);
+    const size_t dashes = length < 0 ? 0 : std::min<size_t>(static_cast<size_t>(length), 90);
+    const std::string line(dashes, '-');
+    std::printf("%s\n%s\n%s\n", line.c_str(), message, line.c_str());
+}
+
+// The image's blue bytes, walked backwards from the last pixel: the first
+// sample read is the bottom-right pixel, so the map lies turned by 180 degrees.
+void fillTable(const uint8_t* pixels)
+{
+    const uint8_t* blue = pixels + kTerrainSize * kTerrainSize * 3 - 1;
+    for (int z = 0; z < kTerrainSize; ++z) {
+        for (int x = 0; x < kTerrainSize; ++x) {
+            terrain[x][z] = *blue / kHeightScale;
+            blue -= 3;
+        }
+    }
+}
+
+// Grid point (x, z): colour by height (green at the bottom, white at the
+// top), then texture coordinate and position.
+void gridVertex(int x, int z, float s, float t)
+{
+    const float h = terrain[x][z];
+    glColor3f(h / 2.55f, h / 5.1f + 0.5f, h / 2.55f);
+    glTexCoord2f(s, t);
+    glVertex3f(static_cast<float>(x - kGridOffset), h + kTerrainBaseY,
+               static_cast<float>(z - kGridOffset));
+}
+
+bool insideSquare(float v, float viewDistance)
+{
+    return -viewDistance < v && v < viewDistance;
+}
+
+// Wall `wall` 0..3 at running coordinate p: z = 31.01, z = -32.01, x = 31.01,
+// x = -32.01.
+void skirtVertex(int wall, float p, float y)
+{
+    switch (wall) {
+    case 0:
+        glVertex3f(p, y, kSkirtHigh);
+        break;
+    case 1:
+        glVertex3f(p, y, kSkirtLow);
+        break;
+    case 2:
+        glVertex3f(kSkirtHigh, y, p);
+        break;
+    default:
+        glVertex3f(kSkirtLow, y, p);
+        break;
+    }
+}
+
+void drawSkirt(const float* fogColor)
+{
+    glColor3f(fogColor[0], fogColor[1], fogColor[2]);
+    for (int wall = 0; wall < 4; ++wall) {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int i = 0; i < kTerrainSize; ++i) {
+            const float s = static_cast<float>(i - kGridOffset);
+            const float p = i < kTerrainSize - 1 ? s - kSkirtInset : kSkirtHigh;
+            glTexCoord2f(s, kSkirtTop);
+            skirtVertex(wall, p, kSkirtTop);
+            glTexCoord2f(s, kSkirtBottom);
+            skirtVertex(wall, p, kSkirtBottom);
+        }
+        glEnd();
+    }
+    glBegin(GL_QUADS);
+    glVertex3f(kFloorLow, kFloorY, kFloorLow);
+    glVertex3f(kFloorHigh, kFloorY, kFloorLow);
+    glVertex3f(kFloorHigh, kFloorY, kFloorHigh);
+    glVertex3f(kFloorLow, kFloorY, kFloorHigh);
+    glEnd();
+}
+
+}  // namespace
+
+void init_height_field()
+{
+    if (Level == nullptr) {
+        Boden = 0;
+        return;
+    }
+    const std::string file = fieldString(Level->heightMapFile);
+    if (!sysFileExist(file.c_str())) {
+        Boden = 0;
+        return;
+    }
+    Boden = 1;
+    const std::unique_ptr<CBitmap> image(LoadPPM(file.c_str()));
+    if (image->pixels == nullptr) {
+        closeEngine(KRT_FILE, "Dou\n");
+    }
+    if (image->width != kTerrainSize || image->height != kTerrainSize || image->depth != 24) {
+        warnWrongSize(file.c_str(), image->width, image->height);
+        Boden = 0;
+        return;
+    }
+    fillTable(image->pixels);
+}
+
+void render_height_field_at(float camX, float camZ)
+{
+    assert(Engine != nullptr && "the terrain is drawn with the engine's view distance and fog colour");
+    const float viewDistance = Engine->viewDistance;
+    glEnable(GL_CULL_FACE);
+    grass.Select();
+    // Every row has an even number of columns, so each starts with f = 1.
+    float f = 1.0f;
+    for (int x = 0; x < kTerrainSize - 1; ++x) {
+        const bool rowInside = insideSquare(camX - kSquareOffset + static_cast<float>(x), viewDistance);
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int z = 0; z < kTerrainSize; ++z) {
+            if (rowInside
+                && insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
+                gridVertex(x + 1, z, f, f);
+                gridVertex(x, z, 1.0f - f, f);
+            }
+            f = 1.0f - f;
+        }
+        glEnd();
+    }
+    glDisable(GL_CULL_FACE);
+    if (noskybox == 0 && Fogon) {
+        drawSkirt(Engine->fogColor);
+    }
+}
+
+void render_height_field()
+{
+    assert(Cam != nullptr && "the terrain is drawn around the camera, which exists from start-up on");
+    if (Cam == nullptr) {
+        render_height_field_at(0.0f, 0.0f);
+        return;
+    }
+    render_height_field_at(Cam->position.x, Cam->position.z);
+}
