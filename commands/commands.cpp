@@ -1,0 +1,603 @@
+// commands.cpp — the command set bound by the registry (functions.cpp).
+#include "commands/commands.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+
+#include "camera/camera.h"
+#include "commands/cmdglobals.h"
+#include "core/engine.h"
+#include "core/sys.h"
+#include "image/imageio.h"
+#include "input/input.h"
+#include "render/display.h"
+#include "render/draw2d.h"
+
+const FogHint foghints[3] = {
+    {"FASTEST", "GL_FASTEST", GL_FASTEST},
+    {"NICEST", "GL_NICEST", GL_NICEST},
+    {"DONTCARE", "GL_DONT_CARE", GL_DONT_CARE},
+};
+
+int32_t g_foghint = 1;
+
+ChangeLevelFn g_changeLevel = changeLevel;
+
+namespace {
+
+// framecounter runs 0..kFrameCounterMax and then restarts at 0.
+constexpr float kFrameCounterPeriod = 1000001.0f;
+// A press must come more than this many frames after the previous call.
+constexpr float kPressGapFrames = 2.0f;
+
+// Seconds a held scroll key waits between steps; a fresh press starts the
+// timer above it so that it steps at once.
+constexpr float kScrollRepeat = 0.5f;
+constexpr float kScrollFreshPress = 1.0f;
+
+// One step of a fog colour component: 1/255.
+constexpr float kFogColorStep = 0.003922f;
+
+constexpr int kFogModeCount = 3;
+constexpr int kFogHintCount = 3;
+
+bool editorOn()
+{
+    return leveled != 0;
+}
+
+// The next index of a table of `count` entries; an index outside the table
+// (set by someone else) restarts at 0.
+int32_t nextIndex(int32_t index, int32_t count)
+{
+    return index >= 0 && index < count - 1 ? index + 1 : 0;
+}
+
+const char* fogModeName()
+{
+    return g_fogtype >= 0 && g_fogtype < kFogModeCount ? fogmodes[g_fogtype].name : "?";
+}
+
+const char* fogHintName()
+{
+    return g_foghint >= 0 && g_foghint < kFogHintCount ? foghints[g_foghint].name : "?";
+}
+
+void toggle(uint8_t& flag)
+{
+    flag = flag != 0 ? 0 : 1;
+}
+
+// Editor, held: one step of fog colour component `c` (0 red, 1 green, 2 blue).
+void fogColorStep(int c, float step)
+{
+    if (!editorOn() || Level == nullptr) {
+        return;
+    }
+    float* colour = Level->fogColor;
+    colour[c] += step;
+    if (step > 0.0f && colour[c] > 1.0f) {
+        colour[c] = 1.0f;
+    }
+    if (step < 0.0f && colour[c] < 0.0f) {
+        colour[c] = 0.0f;
+    }
+    glFogfv(GL_FOG_COLOR, colour);
+    glClearColor(colour[0], colour[1], colour[2], 1.0f);
+}
+
+// Editor, once: one step of a fog distance or density; a decrease stops at 0.
+void fogStep(t_pressguard& guard, float Lev::*field, GLenum pname, float step)
+{
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    float& value = Level->*field;
+    value += step;
+    if (step < 0.0f && value < 0.0f) {
+        value = 0.0f;
+    }
+    glFogf(pname, value);
+    printFogLine();
+}
+
+// Editor, once: view distance +/- 1, not below 0.
+void camEndStep(t_pressguard& guard, float step)
+{
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    Level->viewDistance += step;
+    if (Level->viewDistance < 0.0f) {
+        Level->viewDistance = 0.0f;
+    }
+}
+
+// Editor, held: a one-frame object move request along one axis.
+void objMoveRequest()
+{
+    if (!editorOn()) {
+        return;
+    }
+    // The editor's move request joins here: with an object selected, the
+    // command's component of `vecobjmove` becomes +1 or -1 for this frame.
+}
+
+// Editor, held: an object edit driven by the mouse.
+void objMouseEdit()
+{
+    if (!editorOn()) {
+        return;
+    }
+    // The editor's mouse edit joins here: select, move, rotate or scale the
+    // selected object by this frame's mouse delta, then set objRot.
+}
+
+// Editor, once per press: an object list edit (load, copy, paste, delete).
+void objListEdit(t_pressguard& guard)
+{
+    if (!editorOn() || !guard.pressed()) {
+        return;
+    }
+    // The editor's list edit joins here (file request and addTree, treebuf,
+    // addTree of a copy, delTree).
+}
+
+// Editor, held: the particle-system selection steps on a fresh press and
+// every half second while held.
+void scrollParticles(t_pressguard& guard, t_repeat& repeat)
+{
+    if (!editorOn() || Level == nullptr || Level->particleSystemCount == 0) {
+        return;
+    }
+    if (repeat.step(guard.pressed(), g_frametime)) {
+        // The editor's selection joins here: selectedParticlesys moves to the
+        // next (+) or previous (-) system, wrapping over particleSystemCount,
+        // and selectedObj becomes that system's object header.
+    }
+}
+
+}  // namespace
+
+bool t_pressguard::pressed()
+{
+    const float now = static_cast<float>(framecounter);
+    bool act = frame < 0.0f;
+    if (!act) {
+        // After the counter's wrap `now` is below `frame`; count across it.
+        const float gap = now >= frame ? now - frame : now + kFrameCounterPeriod - frame;
+        act = gap > kPressGapFrames;
+    }
+    frame = now;
+    return act;
+}
+
+bool t_repeat::step(bool freshPress, float dt)
+{
+    if (freshPress) {
+        timer = kScrollFreshPress;
+    }
+    const bool fire = timer > kScrollRepeat;
+    if (fire) {
+        timer = 0.0f;
+    }
+    timer += dt;
+    return fire;
+}
+
+void printFogLine()
+{
+    if (Level == nullptr) {
+        return;
+    }
+    Con.printf("Fog: Hint= %s Type=%s  Start= %f End= %f Density= %f ", fogHintName(),
+               fogModeName(), Level->fogStart, Level->fogEnd, Level->fogDensity);
+}
+
+void changeLevel(const char* levelName)
+{
+    freeGame();
+    initGame(levelName);
+}
+
+void cmd_screenshotPPM(cvar)
+{
+    static t_pressguard guard;
+    if (!guard.pressed() || Level == nullptr) {
+        return;
+    }
+    KRTWriteShotPPM(0, 0, static_cast<int>(Level->screenWidth),
+                    static_cast<int>(Level->screenHeight), "Screenshot.ppm");
+}
+
+void cmd_saveGameFiles(cvar)
+{
+    static t_pressguard guard;
+    if (!editorOn() || !guard.pressed()) {
+        return;
+    }
+    if (Level == nullptr || Level->dirRequest == nullptr) {
+        return;
+    }
+    const char* dir = Level->dirRequest("Wohin sollen die Daten gehen?", 0, g_window);
+    if (dir != nullptr) {
+        // The editor's com_SaveGameFiles(dir) joins here: it copies the
+        // level's file set into `dir`.
+    }
+}
+
+void cmd_showfps(cvar)
+{
+    static t_pressguard guard;
+    if (guard.pressed()) {
+        g_showfps = g_showfps != 0 ? 0 : 1;
+    }
+}
+
+void cmd_camSetspeed(cvar v)
+{
+    if (Cam != nullptr) {
+        Cam->movespeed = v.fval;
+    }
+}
+
+void cmd_objSetspeed(cvar v)
+{
+    objmovespeed = v.fval;
+}
+
+void cmd_camYawright(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->turn.x = 1.0f;
+    }
+}
+
+void cmd_camYawleft(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->turn.x = -1.0f;
+    }
+}
+
+void cmd_camPitchdown(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->turn.y = 1.0f;
+    }
+}
+
+void cmd_camPitchup(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->turn.y = -1.0f;
+    }
+}
+
+void cmd_camForward(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->move.z = 1.0f;
+    }
+    g_playermove = 1;
+}
+
+void cmd_camBackward(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->move.z = -1.0f;
+    }
+    g_playermove = 1;
+}
+
+void cmd_camSlideleft(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->move.x = 1.0f;
+    }
+    g_playermove = 1;
+}
+
+void cmd_camSlideright(cvar)
+{
+    if (Cam != nullptr) {
+        Cam->move.x = -1.0f;
+    }
+    g_playermove = 1;
+}
+
+void cmd_plusFogColorR(cvar) { fogColorStep(0, kFogColorStep); }
+void cmd_minusFogColorR(cvar) { fogColorStep(0, -kFogColorStep); }
+void cmd_plusFogColorG(cvar) { fogColorStep(1, kFogColorStep); }
+void cmd_minusFogColorG(cvar) { fogColorStep(1, -kFogColorStep); }
+void cmd_plusFogColorB(cvar) { fogColorStep(2, kFogColorStep); }
+void cmd_minusFogColorB(cvar) { fogColorStep(2, -kFogColorStep); }
+
+void cmd_saveinitfile(cvar)
+{
+    if (!editorOn() || Level == nullptr) {
+        return;
+    }
+    // The scene's write-back joins here, before the save: every tree's and
+    // person's vectors at positionRef and rotationRef into its t_tree or
+    // t_person record, every particle system's extents and origin into
+    // particleExtent and particleOrigin.
+    if (Level->saveInitFn != nullptr) {
+        Level->saveInitFn(0);
+    }
+}
+
+void cmd_fogSwitch(cvar)
+{
+    static t_pressguard guard;
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    // Fogon follows, as the terrain and the load screen read it as "GL fog on".
+    if (Level->fogOn != 0) {
+        glDisable(GL_FOG);
+        Level->fogOn = 0;
+        Fogon = 0;
+    } else {
+        glEnable(GL_FOG);
+        Level->fogOn = 1;
+        Fogon = 1;
+    }
+}
+
+void cmd_minusFogStart(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogStart, GL_FOG_START, -fstart);
+}
+
+void cmd_plusFogStart(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogStart, GL_FOG_START, fstart);
+}
+
+void cmd_plusFogEnd(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogEnd, GL_FOG_END, fend);
+}
+
+void cmd_minusFogEnd(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogEnd, GL_FOG_END, -fend);
+}
+
+void cmd_plusFogDensity(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogDensity, GL_FOG_DENSITY, fdens);
+}
+
+void cmd_minusFogDensity(cvar)
+{
+    static t_pressguard guard;
+    fogStep(guard, &Lev::fogDensity, GL_FOG_DENSITY, -fdens);
+}
+
+void cmd_fogType(cvar)
+{
+    static t_pressguard guard;
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    g_fogtype = nextIndex(g_fogtype, kFogModeCount);
+    glFogi(GL_FOG_MODE, fogmodes[g_fogtype].glMode);
+    glFogf(GL_FOG_DENSITY, Level->fogDensity);
+    glFogf(GL_FOG_START, Level->fogStart);
+    glFogf(GL_FOG_END, Level->fogEnd);
+    printFogLine();
+}
+
+void cmd_fogHint(cvar)
+{
+    static t_pressguard guard;
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    g_foghint = nextIndex(g_foghint, kFogHintCount);
+    glHint(GL_FOG_HINT, foghints[g_foghint].glHint);
+    printFogLine();
+}
+
+void cmd_fogInfo(cvar)
+{
+    static t_pressguard guard;
+    static bool lineNext = false;
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    if (lineNext) {
+        printFogLine();
+    } else {
+        Con.printf("%s", "");
+    }
+    lineNext = !lineNext;
+}
+
+void cmd_plusCamEnd(cvar)
+{
+    static t_pressguard guard;
+    camEndStep(guard, 1.0f);
+}
+
+void cmd_minusCamEnd(cvar)
+{
+    static t_pressguard guard;
+    camEndStep(guard, -1.0f);
+}
+
+void cmd_camSetpos(cvar)
+{
+    if (!editorOn() || Level == nullptr || Cam == nullptr) {
+        return;
+    }
+    Level->camStartPos[0] = Cam->position.x;
+    Level->camStartPos[1] = Cam->position.y;
+    Level->camStartPos[2] = Cam->position.z;
+    Level->camStartYaw = Cam->yaw;
+}
+
+void cmd_noclip(cvar)
+{
+    static t_pressguard guard;
+    if (guard.pressed()) {
+        toggle(collon);
+    }
+}
+
+void cmd_camGrab(cvar)
+{
+    static t_pressguard guard;
+    if (!guard.pressed() || Cam == nullptr) {
+        return;
+    }
+    toggle(Cam->grab);
+    // The frame clock reports a fixed 0.04 s while frames are grabbed.
+    g_grabbing = Cam->grab;
+}
+
+void cmd_camRecord(cvar)
+{
+    static t_pressguard guard;
+    if (!guard.pressed() || Cam == nullptr) {
+        return;
+    }
+    toggle(Cam->record);
+    std::printf("record\n");
+}
+
+void cmd_camPlay(cvar)
+{
+    static t_pressguard guard;
+    if (!guard.pressed() || Cam == nullptr) {
+        return;
+    }
+    toggle(Cam->play);
+    if (Cam->play != 0) {
+        collon = 0;
+    }
+}
+
+void cmd_soundNothing(cvar)
+{
+}
+
+void cmd_quit(cvar)
+{
+    g_bquit = 1;
+}
+
+void cmd_map(cvar v)
+{
+    v.text[sizeof v.text - 1] = '\0';
+    // No level bears the empty name: reloading would end the program.
+    if (v.text[0] == '\0' || g_changeLevel == nullptr) {
+        return;
+    }
+    g_changeLevel(v.text);
+}
+
+void cmd_swwindowmode(cvar)
+{
+    if (Engine != nullptr) {
+        toggle(Engine->windowed);
+    }
+}
+
+void cmd_objLoad(cvar)
+{
+    static t_pressguard guard;
+    objListEdit(guard);
+}
+
+void cmd_objSelect2(cvar) { objMouseEdit(); }
+
+void cmd_objCopy(cvar)
+{
+    static t_pressguard guard;
+    objListEdit(guard);
+}
+
+void cmd_objPaste(cvar)
+{
+    static t_pressguard guard;
+    objListEdit(guard);
+}
+
+void cmd_objDelete(cvar)
+{
+    static t_pressguard guard;
+    objListEdit(guard);
+}
+
+void cmd_plusObjMovex(cvar) { objMoveRequest(); }
+void cmd_minusObjMovex(cvar) { objMoveRequest(); }
+void cmd_plusObjMovey(cvar) { objMoveRequest(); }
+void cmd_minusObjMovey(cvar) { objMoveRequest(); }
+void cmd_plusObjMovez(cvar) { objMoveRequest(); }
+void cmd_minusObjMovez(cvar) { objMoveRequest(); }
+void cmd_objSelect(cvar) { objMouseEdit(); }
+void cmd_objRotx(cvar) { objMouseEdit(); }
+void cmd_objRoty(cvar) { objMouseEdit(); }
+void cmd_objRotz(cvar) { objMouseEdit(); }
+void cmd_objMovex(cvar) { objMouseEdit(); }
+void cmd_objMovez(cvar) { objMouseEdit(); }
+void cmd_objScalex(cvar) { objMouseEdit(); }
+void cmd_objScalez(cvar) { objMouseEdit(); }
+
+void cmd_swgui(cvar)
+{
+    static t_pressguard guard;
+    if (editorOn() && guard.pressed()) {
+        toggle(GuiOn);
+    }
+}
+
+void cmd_swleveled(cvar)
+{
+    static t_pressguard guard;
+    if (!guard.pressed()) {
+        return;
+    }
+    toggle(leveled);
+    collon = leveled != 0 ? 0 : 1;
+    GuiOn = leveled != 0 ? 1 : 0;
+}
+
+void cmd_swrotlock(cvar)
+{
+    if (editorOn()) {
+        rotlock = 0;
+    }
+}
+
+void cmd_swdynlight(cvar)
+{
+    static t_pressguard guard;
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
+        return;
+    }
+    Level->dynamicLighting = Level->dynamicLighting == 0 && Level->lightCount > 0 ? 1 : 0;
+}
+
+void cmd_plusScrollparticles(cvar)
+{
+    static t_pressguard guard;
+    static t_repeat repeat;
+    scrollParticles(guard, repeat);
+}
+
+void cmd_minusScrollparticles(cvar)
+{
+    static t_pressguard guard;
+    static t_repeat repeat;
+    scrollParticles(guard, repeat);
+}
