@@ -10,9 +10,13 @@
 #include <ctime>
 #include <strings.h>
 
+#include "camera/camera.h"
 #include "core/modport.h"
 #include "core/sys.h"
 #include "image/texlist.h"
+#include "input/input.h"
+#include "render/skybox.h"
+#include "terrain/heightfield.h"
 #include "platform/display.h"
 #include "render/display.h"
 
@@ -135,6 +139,9 @@ void CEngine::update()
 
 void CEngine::beforframeupdate()
 {
+    if (KeyInput != nullptr) {
+        KeyInput->update();
+    }
 }
 
 void CEngine::render()
@@ -149,6 +156,15 @@ void CEngine::render()
 
 void CEngine::render3D()
 {
+    if (Cam != nullptr) {
+        Cam->cammove();
+    }
+    if (Boden) {
+        render_height_field();
+    }
+    glPushMatrix();
+    drawSkybox();
+    glPopMatrix();
 }
 
 void CEngine::render2D()
@@ -158,6 +174,10 @@ void CEngine::render2D()
 void CEngine::afterframeupdate()
 {
     g_playermove = 0;
+    if (KeyInput != nullptr) {
+        KeyInput->start();
+        KeyInput->endframe();
+    }
 }
 
 void initObj()
@@ -185,9 +205,14 @@ void initEngine(int argc, char** argv)
     applySwitches(argc, argv);
     Engine->init(Level);
     draw_resetFog(Level);
+    OpenInputModul();
+    OpenFunctionsModul();
+    OpenCamModul();
     OpenKlangmodul();
+    init_height_field();
     draw_loadscreen();
     TexList.initTex();
+    skyboxInit();
     if (leveled) {
         collon = 0;
         GuiOn = 1;
@@ -197,6 +222,7 @@ void initEngine(int argc, char** argv)
 
 void freeGame()
 {
+    skyboxDestroy();
     CloseKlangmodul();
     CloseGameModul();
     ReapModules(0);
@@ -208,8 +234,13 @@ void initGame(const char* levelName)
     OpenGameModul();
     loadLevelOrDie(levelName, mglGetWindowHandle(), false);
     draw_resetFog(Level);
+    if (Cam != nullptr) {
+        Cam->reset();
+    }
     OpenKlangmodul();
+    init_height_field();
     TexList.initTex();
+    skyboxInit();
     Init_Server();
     std::printf("\t\t\tGO\t\t\n");
 }
@@ -234,6 +265,9 @@ void closeEngine(KRT_RESULT code, const char* format, ...)
     }
 
     sysShowCursor(true);
+    CloseFunctionsModul();
+    CloseInputModul();
+    CloseCamModul();
     if (code != KRT_BADSOUND) {
         CloseKlangmodul();
     }

@@ -3,7 +3,10 @@
 
 #include <cstdio>
 
+#include "camera/camera.h"
+#include "commands/functions.h"
 #include "core/engine.h"
+#include "input/input.h"
 #include "sound/csound.h"
 
 MsgPort* addport = nullptr;
@@ -159,4 +162,43 @@ void CloseKlangmodul()
     Delay(20);
     delete Sound;
     Sound = nullptr;
+}
+
+void OpenInputModul()
+{
+    KeyInput = new CInput();
+}
+
+void CloseInputModul()
+{
+    if (KeyInput != nullptr) {
+        delete KeyInput;
+        KeyInput = nullptr;
+    }
+}
+
+void OpenFunctionsModul()
+{
+    Functions = new CFunctions();
+}
+
+void CloseFunctionsModul()
+{
+    if (Functions != nullptr) {
+        delete Functions;
+        Functions = nullptr;
+    }
+}
+
+void OpenCamModul()
+{
+    Cam = new t_cam();
+}
+
+void CloseCamModul()
+{
+    if (Cam != nullptr) {
+        delete Cam;
+        Cam = nullptr;
+    }
 }

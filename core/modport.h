@@ -32,3 +32,12 @@ void CloseGameModul();
 void OpenKlangmodul();
 // Calls g_done on the bound sound module, waits, drops the copy.
 void CloseKlangmodul();
+
+// The engine's in-process objects: each opening call stores a new object in
+// its global (KeyInput, Functions, Cam), each closing call deletes it when set.
+void OpenInputModul();
+void CloseInputModul();
+void OpenFunctionsModul();
+void CloseFunctionsModul();
+void OpenCamModul();
+void CloseCamModul();
