@@ -29,8 +29,8 @@ constexpr float kSquareOffset = 30.0f;       // camera-relative square test: cam
 
 // The skirt walls run from the highest possible terrain down to just below
 // the lowest, a hundredth of a unit outside the grid's edge so that they
-// never fight with the terrain for the same depth; the floor plate lies in
-// between, a little wider still.
+// never fight with the terrain for the same depth.  The floor plate lies a
+// hundredth below the lowest terrain and reaches a hundredth beyond the walls.
 constexpr float kSkirtTop = kTerrainBaseY + kTerrainMaxHeight;   // -5.45
 constexpr float kSkirtBottom = -8.02f;
 constexpr float kSkirtLow = -32.01f;         // the walls at the grid's low edge
@@ -146,6 +146,8 @@ void init_height_field()
     }
     Boden = 1;
     const std::unique_ptr<CBitmap> image(LoadPPM(file.c_str()));
+    // The reader hands back a placeholder rather than nothing; an image
+    // without pixels would mean the reader itself broke its contract.
     if (image->pixels == nullptr) {
         closeEngine(KRT_FILE, "Dou\n");
     }

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -30,82 +31,74 @@ struct ExitCalled {
     throw ExitCalled{status};
 }
 
-// A scratch data root holding the module files and the demo level files.
-class MapWithModules : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(ensureGLContext());
-        savedExit_ = g_processExit;
-        savedEngine_ = Engine;
-        savedLevel_ = Level;
-        g_processExit = throwingExit;
-        SetDelayTickMicroseconds(200);
-        char tmpl[] = "/tmp/vext_cmdmap_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        oldCwd_ = fs::current_path();
-        const fs::path build(VEXT_BUILD_DIR);
-        const fs::path data = fs::path(VEXT_SOURCE_DIR) / "data";
-        fs::create_symlink(build / "Spielmod.mod", dir_ / "Spielmod.mod");
-        fs::create_symlink(build / "Klangmod.mod", dir_ / "Klangmod.mod");
-        fs::create_symlink(data / "config.cfg", dir_ / "config.cfg");
-        fs::create_directory_symlink(data / "levels", dir_ / "levels");
-        fs::current_path(dir_);
-    }
-    void TearDown() override
-    {
-        CloseKlangmodul();
-        CloseGameModul();
-        DeleteEnginePort();
-        ReapModules(100);
-        fs::current_path(oldCwd_);
-        fs::remove_all(dir_);
-        SetDelayTickMicroseconds(20000);
-        g_processExit = savedExit_;
-        Engine = savedEngine_;
-        Level = savedLevel_;
-    }
-    fs::path dir_;
-    fs::path oldCwd_;
-    ProcessExitFn savedExit_ = nullptr;
-    CEngine* savedEngine_ = nullptr;
-    Lev* savedLevel_ = nullptr;
-};
-
 bool containsNoCase(const char* text, const char* part)
 {
     return text != nullptr && strcasestr(text, part) != nullptr;
 }
 
-}  // namespace
-
-TEST_F(MapWithModules, LoadsTheNamedLevelAndKeepsTheEngine)
+// Runs `map` in a scratch data root holding the module files and the demo
+// level files, then prints what it saw to stderr and ends the process.  Run
+// as a death test, in a process of its own: once the real game module's file
+// is loaded, module files of the same name in other directories are not
+// loaded again, which would upset other tests' stand-in modules.
+[[noreturn]] void runMapScenario()
 {
+    g_processExit = throwingExit;
+    SetDelayTickMicroseconds(200);
+    char tmpl[] = "/tmp/vext_cmdmap_XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) {
+        std::fprintf(stderr, "no scratch directory\n");
+        std::_Exit(2);
+    }
+    const fs::path dir = tmpl;
+    const fs::path build(VEXT_BUILD_DIR);
+    const fs::path data = fs::path(VEXT_SOURCE_DIR) / "data";
+    fs::create_symlink(build / "Spielmod.mod", dir / "Spielmod.mod");
+    fs::create_symlink(build / "Klangmod.mod", dir / "Klangmod.mod");
+    fs::create_symlink(data / "config.cfg", dir / "config.cfg");
+    fs::create_directory_symlink(data / "levels", dir / "levels");
+    fs::current_path(dir);
+
     testing::internal::CaptureStdout();
-    bool exited = false;
-    CEngine* engineBefore = nullptr;
+    std::string result;
     try {
         CreateEnginePort("VextPort");
-        engineBefore = Engine;
+        CEngine* engineBefore = Engine;
         OpenGameModul();
-        ASSERT_NE(Level, nullptr);
-        ASSERT_EQ(Level->levelLoader("select", nullptr), 1);
-        ASSERT_TRUE(containsNoCase(Level->levelDirectory, "select"));
+        const bool first = Level != nullptr && Level->levelLoader("select", nullptr) == 1 &&
+                           containsNoCase(Level->levelDirectory, "select");
         OpenKlangmodul();
-
         cvar v{};
         std::strcpy(v.text, "second");
         cmd_map(v);
-    } catch (const ExitCalled&) {
-        exited = true;
+        result = std::string("first=") + (first ? "select" : "?") +
+                 " level=" + (Level != nullptr && containsNoCase(Level->levelDirectory, "second") ? "second" : "?") +
+                 " sound=" + (Sound != nullptr ? "1" : "0") +
+                 " engine=" + (Engine == engineBefore ? "same" : "new");
+    } catch (const ExitCalled& e) {
+        result = "exit " + std::to_string(e.status);
     }
     const std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_FALSE(exited) << out;
-    ASSERT_NE(Level, nullptr);
-    EXPECT_TRUE(containsNoCase(Level->levelDirectory, "second")) << Level->levelDirectory;
-    EXPECT_NE(Sound, nullptr) << "a new sound module was started";
-    EXPECT_EQ(Engine, engineBefore) << "the engine object stays";
-    EXPECT_NE(out.find("Engine: Gamemodul, kannst gehen...\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("\t\t\tGO\t\t\n"), std::string::npos) << out;
+    result += out.find("Engine: Gamemodul, kannst gehen...\n") != std::string::npos ? " closed=1" : " closed=0";
+    result += out.find("\t\t\tGO\t\t\n") != std::string::npos ? " go=1" : " go=0";
+    fs::remove_all(dir);
+    std::fprintf(stderr, "%s\n%s\n", result.c_str(), out.c_str());
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+}  // namespace
+
+TEST(MapWithModules, LoadsTheNamedLevelAndKeepsTheEngine)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!ensureGLContext()) {
+                std::_Exit(3);
+            }
+            runMapScenario();
+        },
+        testing::ExitedWithCode(0),
+        "first=select level=second sound=1 engine=same closed=1 go=1");
 }

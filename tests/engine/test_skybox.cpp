@@ -555,24 +555,6 @@ TEST_F(SkyboxDraw, EachDirectionShowsItsOwnFaceUnfogged)
     }
 }
 
-TEST_F(SkyboxDraw, FallbackOnAnOldCardShowsStdbgTintedByTheFog)
-{
-    // stdbg all one colour, so the tinted result is predictable.
-    std::filesystem::remove(faceName(1));
-    texture_test::writeSolidPPM("lvl/stdbg.ppm", 4, 4, Rgb{255, 255, 255});
-    skyboxInit();
-    g_isOldGraka = 1;
-    // The fog colour is stdbg's first pixel (white); tint it to tell it from
-    // the clear colour.
-    level_->fogColor[0] = 1.0f;
-    level_->fogColor[1] = 0.5f;
-    level_->fogColor[2] = 0.0f;
-    expectRgb(centreAfterDrawing(lookAhead), Rgb{255, 128, 0}, "ahead");
-
-    g_isOldGraka = 0;
-    expectRgb(centreAfterDrawing(lookAhead), Rgb{0, 0, 0}, "nothing drawn");
-}
-
 TEST_F(SkyboxTest, DestroyDeletesTheTextures)
 {
     skyboxInit();

@@ -10,8 +10,11 @@
 #include <filesystem>
 #include <string>
 
+#include "camera/camera.h"
+#include "commands/functions.h"
 #include "core/engine.h"
 #include "core/modport.h"
+#include "input/input.h"
 #include "platform/exec.h"
 #include "render/display.h"
 #include "sound/csound.h"
@@ -51,6 +54,16 @@ class ModuleDir : public testing::Test {
 protected:
     void SetUp() override
     {
+        // closeEngine deletes whatever these point at; other tests of this
+        // program may have left objects of their own there.
+        saved_ = {Engine, Level, KeyInput, Functions, Cam, Sound};
+        Engine = nullptr;
+        Level = nullptr;
+        KeyInput = nullptr;
+        Functions = nullptr;
+        Cam = nullptr;
+        Sound = nullptr;
+        savedExit_ = g_processExit;
         g_processExit = throwingExit;
         SetDelayTickMicroseconds(200);
         char tmpl[] = "/tmp/vext_spine_XXXXXX";
@@ -65,8 +78,13 @@ protected:
         fs::current_path(oldCwd_);
         fs::remove_all(dir_);
         SetDelayTickMicroseconds(20000);
-        Level = nullptr;
-        Sound = nullptr;
+        Engine = saved_.engine;
+        Level = saved_.level;
+        KeyInput = saved_.input;
+        Functions = saved_.functions;
+        Cam = saved_.cam;
+        Sound = saved_.sound;
+        g_processExit = savedExit_;
     }
     void link(const std::string& built, const char* as)
     {
@@ -78,6 +96,15 @@ protected:
     }
     fs::path dir_;
     fs::path oldCwd_;
+    struct {
+        CEngine* engine;
+        Lev* level;
+        CInput* input;
+        CFunctions* functions;
+        t_cam* cam;
+        CSound* sound;
+    } saved_{};
+    ProcessExitFn savedExit_ = nullptr;
 };
 
 }  // namespace
