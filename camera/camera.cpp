@@ -135,6 +135,7 @@ void t_cam::cammove()
     const bool mouseMoved = KeyInput != nullptr && KeyInput->mousemoved != 0;
     steer(g_frametime, mouseMoved, mouseMoved ? KeyInput->mousedx : 0,
           mouseMoved ? KeyInput->mousedy : 0);
+    // Frame grabbing, when it exists, runs here: after the mouse, before update.
     update();
     Cambufx = position.x;
     Cambufy = position.y;
@@ -198,6 +199,8 @@ void t_cam::steer(float dt, bool mouseMoved, int32_t mousedx, int32_t mousedy)
 
 void t_cam::update()
 {
+    // Path recording and playback, when they exist, run before everything
+    // else here, so a played-back sample is collided and viewed this frame.
     clearCollision();
     if (collon != 0 && Level != nullptr) {
         const t_camPhysics physics{Level->gravity, Level->eyeHeight, Level->stepHeight};
