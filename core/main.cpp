@@ -53,6 +53,8 @@ Options parseOwnSwitches(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Progress and warnings are read live, also through a pipe or a log file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const Options opt = parseOwnSwitches(argc, argv);
     if (opt.headless) {
         platformUseHeadlessDrivers();

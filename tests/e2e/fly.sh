@@ -63,6 +63,13 @@ sleep 1.5
 xdotool keyup --window "$win" w shift
 sleep 0.3
 shot "$work/moved.ppm"
+
+# Key 2 loads the level "second" (one-colour sky); the engine says GO when done.
+press 2
+for _ in $(seq 1 150); do grep -q "GO" "$work/engine.log" && break; sleep 0.1; done
+grep -q "GO" "$work/engine.log" || fail "map did not load the second level"
+sleep 0.5
+shot "$work/second.ppm"
 press Escape
 
 for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
@@ -76,7 +83,9 @@ engine_pid=""
 
 "$build/tests/vext_shotcheck" --moved "$work/start.ppm" "$work/moved.ppm" \
   || fail "the view did not change while forward was held"
+"$build/tests/vext_shotcheck" --moved "$work/moved.ppm" "$work/second.ppm" \
+  || fail "the second level looks like the first"
 "$build/tests/vext_shotcheck" "$work/start.ppm" "$work/moved.ppm" || fail "screenshots do not show the level"
 # VEXT_E2E_KEEP=DIR keeps the two screenshots for a look.
-[ -n "${VEXT_E2E_KEEP:-}" ] && cp "$work/start.ppm" "$work/moved.ppm" "$VEXT_E2E_KEEP/"
+[ -n "${VEXT_E2E_KEEP:-}" ] && cp "$work/start.ppm" "$work/moved.ppm" "$work/second.ppm" "$VEXT_E2E_KEEP/"
 echo "fly: all checks passed"
