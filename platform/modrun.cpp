@@ -12,6 +12,7 @@
 #include "platform/exec.h"
 
 #include <dlfcn.h>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <atomic>
@@ -119,12 +120,26 @@ std::string executableDirectory()
 
 // The path to hand to dlopen, or "" when the file is in neither place.  The
 // path always holds a '/', so dlopen never searches the library path.
+// The loader knows a loaded file by the name it was opened with, so the same
+// relative name in another directory would give back the file loaded first;
+// hand it the absolute path of the file itself.
+std::string absolutePath(const std::string& path)
+{
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::string();
+    }
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
 std::string locateModule(const std::string& name)
 {
     bool exists = false;
     std::string path = ResolvePathString(name.c_str(), &exists);
     if (exists) {
-        return path.find('/') == std::string::npos ? "./" + path : path;
+        return absolutePath(path);
     }
     if (name[0] == '/') {
         return std::string();
@@ -134,7 +149,7 @@ std::string locateModule(const std::string& name)
         return std::string();
     }
     path = ResolvePathString((dir + "/" + name).c_str(), &exists);
-    return exists ? path : std::string();
+    return exists ? absolutePath(path) : std::string();
 }
 
 void runEntry(RunningModule* m, ModuleEntry entry)

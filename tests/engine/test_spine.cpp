@@ -249,3 +249,22 @@ TEST_F(ModuleDir, RealModulesBindAndClose)
         << out;
     EXPECT_EQ(RunningModuleCount(), 0);
 }
+
+TEST_F(ModuleDir, SameModuleNameInAnotherDirectoryIsThatDirectorysFile)
+{
+    link(fake(4), "Spielmod.mod");
+    CreateEnginePort("VextPort");
+    testing::internal::CaptureStdout();
+    OpenGameModul();
+    ASSERT_NE(Level, nullptr);
+    CloseGameModul();
+    testing::internal::GetCapturedStdout();
+
+    // A level change from another directory must start the file found there,
+    // not the one loaded first under the same name.
+    fs::create_directory(dir_ / "other");
+    fs::current_path(dir_ / "other");
+    fs::create_symlink(fake(1), dir_ / "other" / "Spielmod.mod");
+    auto r = runToExit([] { OpenGameModul(); });
+    EXPECT_EQ(r.first, KRT_BADGAME) << r.second;
+}
