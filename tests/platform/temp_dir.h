@@ -1,47 +1,37 @@
 // temp_dir.h — a scratch directory per test, removed again with everything
-// in it, and helpers to fill it.
+// in it, and a scoped change of the working directory.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 class TempDir {
 public:
-    TempDir()
+    TempDir() : path_((std::filesystem::temp_directory_path() / "vext_platform_XXXXXX").string())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vext_platform_XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
+        EXPECT_NE(mkdtemp(path_.data()), nullptr) << path_;
     }
     ~TempDir()
     {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path_, ignored);
-        }
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    bool ok() const { return !path_.empty(); }
-
-    void makeDir(const std::string& rel) const
-    {
-        std::filesystem::create_directories(path_ + "/" + rel);
-    }
+    void makeDir(const std::string& rel) const { std::filesystem::create_directories(path_ + "/" + rel); }
+    // Makes the folders on the way as needed.
     void writeFile(const std::string& rel, const std::string& content) const
     {
-        FILE* f = std::fopen((path_ + "/" + rel).c_str(), "wb");
-        ASSERT_NE(f, nullptr) << rel;
-        std::fwrite(content.data(), 1, content.size(), f);
-        std::fclose(f);
+        makeDir(std::filesystem::path(rel).parent_path().string());
+        std::ofstream f(path_ + "/" + rel, std::ios::binary);
+        ASSERT_TRUE(f) << rel;
+        f << content;
     }
 
 private:
@@ -51,23 +41,18 @@ private:
 // Changes the working directory for one scope.
 class ScopedCwd {
 public:
-    explicit ScopedCwd(const std::string& dir)
+    explicit ScopedCwd(const std::string& dir) : old_(std::filesystem::current_path())
     {
-        char buf[4096];
-        if (getcwd(buf, sizeof buf) != nullptr) {
-            old_ = buf;
-        }
-        changed_ = chdir(dir.c_str()) == 0;
+        std::error_code ec;
+        std::filesystem::current_path(dir, ec);
+        EXPECT_FALSE(ec) << dir;
     }
     ~ScopedCwd()
     {
-        if (!old_.empty()) {
-            (void)!chdir(old_.c_str());
-        }
+        std::error_code ignored;
+        std::filesystem::current_path(old_, ignored);
     }
-    bool ok() const { return changed_; }
 
 private:
-    std::string old_;
-    bool changed_ = false;
+    std::filesystem::path old_;
 };

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/exec.h"
 #include "temp_dir.h"
@@ -15,58 +17,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef VEXT_TEST_MODULE_DIR
-constexpr const char* kModuleDir = VEXT_TEST_MODULE_DIR;
-#else
-constexpr const char* kModuleDir = "";
-#endif
-
-std::string modulePath(const char* file)
-{
-    return std::string(kModuleDir) + "/" + file;
-}
-
-// Skips when the build does not make the test modules; fails when it should
-// have made them but they are missing.
-#define REQUIRE_TEST_MODULES()                                                           \
-    do {                                                                                 \
-        if (kModuleDir[0] == '\0') {                                                     \
-            GTEST_SKIP() << "test modules are not part of this build";                   \
-        }                                                                                \
-        ASSERT_TRUE(fs::exists(modulePath("PlatformEcho.mod"))) << modulePath("PlatformEcho.mod"); \
-        ASSERT_TRUE(fs::exists(modulePath("PlatformNoEntry.mod")));                      \
-    } while (0)
+const std::string kEcho = std::string(VEXT_TEST_MODULE_DIR) + "/PlatformEcho.mod";
+const std::string kNoEntry = std::string(VEXT_TEST_MODULE_DIR) + "/PlatformNoEntry.mod";
 
 // True while the file at path is loaded in this process.
 bool isLoaded(const std::string& path)
 {
     void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (h == nullptr) {
-        return false;
+    if (h != nullptr) {
+        dlclose(h);
     }
-    dlclose(h);
-    return true;
+    return h != nullptr;
 }
 
 class ModRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(fs::exists(kEcho) && fs::exists(kNoEntry)) << kEcho;
         SetDelayTickMicroseconds(1000);
         replies_ = CreatePort(kTestReplyPort, 0);
         orders_ = CreatePort(kTestOrderPort, 0);
-        ASSERT_TRUE(dir_.ok());
     }
 
     void TearDown() override
     {
-        for (TestModuleRecord* r : records_) {
+        for (const auto& r : records_) {
             r->quit.store(1);
         }
         ReapModules(20000);
-        for (TestModuleRecord* r : records_) {
-            delete r;
-        }
         DeletePort(orders_);
         DeletePort(replies_);
         SetDelayTickMicroseconds(20000);
@@ -81,219 +60,126 @@ protected:
             // the end is still seen.
             const bool ended = ModuleEndedSince(serial) != 0;
             if (Message* msg = GetMsg(replies_)) {
-                auto* r = static_cast<TestModuleRecord*>(reinterpret_cast<ModuleMessage*>(msg)->payload);
-                records_.push_back(r);
-                return r;
+                records_.emplace_back(static_cast<TestModuleRecord*>(reinterpret_cast<ModuleMessage*>(msg)->payload));
+                return records_.back().get();
             }
             if (ended) {
-                return nullptr;
+                break;
             }
             Delay(1);
         }
         return nullptr;
     }
 
-    bool awaitEnd(uint32_t serial)
-    {
-        for (int i = 0; i < 20000 && !ModuleEndedSince(serial); ++i) {
-            Delay(1);
-        }
-        return ModuleEndedSince(serial) != 0;
-    }
-
-    void order(int what)
-    {
-        orderValue_ = what;
-        orderMsg_.payload = &orderValue_;
-        PutMsg(orders_, &orderMsg_.msg);
-    }
-
-    void copyModuleTo(const std::string& name)
-    {
-        fs::copy_file(modulePath("PlatformEcho.mod"), dir_.path() + "/" + name);
-    }
-
     TempDir dir_;
     MsgPort* replies_ = nullptr;
     MsgPort* orders_ = nullptr;
-    std::vector<TestModuleRecord*> records_;
-    int orderValue_ = 0;
-    ModuleMessage orderMsg_;
+    std::vector<std::unique_ptr<TestModuleRecord>> records_;   // freed after the reap
 };
 
-TEST_F(ModRun, MissingModuleFileIsNamedAndNothingStarts)
-{
-    ScopedCwd cwd(dir_.path());
-    ASSERT_TRUE(cwd.ok());
-    const uint32_t before = LastModuleSerial();
-    testing::internal::CaptureStdout();
-    const int rc = ShellExecute("stack 100000 \n Run  Fehlt.mod");
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(out.find("Fehlt.mod"), std::string::npos) << out;
-    EXPECT_EQ(LastModuleSerial(), before);
-}
-
-TEST_F(ModRun, UnloadableFileIsNamedWithTheLoaderReason)
+TEST_F(ModRun, FailingLinesAreNamedAndStartNothing)
 {
     dir_.writeFile("Kaputt.mod", "this is not a shared object\n");
     ScopedCwd cwd(dir_.path());
-    const uint32_t before = LastModuleSerial();
-    testing::internal::CaptureStdout();
-    const int rc = ShellExecute("Run Kaputt.mod");
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(out.find("Modul Kaputt.mod nicht ladbar: "), std::string::npos) << out;
-    EXPECT_GT(out.size(), std::string("Modul Kaputt.mod nicht ladbar: \n").size())
-        << "the loader's reason follows";
-    EXPECT_EQ(LastModuleSerial(), before);
-}
-
-TEST_F(ModRun, ScriptLinesStackUnknownAndEmpty)
-{
-    ScopedCwd cwd(dir_.path());
-    EXPECT_EQ(ShellExecute(""), 0);
-    EXPECT_EQ(ShellExecute("  \n\t\n"), 0);
-    EXPECT_EQ(ShellExecute("stack 100000"), 0);
-    EXPECT_EQ(ShellExecute("STACK 4096 \r\n"), 0);
-    EXPECT_NE(ShellExecute(nullptr), 0);
-
-    testing::internal::CaptureStdout();
-    int rc = ShellExecute("Run   \n");
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_FALSE(out.empty());
-
-    // The first failing line ends the script: the Run after it never runs.
-    testing::internal::CaptureStdout();
-    rc = ShellExecute("Copy a b\nRun Fehlt.mod");
-    out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(out.find("Copy"), std::string::npos) << out;
-    EXPECT_EQ(out.find("Fehlt.mod"), std::string::npos) << out;
-}
-
-TEST_F(ModRun, FileWithoutEntryIsNamedAndUnloaded)
-{
-    REQUIRE_TEST_MODULES();
-    const std::string path = modulePath("PlatformNoEntry.mod");
-    const uint32_t before = LastModuleSerial();
-    testing::internal::CaptureStdout();
-    const int rc = ShellExecute(("Run " + path).c_str());
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(out.find("PlatformNoEntry.mod"), std::string::npos) << out;
-    EXPECT_NE(out.find("vext_module_main"), std::string::npos) << out;
-    EXPECT_EQ(LastModuleSerial(), before);
-    EXPECT_FALSE(isLoaded(path));
-}
-
-TEST_F(ModRun, EntryRunsOnItsOwnThreadUntilReaped)
-{
-    REQUIRE_TEST_MODULES();
-    // A copy under a name found nowhere else, asked for in other case: the
-    // current directory is searched, without regard to case.
-    copyModuleTo("Kopie.mod");
-    const std::string copy = dir_.path() + "/Kopie.mod";
-    ScopedCwd cwd(dir_.path());
-    const uint32_t before = LastModuleSerial();
-    const int runningBefore = RunningModuleCount();
-
-    ASSERT_EQ(ShellExecute("stack 100000 \n Run  KOPIE.MOD"), 0);
-    const uint32_t serial = LastModuleSerial();
-    EXPECT_EQ(serial, before + 1);
-    TestModuleRecord* r = awaitRecord(serial);
-    ASSERT_NE(r, nullptr);
-    EXPECT_NE(r->task, nullptr);
-    EXPECT_NE(r->task, FindTask(nullptr)) << "the entry must run on a thread of its own";
-    EXPECT_EQ(RunningModuleCount(), runningBefore + 1);
-    EXPECT_EQ(ModuleEndedSince(serial), 0);
-
-    // Reaping leaves a running module alone and returns after its wait.
-    ReapModules(3);
-    EXPECT_EQ(ModuleEndedSince(serial), 0);
-    EXPECT_TRUE(isLoaded(copy));
-
-    r->quit.store(1);
-    ReapModules(20000);
-    EXPECT_EQ(ModuleEndedSince(serial), 1);
-    EXPECT_EQ(RunningModuleCount(), runningBefore);
-    EXPECT_FALSE(isLoaded(copy)) << "a reaped module's file is unloaded";
-}
-
-TEST_F(ModRun, ModuleIsFoundBesideTheProgram)
-{
-    REQUIRE_TEST_MODULES();
-    const fs::path exeDir = fs::read_symlink("/proc/self/exe").parent_path();
-    if (!fs::equivalent(exeDir, fs::path(kModuleDir))) {
-        GTEST_SKIP() << "test modules are not beside the test program";
+    const struct {
+        std::string script;
+        std::string said;
+        std::string notSaid;   // "": no such check
+    } cases[] = {
+        {"stack 100000 \n Run  Fehlt.mod", "Modul Fehlt.mod nicht gefunden", ""},
+        // Found in the current directory without regard to case, but not
+        // loadable: the loader's reason follows.
+        {"Run KAPUTT.MOD", "Modul KAPUTT.MOD nicht ladbar: ", "nicht ladbar: \n"},
+        {"Run " + kNoEntry, "PlatformNoEntry.mod nicht ladbar: kein Einsprung vext_module_main", ""},
+        {"Run   \n", "Run: kein Modul angegeben", ""},
+        // The first failing line ends the script: the Run after it never runs.
+        {"Copy a b\nRun Fehlt.mod", "Befehl Copy unbekannt", "Fehlt.mod"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const uint32_t before = LastModuleSerial();
+        testing::internal::CaptureStdout();
+        EXPECT_NE(ShellExecute(c.script.c_str()), 0);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find(c.said), std::string::npos) << out;
+        if (!c.notSaid.empty()) {
+            EXPECT_EQ(out.find(c.notSaid), std::string::npos) << out;
+        }
+        EXPECT_EQ(LastModuleSerial(), before);
     }
-    ScopedCwd cwd(dir_.path());   // empty: only the program's directory has it
-    ASSERT_EQ(ShellExecute("Run PlatformEcho.mod"), 0);
-    TestModuleRecord* r = awaitRecord(LastModuleSerial());
-    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(isLoaded(kNoEntry)) << "a file without the entry is unloaded again";
+    EXPECT_NE(ShellExecute(nullptr), 0);
+    for (const char* fine : {"", "  \n\t\n", "STACK 4096 \r\n"}) {
+        EXPECT_EQ(ShellExecute(fine), 0) << fine;
+    }
 }
 
-TEST_F(ModRun, SameFileStartedTwiceWhileTheFirstStillRuns)
+TEST_F(ModRun, SameFileStartedTwiceRunsOnThreadsOfItsOwnUntilReaped)
 {
-    REQUIRE_TEST_MODULES();
-    const std::string path = modulePath("PlatformEcho.mod");
-    const std::string line = "Run " + path;
-    ASSERT_EQ(ShellExecute(line.c_str()), 0);
+    // From an empty directory and in other case: the file is found beside the
+    // program (the current directory is searched alike: see Kaputt.mod above).
+    ASSERT_TRUE(fs::equivalent(fs::read_symlink("/proc/self/exe").parent_path(), VEXT_TEST_MODULE_DIR));
+    ScopedCwd cwd(dir_.path());
+    const int runningBefore = RunningModuleCount();
+    const char* line = "stack 100000 \n Run  platformECHO.mod";
+    ASSERT_EQ(ShellExecute(line), 0);
     const uint32_t first = LastModuleSerial();
     TestModuleRecord* a = awaitRecord(first);
     ASSERT_NE(a, nullptr);
-    ASSERT_EQ(ShellExecute(line.c_str()), 0);
+    EXPECT_NE(a->task, FindTask(nullptr)) << "the entry must run on a thread of its own";
+    ASSERT_EQ(ShellExecute(line), 0);
     const uint32_t second = LastModuleSerial();
-    EXPECT_EQ(second, first + 1);
     TestModuleRecord* b = awaitRecord(second);
     ASSERT_NE(b, nullptr);
     EXPECT_NE(a, b) << "each start has state of its own";
     EXPECT_NE(a->task, b->task);
     EXPECT_EQ(b->startNumber, a->startNumber + 1) << "both run from one loaded copy";
+    EXPECT_EQ(RunningModuleCount(), runningBefore + 2);
 
+    // Reaping leaves running modules alone and returns after its wait.
+    ReapModules(3);
+    EXPECT_EQ(ModuleEndedSince(first), 0);
     // Ending and reaping the first must keep the file loaded for the second.
     a->quit.store(1);
-    ASSERT_TRUE(awaitEnd(first));
+    for (int i = 0; i < 20000 && !ModuleEndedSince(first); ++i) {
+        Delay(1);
+    }
     ReapModules(0);
-    EXPECT_EQ(ModuleEndedSince(second), 0);
-    EXPECT_TRUE(isLoaded(path));
+    EXPECT_EQ(RunningModuleCount(), runningBefore + 1);
+    EXPECT_TRUE(isLoaded(kEcho));
 
     b->quit.store(1);   // the second must still be able to run to its end
-    ASSERT_TRUE(awaitEnd(second));
-    ReapModules(0);
-    EXPECT_FALSE(isLoaded(path));
+    ReapModules(20000);
+    EXPECT_EQ(ModuleEndedSince(second), 1);
+    EXPECT_EQ(RunningModuleCount(), runningBefore);
+    EXPECT_FALSE(isLoaded(kEcho)) << "a reaped module's file is unloaded";
 }
 
 TEST_F(ModRun, ModuleEndingWithoutMessageIsSeenAsEnded)
 {
-    REQUIRE_TEST_MODULES();
-    order(kOrderEndAtOnce);
-    ASSERT_EQ(ShellExecute(("Run " + modulePath("PlatformEcho.mod")).c_str()), 0);
-    const uint32_t serial = LastModuleSerial();
-    EXPECT_EQ(awaitRecord(serial), nullptr);
-    EXPECT_EQ(ModuleEndedSince(serial), 1);
-    EXPECT_EQ(GetMsg(orders_), nullptr) << "the module took its order";
-}
-
-TEST_F(ModRun, ThrowingModuleEndsAloneAndSaysSo)
-{
-    REQUIRE_TEST_MODULES();
-    order(kOrderThrow);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(ShellExecute(("Run " + modulePath("PlatformEcho.mod")).c_str()), 0);
-    const uint32_t serial = LastModuleSerial();
-    const bool ended = awaitEnd(serial);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(ended);
-    EXPECT_NE(out.find("PlatformEcho.mod"), std::string::npos) << out;
-    EXPECT_NE(out.find("absichtlich"), std::string::npos) << out;
-}
-
-TEST_F(ModRun, SerialsThatNeverRanCountAsEnded)
-{
+    // Serials that never ran have nothing to wait for.
     EXPECT_EQ(ModuleEndedSince(0), 1);
     EXPECT_EQ(ModuleEndedSince(LastModuleSerial() + 1000), 1);
+    // Ending at once and throwing (which must end only the module, and say
+    // so) both leave a poll for the handshake nothing to wait for.
+    const struct {
+        int order;
+        const char* said;
+    } cases[] = {{kOrderEndAtOnce, ""}, {kOrderThrow, "PlatformEcho.mod abgebrochen: absichtlich"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order);
+        int order = c.order;
+        ModuleMessage orderMsg;
+        orderMsg.payload = &order;
+        PutMsg(orders_, &orderMsg.msg);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ShellExecute(("Run " + kEcho).c_str()), 0);
+        EXPECT_EQ(awaitRecord(LastModuleSerial()), nullptr);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(ModuleEndedSince(LastModuleSerial()), 1);
+        EXPECT_EQ(GetMsg(orders_), nullptr) << "the module took its order";
+        EXPECT_NE(out.find(c.said), std::string::npos) << out;
+    }
 }
 
 }  // namespace
