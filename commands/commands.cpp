@@ -26,7 +26,7 @@ ChangeLevelFn g_changeLevel = changeLevel;
 
 namespace {
 
-// framecounter runs 0..kFrameCounterMax and then restarts at 0.
+// framecounter runs 0..1000000 and then restarts at 0: 1000001 values.
 constexpr float kFrameCounterPeriod = 1000001.0f;
 // A press must come more than this many frames after the previous call.
 constexpr float kPressGapFrames = 2.0f;

@@ -21,8 +21,6 @@
 // A text that matches nothing is skipped without a message.
 #pragma once
 
-#include <cstdint>
-
 #include "commands/cvar.h"
 
 class CFunctions {

@@ -184,14 +184,6 @@ TEST_F(FogCommands, EndAndDensityStepByTheFrameSteps)
     EXPECT_FLOAT_EQ(lev_.fogEnd, 5005.0f);
 }
 
-TEST_F(FogCommands, StepsActOncePerPress)
-{
-    press(cmd_plusFogStart);
-    nextFrame(cmd_plusFogStart);
-    nextFrame(cmd_plusFogStart);
-    EXPECT_FLOAT_EQ(lev_.fogStart, 10.5f);
-}
-
 TEST_F(FogCommands, ColourStepsClampAndSetTheClearColour)
 {
     lev_.fogColor[0] = 0.999f;
@@ -409,19 +401,6 @@ TEST_F(ModeCommands, QuitAndWindowModeActEveryFrame)
     cmd_swwindowmode(cvar{});
 }
 
-TEST_F(ModeCommands, SoundCommandsChangeNothing)
-{
-    const Lev before = lev_;
-    for (const char* name : {"sound_pause", "sound_play", "+sound_freq", "-sound_freq"}) {
-        const t_cmdmatch m = matchCommand(name);
-        ASSERT_EQ(m.handler, cmd_soundNothing) << name;
-        m.handler(cvar{});
-    }
-    EXPECT_EQ(std::memcmp(&before, &lev_, sizeof before), 0);
-    EXPECT_EQ(g_bquit, 0);
-    EXPECT_EQ(collon, 1);
-}
-
 // --- camera requests ---------------------------------------------------------
 
 using CameraCommands = CommandsTest;
@@ -457,21 +436,6 @@ TEST_F(CameraCommands, TurnAndMoveRequests)
     speed.fval = 3.0f;
     cmd_objSetspeed(speed);
     EXPECT_FLOAT_EQ(objmovespeed, 3.0f);
-}
-
-TEST_F(CameraCommands, RequestsWithoutACameraAreIgnored)
-{
-    t_cam* cam = Cam;
-    Cam = nullptr;
-    cmd_camForward(cvar{});
-    cmd_camYawleft(cvar{});
-    cmd_camSetspeed(cvar{});
-    press(cmd_camGrab);
-    leveled = 1;
-    cmd_camSetpos(cvar{});
-    Cam = cam;
-    EXPECT_EQ(g_playermove, 1);
-    EXPECT_FLOAT_EQ(lev_.camStartPos[0], 1.0f);
 }
 
 TEST_F(CameraCommands, GrabRecordAndPlayToggleTheirFlags)
