@@ -1,4 +1,4 @@
-// klang_support.h — helpers for the sound module tests: a device that records
+// klang_support.h — helpers for the sound module tests: a device that logs
 // what the module asks of it, a hand-stepped clock, a temporary folder and
 // builders for 8SVX and AIFF files.
 #pragma once
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,84 +17,55 @@
 
 namespace klangtest {
 
-// Records every call; open may be told to fail a number of times first.
-// Safe to read from the test thread while the module's thread calls it.
+using Events = std::vector<std::string>;
+
+// Logs every call as one line of text ("play 0 ch=1 f=50 vol=16384 pan=0
+// loop=1"); open fails its first `failOpens` calls.  Safe to read while the
+// module's thread calls it.
 class RecordingDevice {
 public:
-    struct Load {
-        uint16_t sound;
-        KlangSampleInfo info;
-    };
-    struct Vol {
-        int channel;
-        int32_t volume;
-        uint32_t pan;
-    };
-
-    explicit RecordingDevice(int failOpens = 0) : failOpens_(failOpens)
-    {
-        table_ = KlangAudioDevice{this, Open, Close, LoadSound, Play, Stop, SetVol};
-    }
+    explicit RecordingDevice(int failOpens = 0) : failOpens_(failOpens) {}
     const KlangAudioDevice* device() const { return &table_; }
-
-    int openCalls() const { return openCalls_.load(); }
-    int opens() const { return opens_.load(); }
-    int closes() const { return closes_.load(); }
-    std::vector<Load> loads() const { return copy(loads_); }
-    std::vector<KlangPlayRequest> plays() const { return copy(plays_); }
-    std::vector<int> stops() const { return copy(stops_); }
-    std::vector<Vol> vols() const { return copy(vols_); }
-
-private:
-    template <class T>
-    std::vector<T> copy(const std::vector<T>& v) const
+    Events events() const
     {
         std::lock_guard<std::mutex> guard(m_);
-        return v;
-    }
-    static RecordingDevice& Self(void* user) { return *static_cast<RecordingDevice*>(user); }
-    static int Open(void* user, int channels, int sounds)
-    {
-        RecordingDevice& d = Self(user);
-        const int call = ++d.openCalls_;
-        if (call <= d.failOpens_ || channels != 8 || sounds != 256) {
-            return 0;
-        }
-        ++d.opens_;
-        return 1;
-    }
-    static void Close(void* user) { ++Self(user).closes_; }
-    static void LoadSound(void* user, uint16_t sound, const KlangSampleInfo* info)
-    {
-        std::lock_guard<std::mutex> guard(Self(user).m_);
-        Self(user).loads_.push_back(Load{sound, *info});
-    }
-    static void Play(void* user, const KlangPlayRequest* request)
-    {
-        std::lock_guard<std::mutex> guard(Self(user).m_);
-        Self(user).plays_.push_back(*request);
-    }
-    static void Stop(void* user, int channel)
-    {
-        std::lock_guard<std::mutex> guard(Self(user).m_);
-        Self(user).stops_.push_back(channel);
-    }
-    static void SetVol(void* user, int channel, int32_t volume, uint32_t pan)
-    {
-        std::lock_guard<std::mutex> guard(Self(user).m_);
-        Self(user).vols_.push_back(Vol{channel, volume, pan});
+        return events_;
     }
 
-    KlangAudioDevice table_;
-    int failOpens_;
-    std::atomic<int> openCalls_{0};
-    std::atomic<int> opens_{0};
-    std::atomic<int> closes_{0};
+private:
+    static void Add(void* user, const std::string& event)
+    {
+        auto* self = static_cast<RecordingDevice*>(user);
+        std::lock_guard<std::mutex> guard(self->m_);
+        self->events_.push_back(event);
+    }
+    static std::string Str(uint64_t n) { return std::to_string(n); }
+    static int Open(void* user, int channels, int sounds)
+    {
+        const bool ok = static_cast<RecordingDevice*>(user)->failOpens_-- <= 0 && channels == 8 && sounds == 256;
+        Add(user, ok ? "open" : "open failed");
+        return ok ? 1 : 0;
+    }
+    static void Close(void* user) { Add(user, "close"); }
+    static void Load(void* user, uint16_t sound, const KlangSampleInfo* i)
+    {
+        Add(user, "load " + Str(sound) + " type=" + Str(i->type) + " frames=" + Str(i->frames));
+    }
+    static void Play(void* user, const KlangPlayRequest* r)
+    {
+        Add(user, "play " + Str(r->sound) + " ch=" + Str(r->channel) + " f=" + Str(r->frequency) +
+                      " vol=" + Str(r->volume) + " pan=" + Str(r->pan) + " loop=" + Str(r->loop));
+    }
+    static void Stop(void* user, int channel) { Add(user, "stop " + Str(channel)); }
+    static void SetVol(void* user, int channel, int32_t volume, uint32_t pan)
+    {
+        Add(user, "vol ch=" + Str(channel) + " vol=" + Str(volume) + " pan=" + Str(pan));
+    }
+
+    const KlangAudioDevice table_{this, Open, Close, Load, Play, Stop, SetVol};
+    std::atomic<int> failOpens_;
     mutable std::mutex m_;
-    std::vector<Load> loads_;
-    std::vector<KlangPlayRequest> plays_;
-    std::vector<int> stops_;
-    std::vector<Vol> vols_;
+    Events events_;
 };
 
 // Calendar seconds the tests step by hand.
@@ -109,26 +81,16 @@ public:
     TempDir()
     {
         char tmpl[] = "/tmp/klangmod_testXXXXXX";
-        const char* made = mkdtemp(tmpl);
-        path_ = made != nullptr ? made : "";
+        path_ = mkdtemp(tmpl) != nullptr ? tmpl : "";
     }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     // Writes bytes to name and returns the full path.
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
         const std::string p = file(name);
-        FILE* f = std::fopen(p.c_str(), "wb");
-        if (f != nullptr) {
-            if (!bytes.empty()) {
-                std::fwrite(bytes.data(), 1, bytes.size(), f);
-            }
-            std::fclose(f);
-        }
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
         return p;
     }
 
@@ -136,21 +98,27 @@ private:
     std::string path_;
 };
 
-inline void PutTag(std::vector<uint8_t>& v, const char* tag)
-{
-    v.insert(v.end(), tag, tag + 4);
-}
-inline void PutBe32(std::vector<uint8_t>& v, uint32_t x)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        v.push_back(static_cast<uint8_t>(x >> shift));
+// A byte string built from text tags, big-endian numbers and raw bytes.
+struct Bytes : std::vector<uint8_t> {
+    Bytes& tag(const std::string& text)
+    {
+        insert(end(), text.begin(), text.end());
+        return *this;
     }
-}
-inline void PutBe16(std::vector<uint8_t>& v, uint16_t x)
-{
-    v.push_back(static_cast<uint8_t>(x >> 8));
-    v.push_back(static_cast<uint8_t>(x));
-}
+    Bytes& be(size_t x, int bytes = 4)
+    {
+        for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+            push_back(static_cast<uint8_t>(x >> shift));
+        }
+        return *this;
+    }
+    Bytes& raw(const std::vector<uint8_t>& data)
+    {
+        insert(end(), data.begin(), data.end());
+        return *this;
+    }
+};
+
 inline std::vector<uint8_t> Ramp(size_t n)
 {
     std::vector<uint8_t> v(n);
@@ -164,44 +132,24 @@ inline std::vector<uint8_t> Ramp(size_t n)
 // before BODY.  The data start at byte 12 + 28 + 11 + 8 = 59.
 inline std::vector<uint8_t> Make8svx(const std::vector<uint8_t>& body)
 {
-    std::vector<uint8_t> v;
-    PutTag(v, "FORM");
-    PutBe32(v, static_cast<uint32_t>(4 + 28 + 11 + 8 + body.size()));
-    PutTag(v, "8SVX");
-    PutTag(v, "VHDR");
-    PutBe32(v, 20);
-    v.insert(v.end(), 20, 0);
-    PutTag(v, "NAME");
-    PutBe32(v, 3);
-    v.insert(v.end(), {'a', 'b', 'c'});
-    PutTag(v, "BODY");
-    PutBe32(v, static_cast<uint32_t>(body.size()));
-    v.insert(v.end(), body.begin(), body.end());
-    return v;
+    return Bytes()
+        .tag("FORM").be(4 + 28 + 11 + 8 + body.size()).tag("8SVX")
+        .tag("VHDR").be(20).raw(std::vector<uint8_t>(20))
+        .tag("NAME").be(3).tag("abc")
+        .tag("BODY").be(body.size()).raw(body);
 }
 constexpr size_t k8svxDataOffset = 59;
 
-// FORM/AIFF with COMM (size field as given, always 18 bytes of content) and
-// an SSND head of offset 0; the data start at byte 54.
+// FORM/AIFF with COMM (size field as given, always 18 bytes of content, rate
+// 22050 Hz) and an SSND head of offset 0; the data start at byte 54.
 inline std::vector<uint8_t> MakeAiff(uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data,
                                      uint32_t commSize = 18)
 {
-    std::vector<uint8_t> v;
-    PutTag(v, "FORM");
-    PutBe32(v, static_cast<uint32_t>(46 + data.size()));
-    PutTag(v, "AIFF");
-    PutTag(v, "COMM");
-    PutBe32(v, commSize);
-    PutBe16(v, channels);
-    PutBe32(v, static_cast<uint32_t>(data.size() / (channels ? channels : 1)));
-    PutBe16(v, bits);
-    v.insert(v.end(), {0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});   // 22050 Hz
-    PutTag(v, "SSND");
-    PutBe32(v, static_cast<uint32_t>(8 + data.size()));
-    PutBe32(v, 0);
-    PutBe32(v, 0);
-    v.insert(v.end(), data.begin(), data.end());
-    return v;
+    return Bytes()
+        .tag("FORM").be(46 + data.size()).tag("AIFF")
+        .tag("COMM").be(commSize).be(channels, 2).be(data.size() / channels).be(bits, 2)
+        .raw({0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0})
+        .tag("SSND").be(8 + data.size()).be(0, 8).raw(data);
 }
 constexpr size_t kAiffDataOffset = 54;
 

@@ -1,6 +1,5 @@
 // handshake_test.cpp — the module's process against a real "VextPort":
 // post the record, serve the loader, end on the quit byte.
-#include <atomic>
 #include <thread>
 
 #include "platform/exec.h"
@@ -10,40 +9,51 @@ namespace {
 
 class Handshake : public ::testing::Test {
 protected:
-    void SetUp() override { SetDelayTickMicroseconds(1000); }
-    void TearDown() override { SetDelayTickMicroseconds(20000); }
-
-    // Waits (bounded) for the module's message on port.
-    static ModuleMessage* waitForMessage(MsgPort* port)
+    void SetUp() override
     {
+        SetDelayTickMicroseconds(1000);
+        port = CreatePort("VextPort", 0);
+        ASSERT_NE(port, nullptr);
+    }
+    void TearDown() override
+    {
+        DeletePort(port);
+        SetDelayTickMicroseconds(20000);
+    }
+    // Starts the module's process and waits (bounded) for its record.
+    Lev* start(std::thread& module)
+    {
+        module = std::thread([] { spielModuleMain(); });
         for (int i = 0; i < 5000; ++i) {
             if (Message* m = GetMsg(port)) {
-                return reinterpret_cast<ModuleMessage*>(m);
+                auto* msg = reinterpret_cast<ModuleMessage*>(m);
+                EXPECT_EQ(msg->msg.mn_Length, sizeof(ModuleMessage));
+                ReplyMsg(m);
+                return static_cast<Lev*>(msg->payload);
             }
             Delay(1);
         }
+        ADD_FAILURE() << "no record posted";
         return nullptr;
     }
+
+    MsgPort* port = nullptr;
 };
 
 }  // namespace
 
-TEST_F(Handshake, PostsRecordServesLoaderAndEndsOnQuit)
+// Two starts, as at a level change: each posts a record of its own, the
+// services reach the newest, and the old one ending leaves it bound.
+TEST_F(Handshake, EachStartPostsARecordServesTheLoaderAndEndsOnQuit)
 {
-    MsgPort* port = CreatePort("VextPort", 0);
-    ASSERT_NE(port, nullptr);
-    std::atomic<bool> ended{false};
-    std::thread module([&] {
-        spielModuleMain();
-        ended = true;
-    });
-    ModuleMessage* msg = waitForMessage(port);
-    ASSERT_NE(msg, nullptr);
-    EXPECT_EQ(msg->msg.mn_Length, sizeof(ModuleMessage));
-    Lev* lev = static_cast<Lev*>(msg->payload);
-    ASSERT_NE(lev, nullptr);
+    std::thread first, second;
+    Lev* old = start(first);
+    Lev* lev = start(second);
+    ASSERT_TRUE(old != nullptr && lev != nullptr);
+    EXPECT_NE(old, lev);
     EXPECT_EQ(lev->moduleVersion, 1);
-    ReplyMsg(&msg->msg);
+    levSetQuit(old);
+    first.join();
 
     // The engine's first call: load the start level from the demo data.
     SpielContext* live = spielLive();
@@ -53,55 +63,27 @@ TEST_F(Handshake, PostsRecordServesLoaderAndEndsOnQuit)
     live->dataRoot = std::string(VEXT_SOURCE_DIR) + "/data";
     ASSERT_EQ(lev->levelLoader("select", nullptr), 1);
     EXPECT_STREQ(lev->levelDirectory, "levels/select");
-    EXPECT_FALSE(ended);
+    ASSERT_EQ(lev->levelLoader("SECOND", nullptr), 1);
+    EXPECT_TRUE(live->messages.empty()) << live->messages.front();   // the shipped levels load cleanly
 
     levSetQuit(lev);
-    module.join();
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(spielLive(), nullptr);
-    DeletePort(port);
-}
-
-TEST_F(Handshake, WithoutPortTheModuleEndsAtOnce)
-{
-    ASSERT_EQ(FindPort("VextPort"), nullptr);
-    EXPECT_EQ(spielModuleMain(), 0);
-    EXPECT_EQ(spielLive(), nullptr);
-}
-
-TEST_F(Handshake, ModuleEndsWhenTheEnginePortGoes)
-{
-    MsgPort* port = CreatePort("VextPort", 0);
-    ASSERT_NE(port, nullptr);
-    std::thread module([] { spielModuleMain(); });
-    ModuleMessage* msg = waitForMessage(port);
-    ASSERT_NE(msg, nullptr);
-    ReplyMsg(&msg->msg);
-    // The engine ended without setting the quit byte (wrong version, say).
-    DeletePort(port);
-    module.join();
-    EXPECT_EQ(spielLive(), nullptr);
-}
-
-TEST_F(Handshake, EachStartPostsAFreshRecord)
-{
-    MsgPort* port = CreatePort("VextPort", 0);
-    ASSERT_NE(port, nullptr);
-    std::thread first([] { spielModuleMain(); });
-    ModuleMessage* a = waitForMessage(port);
-    ASSERT_NE(a, nullptr);
-    Lev* la = static_cast<Lev*>(a->payload);
-    std::thread second([] { spielModuleMain(); });
-    ModuleMessage* b = waitForMessage(port);
-    ASSERT_NE(b, nullptr);
-    Lev* lb = static_cast<Lev*>(b->payload);
-    EXPECT_NE(la, lb);
-    EXPECT_EQ(&spielLive()->lev, lb);   // the services reach the newest record
-    levSetQuit(la);
-    first.join();
-    EXPECT_EQ(&spielLive()->lev, lb);   // the old one ending leaves it bound
-    levSetQuit(lb);
     second.join();
     EXPECT_EQ(spielLive(), nullptr);
+}
+
+TEST_F(Handshake, ModuleEndsWithoutPortOrWhenTheEnginePortGoes)
+{
     DeletePort(port);
+    port = nullptr;
+    EXPECT_EQ(spielModuleMain(), 0);
+    EXPECT_EQ(spielLive(), nullptr);
+
+    port = CreatePort("VextPort", 0);
+    std::thread module;
+    ASSERT_NE(start(module), nullptr);
+    // The engine ended without setting the quit byte (wrong version, say).
+    DeletePort(port);
+    port = nullptr;
+    module.join();
+    EXPECT_EQ(spielLive(), nullptr);
 }

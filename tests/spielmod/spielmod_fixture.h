@@ -12,14 +12,11 @@
 #include "spielmod/spielmod.h"
 
 // A scratch data directory (config.cfg, levels/...) removed after the test.
-class ScratchDir {
-public:
+struct ScratchDir {
     ScratchDir()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "spielmod-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed";
-        }
+        EXPECT_NE(mkdtemp(pattern.data()), nullptr);
         path = pattern;
     }
     ~ScratchDir() { std::filesystem::remove_all(path); }
@@ -37,7 +34,6 @@ public:
         s << in.rdbuf();
         return s.str();
     }
-    bool exists(const std::string& rel) const { return std::filesystem::exists(std::filesystem::path(path) / rel); }
 
     std::string path;
 };
@@ -55,10 +51,10 @@ protected:
     void TearDown() override { spielDestroy(ctx); }
 
     // Loads a level from memory, with an optional config text.
-    int load(const std::string& level, const std::string* config = nullptr)
+    int load(const std::string& level, const char* config = nullptr)
     {
-        SpielSource lvl{level, "levels/t/level.toml"};
-        SpielSource cfg{config != nullptr ? *config : "", "config.cfg"};
+        const SpielSource lvl{level, "levels/t/level.toml"};
+        const SpielSource cfg{config != nullptr ? config : "", "config.cfg"};
         return spielLoadFromText(ctx, config != nullptr ? &cfg : nullptr, lvl, "levels/t");
     }
 
