@@ -6,9 +6,11 @@
 #include <GL/gl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,320 +25,229 @@ namespace {
 using texture_test::Rgb;
 using texture_test::ScopedWorkDir;
 using texture_test::writeBytes;
-using texture_test::writePPM;
 using texture_test::writeSolidPPM;
-using texture_test::writeSolidTGA;
 
 // ---------------------------------------------------------------- grammar
 
-struct Parsed {
-    std::vector<t_texdef> defs;
+// An entry as "name file scaleU,scaleV" and the settings that differ from the defaults.
+std::string describe(const t_texdef& d)
+{
+    std::ostringstream s;
+    s << d.name << " " << d.file << " " << d.scaleU << "," << d.scaleV;
+    if (d.offsetU != 0 || d.offsetV != 0) {
+        s << " offset=" << d.offsetU << "," << d.offsetV;
+    }
+    s << (d.texmode != 0 ? " texmode=" + std::to_string(d.texmode) : "") << (d.envmode ? " envmode" : "")
+      << (d.quads ? " quads" : "") << (d.noclip ? " noclip" : "") << (d.nozbuf ? " nozbuf" : "")
+      << (d.blend != 100 ? " blend=" + std::to_string(d.blend) : "")
+      << (d.blendmode != 0 ? " blendmode=" + std::to_string(d.blendmode) : "");
+    if (d.emissive.r != 0 || d.emissive.g != 0 || d.emissive.b != 0) {
+        s << " rgb=" << d.emissive.r << "," << d.emissive.g << "," << d.emissive.b;
+    }
+    return s.str();
+}
+
+// Row i of the texture table, described the same way (file: the image's name).
+std::string describe(const TextureList& list, int i)
+{
+    t_texdef d{};
+    std::snprintf(d.name, sizeof d.name, "%s", list.names[i]);
+    std::snprintf(d.file, sizeof d.file, "%s", list.textures[i].name);
+    d.scaleU = list.scaleU[i];
+    d.scaleV = list.scaleV[i];
+    d.offsetU = list.offsetU[i];
+    d.offsetV = list.offsetV[i];
+    d.texmode = list.texmode[i];
+    d.envmode = list.envmode[i];
+    d.quads = list.quads[i];
+    d.blend = list.blend[i];
+    d.blendmode = list.blendmode[i];
+    d.noclip = list.noclip[i];
+    d.nozbuf = list.nozbuf[i];
+    d.emissive = list.emissive[i];
+    return describe(d);
+}
+
+// The entries of a definition file joined by " | ", then what the person's
+// record receives, and what the parser printed.
+std::pair<std::string, std::string> parse(const std::string& text, bool person, size_t size)
+{
+    std::vector<std::string> defs;
     t_texmodel model{};
-    int count = 0;
-    std::string out;    // what the parser printed
-};
-
-Parsed parse(const std::string& text, bool person, size_t size = std::string::npos)
-{
-    Parsed p;
     testing::internal::CaptureStdout();
-    p.count = parseTexDefs(
-        text.data(), size == std::string::npos ? text.size() : size, person, "obj/test.tex",
-        [](const t_texdef& def, void* user) { static_cast<std::vector<t_texdef>*>(user)->push_back(def); },
-        &p.defs, &p.model);
-    p.out = testing::internal::GetCapturedStdout();
-    return p;
+    const int count = parseTexDefs(
+        text.data(), size, person, "obj/test.tex",
+        [](const t_texdef& def, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(describe(def)); },
+        &defs, &model);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(count, static_cast<int>(defs.size()));
+    std::ostringstream s;
+    for (const std::string& def : defs) {
+        s << (s.tellp() > 0 ? " | " : "") << def;
+    }
+    if (model.hasStartFrame || model.hasEndFrame || model.hasAnimSpeed) {
+        s << " | model " << model.startFrame << " to " << model.endFrame << " speed " << model.animSpeed;
+    }
+    return {s.str(), out};
 }
 
-TEST(TexDefGrammar, TreeEntriesWithKeywords)
+std::string missing(const char* entry, const char* keyword)
 {
-    const Parsed p = parse("bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n", false);
-    ASSERT_EQ(p.count, 2);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_STREQ(p.defs[0].name, "bark");
-    EXPECT_STREQ(p.defs[0].file, "bark.ppm");
-    EXPECT_EQ(p.defs[0].scaleU, 1.0f);
-    EXPECT_EQ(p.defs[0].blend, 50);
-    EXPECT_TRUE(p.defs[0].nozbuf);
-    EXPECT_EQ(p.defs[0].blendmode, 0);
-    // The second entry starts from the defaults again.
-    EXPECT_STREQ(p.defs[1].name, "leaves");
-    EXPECT_EQ(p.defs[1].scaleU, 2.0f);
-    EXPECT_EQ(p.defs[1].scaleV, 2.0f);
-    EXPECT_EQ(p.defs[1].blend, 100);
-    EXPECT_EQ(p.defs[1].blendmode, 1);
-    EXPECT_FALSE(p.defs[1].nozbuf);
-    EXPECT_EQ(p.out, "");
+    return std::string("TexturModul: Zahl fehlt in obj/test.tex bei Textur ") + entry + " (" + keyword + ")\n";
 }
 
-TEST(TexDefGrammar, EveryTreeKeywordInAnyCase)
+std::string noFile(const char* entry)
 {
-    const Parsed p = parse("water w.tga 0.5 -2 ENVMODE Quads noclip TexMode 3 offset 0.25 -0.75 "
-                           "emissiveRGB 255 0 51 BlendMode 4",
-                           false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    const t_texdef& d = p.defs[0];
-    EXPECT_EQ(d.scaleU, 0.5f);
-    EXPECT_EQ(d.scaleV, -2.0f);
-    EXPECT_TRUE(d.envmode);
-    EXPECT_TRUE(d.quads);
-    EXPECT_TRUE(d.noclip);
-    EXPECT_EQ(d.texmode, 3);
-    EXPECT_EQ(d.offsetU, 0.25f);
-    EXPECT_EQ(d.offsetV, -0.75f);
-    EXPECT_FLOAT_EQ(d.emissive.r, 1.0f);
-    EXPECT_FLOAT_EQ(d.emissive.g, 0.0f);
-    EXPECT_FLOAT_EQ(d.emissive.b, 0.2f);
-    EXPECT_EQ(d.blendmode, 4);
+    return std::string("TexturModul: Dateiname fehlt in obj/test.tex bei Textur ") + entry + "\n";
 }
 
-TEST(TexDefGrammar, UnknownWordEndsTheEntryAndNamesTheNext)
+std::string tooLong(int length, char letter)
 {
-    const Parsed p = parse("bark bark.ppm 1 1 shiny leaves.ppm 2 2 blend 10", false);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_STREQ(p.defs[0].name, "bark");
-    EXPECT_EQ(p.defs[0].blend, 100);
-    EXPECT_STREQ(p.defs[1].name, "shiny");
-    EXPECT_STREQ(p.defs[1].file, "leaves.ppm");
-    EXPECT_EQ(p.defs[1].blend, 10);
-    // A keyword glued to its number is no keyword either.
-    const Parsed glued = parse("a a.ppm 1 1 blend50 b.ppm 1 1", false);
-    ASSERT_EQ(glued.defs.size(), 2u);
-    EXPECT_STREQ(glued.defs[1].name, "blend50");
-    // Nor are the person keywords in tree files.
-    const Parsed frames = parse("a a.ppm 1 1 startframe 3 4 5", false);
-    ASSERT_EQ(frames.defs.size(), 2u);
-    EXPECT_STREQ(frames.defs[1].name, "startframe");
-    EXPECT_STREQ(frames.defs[1].file, "3");
-    EXPECT_FALSE(frames.model.hasStartFrame);
+    return "TexturModul: Wort in obj/test.tex zu lang (" + std::to_string(length) + " Zeichen), gek\xfcrzt auf " +
+           std::to_string(kTexWordMax) + ": " + std::string(40, letter) + "...\n";
 }
 
-TEST(TexDefGrammar, PersonEntries)
+TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
 {
-    const Parsed p = parse("skin skin.ppm startframe 3 endframe 40 animspeed 1.5 quads blend 70 "
-                           "nozbuf other.ppm texmode 2",
-                           true);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_STREQ(p.defs[0].name, "skin");
-    EXPECT_EQ(p.defs[0].scaleU, 0.0f);
-    EXPECT_EQ(p.defs[0].scaleV, 0.0f);
-    EXPECT_FALSE(p.defs[0].quads);     // accepted, no effect
-    EXPECT_EQ(p.defs[0].blend, 70);
-    // "nozbuf" is no keyword of person files: it names the next entry.
-    EXPECT_STREQ(p.defs[1].name, "nozbuf");
-    EXPECT_STREQ(p.defs[1].file, "other.ppm");
-    EXPECT_FALSE(p.defs[1].nozbuf);
-    EXPECT_EQ(p.defs[1].texmode, 2);
-    EXPECT_TRUE(p.model.hasStartFrame);
-    EXPECT_EQ(p.model.startFrame, 3);
-    EXPECT_TRUE(p.model.hasEndFrame);
-    EXPECT_EQ(p.model.endFrame, 40);
-    EXPECT_TRUE(p.model.hasAnimSpeed);
-    EXPECT_EQ(p.model.animSpeed, 1.5f);
-
-    const Parsed wrapped = parse("s s.ppm startframe 65537 endframe -1", true);    // 16-bit fields
-    EXPECT_EQ(wrapped.model.startFrame, 1);
-    EXPECT_EQ(wrapped.model.endFrame, 65535);
-}
-
-TEST(TexDefGrammar, CommentsRunToTheEndOfTheLine)
-{
-    const Parsed p = parse("# trees of the north\r\n"
-                           "bark bark.ppm 1 1 # the trunk\r\n"
-                           "   blend 50 #nozbuf\r\n"
-                           "#leaves leaves.ppm 1 1\r\n"
-                           "moss moss.ppm 3 3",
-                           false);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_EQ(p.defs[0].blend, 50);    // the entry goes on across the comment
-    EXPECT_FALSE(p.defs[0].nozbuf);
-    EXPECT_STREQ(p.defs[1].name, "moss");
-    EXPECT_EQ(parse("# nothing here\n   \n\t", false).count, 0);
-    EXPECT_EQ(parse("", true).count, 0);
-}
-
-TEST(TexDefGrammar, MissingNumbersKeepTheDefaultAndSayWhere)
-{
-    Parsed p = parse("a a.ppm 1 1 blend", false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_EQ(p.defs[0].blend, 100);
-    EXPECT_NE(p.out.find("obj/test.tex"), std::string::npos) << p.out;
-    EXPECT_NE(p.out.find("blend"), std::string::npos) << p.out;
-
-    // The word that is no number is not swallowed: it starts the next entry.
-    p = parse("a a.ppm 1 1 blend leaves leaves.ppm 2 2", false);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_EQ(p.defs[0].blend, 100);
-    EXPECT_STREQ(p.defs[1].name, "leaves");
-
-    p = parse("a a.ppm", false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_EQ(p.defs[0].scaleU, 1.0f);
-    EXPECT_EQ(p.defs[0].scaleV, 1.0f);
-    EXPECT_NE(p.out.find("scaleU"), std::string::npos) << p.out;
-
-    p = parse("a a.ppm 7 emissiveRGB 255 x.ppm", false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_EQ(p.defs[0].scaleU, 7.0f);
-    EXPECT_EQ(p.defs[0].scaleV, 1.0f);
-    // The word that failed as scaleV is then read as the keyword it is.
-    EXPECT_FLOAT_EQ(p.defs[0].emissive.r, 1.0f);
-    EXPECT_FLOAT_EQ(p.defs[0].emissive.g, 0.0f);
-    EXPECT_EQ(p.count, 1);
-
-    p = parse("a a.ppm 1 1 emissiveRGB 255 128", false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_FLOAT_EQ(p.defs[0].emissive.r, 1.0f);
-    EXPECT_FLOAT_EQ(p.defs[0].emissive.g, 128.0f / 255.0f);
-    EXPECT_FLOAT_EQ(p.defs[0].emissive.b, 0.0f);
-
-    p = parse("a a.ppm 1 1 blend 5.5 offset 1 nan", false);
-    ASSERT_EQ(p.defs.size(), 2u);
-    EXPECT_EQ(p.defs[0].blend, 100);
-    EXPECT_STREQ(p.defs[1].name, "5.5");
-
-    p = parse("a a.ppm 1 1 lonely", false);    // an entry without a file is dropped
-    EXPECT_EQ(p.count, 1);
-    EXPECT_NE(p.out.find("lonely"), std::string::npos) << p.out;
-}
-
-TEST(TexDefGrammar, OverlongWordsAreCutWithAWarning)
-{
-    const std::string longName(300, 'n');
-    const Parsed p = parse(longName + " " + std::string(400, 'f') + " 1 1 blend 20", false);
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_EQ(std::string(p.defs[0].name), std::string(kTexWordMax, 'n'));
-    EXPECT_EQ(std::string(p.defs[0].file), std::string(kTexWordMax, 'f'));
-    EXPECT_EQ(p.defs[0].blend, 20);
-    EXPECT_NE(p.out.find("obj/test.tex"), std::string::npos);
-    EXPECT_NE(p.out.find("300"), std::string::npos);
-}
-
-TEST(TexDefGrammar, ReadsOnlyTheBytesGiven)
-{
-    const Parsed p = parse("a a.ppm 1 1 blend 50", false, std::strlen("a a.ppm 1 1 blend 5"));
-    ASSERT_EQ(p.defs.size(), 1u);
-    EXPECT_EQ(p.defs[0].blend, 5);
+    const struct {
+        std::string text;
+        bool person;
+        std::string entries, out;
+    } cases[] = {
+        // Every entry starts from the defaults again.
+        {"bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n", false,
+         "bark bark.ppm 1,1 nozbuf blend=50 | leaves leaves.ppm 2,2 blendmode=1", ""},
+        {"water w.tga 0.5 -2 ENVMODE Quads noclip TexMode 3 offset 0.25 -0.75 emissiveRGB 255 0 51 BlendMode 4", false,
+         "water w.tga 0.5,-2 offset=0.25,-0.75 texmode=3 envmode quads noclip blendmode=4 rgb=1,0,0.2", ""},
+        // An unknown word ends the entry and names the next; so does a
+        // keyword glued to its number, and a person keyword in a tree file.
+        {"bark bark.ppm 1 1 shiny leaves.ppm 2 2 blend 10", false,
+         "bark bark.ppm 1,1 | shiny leaves.ppm 2,2 blend=10", ""},
+        {"a a.ppm 1 1 blend50 b.ppm 1 1", false, "a a.ppm 1,1 | blend50 b.ppm 1,1", ""},
+        {"a a.ppm 1 1 startframe 3 4 5", false, "a a.ppm 1,1 | startframe 3 4,5", ""},
+        // Persons: no scale pair, "quads" has no effect, "nozbuf" is no keyword;
+        // the frame numbers are 16-bit fields.
+        {"skin skin.ppm startframe 3 endframe 40 animspeed 1.5 quads blend 70 nozbuf other.ppm texmode 2", true,
+         "skin skin.ppm 0,0 blend=70 | nozbuf other.ppm 0,0 texmode=2 | model 3 to 40 speed 1.5", ""},
+        {"s s.ppm startframe 65537 endframe -1", true, "s s.ppm 0,0 | model 1 to 65535 speed 0", ""},
+        // Comments run to the end of the line; an entry goes on across them.
+        {"# trees of the north\r\nbark bark.ppm 1 1 # the trunk\r\n   blend 50 #nozbuf\r\n#leaves leaves.ppm 1 1\r\n"
+         "moss moss.ppm 3 3",
+         false, "bark bark.ppm 1,1 blend=50 | moss moss.ppm 3,3", ""},
+        {"# nothing here\n   \n\t", false, "", ""},
+        {"", true, "", ""},
+        // A missing number keeps the default and says where; the word that is
+        // no number is not swallowed.
+        {"a a.ppm 1 1 blend", false, "a a.ppm 1,1", missing("a", "blend")},
+        {"a a.ppm 1 1 blend leaves leaves.ppm 2 2", false, "a a.ppm 1,1 | leaves leaves.ppm 2,2", missing("a", "blend")},
+        {"a a.ppm", false, "a a.ppm 1,1", missing("a", "scaleU")},
+        {"a a.ppm 1 1 emissiveRGB 255 128", false, "a a.ppm 1,1 rgb=1,0.501961,0", missing("a", "emissiveRGB")},
+        // The word that failed as scaleV is read as the keyword it is.
+        {"a a.ppm 7 emissiveRGB 255 x.ppm", false, "a a.ppm 7,1 rgb=1,0,0",
+         missing("a", "scaleV") + missing("a", "emissiveRGB") + noFile("x.ppm")},
+        {"a a.ppm 1 1 blend 5.5 offset 1 nan", false, "a a.ppm 1,1 | 5.5 offset 1,1",
+         missing("a", "blend") + missing("5.5", "scaleV") + noFile("nan")},
+        // An entry without a file is dropped.
+        {"a a.ppm 1 1 lonely", false, "a a.ppm 1,1", noFile("lonely")},
+        // Overlong words are cut with a warning.
+        {std::string(300, 'n') + " " + std::string(400, 'f') + " 1 1 blend 20", false,
+         std::string(kTexWordMax, 'n') + " " + std::string(kTexWordMax, 'f') + " 1,1 blend=20",
+         tooLong(300, 'n') + tooLong(400, 'f')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 60));
+        EXPECT_EQ(parse(c.text, c.person, c.text.size()), std::make_pair(c.entries, c.out));
+    }
+    // Only the bytes given are read.
+    EXPECT_EQ(parse("a a.ppm 1 1 blend 50", false, 19).first, "a a.ppm 1,1 blend=5");
 }
 
 TEST(TexDefFileName, ExtensionFromTheFirstDotIsReplaced)
 {
+    const std::pair<std::string, std::string> cases[] = {
+        {"obj/fir.raw", "obj/fir.tex"},
+        {"obj/fir.v2.md2", "obj/fir.tex"},
+        {"obj/fir", "obj/fir.tex"},
+        {std::string(300, 'x'), std::string(kTexWordMax, 'x') + ".tex"},
+    };
     char out[300];
-    texFileName("obj/fir.raw", out, sizeof out);
-    EXPECT_STREQ(out, "obj/fir.tex");
-    texFileName("obj/fir.v2.md2", out, sizeof out);
-    EXPECT_STREQ(out, "obj/fir.tex");
-    texFileName("obj/fir", out, sizeof out);
-    EXPECT_STREQ(out, "obj/fir.tex");
-    const std::string longName(300, 'x');
-    texFileName(longName.c_str(), out, sizeof out);
-    EXPECT_EQ(std::string(out), std::string(kTexWordMax, 'x') + ".tex");
+    for (const auto& [model, tex] : cases) {
+        texFileName(model.c_str(), out, sizeof out);
+        EXPECT_EQ(out, tex);
+    }
     char tiny[6];
     texFileName("abc.raw", tiny, sizeof tiny);
     EXPECT_STREQ(tiny, "abc.t");
 }
 
-// ---------------------------------------------------------------- cache
-
-TEST(TexFileCache, RemembersExactSpelling)
+TEST(TexFileCache, RemembersExactSpellingAndStartsOverWhenFull)
 {
     auto list = std::make_unique<TextureList>();
-    EXPECT_FALSE(list->ExistTexFile("obj/fir.tex"));
     list->SetTexFile("obj/fir.tex");
     EXPECT_TRUE(list->ExistTexFile("obj/fir.tex"));
     EXPECT_FALSE(list->ExistTexFile("OBJ/FIR.tex"));
     EXPECT_FALSE(list->ExistTexFile(nullptr));
-    EXPECT_EQ(list->texFileCount, 1);
-}
-
-TEST(TexFileCache, StartsOverWhenFull)
-{
-    auto list = std::make_unique<TextureList>();
-    for (int i = 0; i < kTexFileCacheSize; i++) {
+    for (int i = 1; i < kTexFileCacheSize; i++) {
         list->SetTexFile(("f" + std::to_string(i)).c_str());
     }
-    EXPECT_EQ(list->texFileCount, kTexFileCacheSize);
     testing::internal::CaptureStdout();
     list->SetTexFile("newest");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Texfilecache \xfc" "berlastet ... versuche ihn zu leeren\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Texfilecache \xfc" "berlastet ... versuche ihn zu leeren\n");
     EXPECT_EQ(list->texFileCount, 1);
     EXPECT_TRUE(list->ExistTexFile("newest"));
-    EXPECT_FALSE(list->ExistTexFile("f0"));
+    EXPECT_FALSE(list->ExistTexFile("obj/fir.tex"));
     EXPECT_FALSE(list->ExistTexFile("f1999"));
 }
 
 // ---------------------------------------------------------------- fatal exits
 
-// closeEngine ends the process; run it in a fresh child with stdout sent to
-// stderr so the message can be matched.  The child's engine object is not
-// the test's (closeEngine deletes it), hence Engine = nullptr.
-void prepareDeathChild(ScopedWorkDir& dir)
-{
-    dup2(STDERR_FILENO, STDOUT_FILENO);
-    dir.removeAtExit();
-    Engine = nullptr;
-}
-
-void addUnloadable(TextureList& list, const std::string& name)
-{
-    // Not an image type: no GL texture is needed to fill the table.
-    list.loadTexture(name.c_str(), "x.dat", 1, 1, 0, 0, 0, false, false, 100, 0, false, false,
-                     t_rgb{0.0f, 0.0f, 0.0f}, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
-}
-
-void overfillTable(ScopedWorkDir& dir)
-{
-    prepareDeathChild(dir);
-    auto list = std::make_unique<TextureList>();
-    for (int i = 0; i < kMaxTextures; i++) {
-        addUnloadable(*list, "t" + std::to_string(i));
-    }
-    if (list->lastIndex != kMaxTextures - 1) {
-        std::_Exit(99);
-    }
-    addUnloadable(*list, "T5");     // a known name: no growth, no exit
-    addUnloadable(*list, "one-more");
-    std::_Exit(98);
-}
-
-void initTexInChild(ScopedWorkDir& dir, Lev* lev)
-{
-    prepareDeathChild(dir);
-    Level = lev;
-    auto list = std::make_unique<TextureList>();
-    list->initTex();
-    std::_Exit(98);
-}
-
-TEST(TexListFatal, FullTableEndsTheEngine)
+// closeEngine ends the process: each case runs in a fresh child with stdout
+// sent to stderr so the message can be matched.  The child's engine object is
+// not the test's (closeEngine deletes it), hence Engine = nullptr.
+TEST(TexListFatal, FullTableAndMissingDefinitionFilesEndTheEngine)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     ScopedWorkDir dir;
-    EXPECT_EXIT(overfillTable(dir), testing::ExitedWithCode(KRT_FATAL),
-                "TexturModul: zu wenig Texturbuffer tritt den Programmierer in den Arsch\n");
-}
+    auto inChild = [&dir](Lev* lev) {
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+        dir.removeAtExit();
+        Engine = nullptr;
+        Level = lev;
+        return std::make_unique<TextureList>();
+    };
+    auto add = [](TextureList& list, const std::string& name) {  // not an image type: no GL texture needed
+        list.loadTexture(name.c_str(), "x.dat", 1, 1, 0, 0, 0, false, false, 100, 0, false, false,
+                         t_rgb{0.0f, 0.0f, 0.0f}, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
+    };
+    EXPECT_EXIT(
+        {
+            auto list = inChild(nullptr);
+            for (int i = 0; i < kMaxTextures; i++) {
+                add(*list, "t" + std::to_string(i));
+            }
+            add(*list, "T5");  // a known name: no growth, no exit
+            if (list->lastIndex == kMaxTextures - 1) {
+                add(*list, "one-more");
+            }
+            std::_Exit(98);
+        },
+        testing::ExitedWithCode(KRT_FATAL), "TexturModul: zu wenig Texturbuffer tritt den Programmierer in den Arsch\n");
 
-TEST(TexListFatal, MissingDefinitionFileEndsTheEngine)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ScopedWorkDir dir;
     writeBytes("obj/fir.tex", "");
     std::vector<t_tree> trees(2);
     std::strcpy(trees[0].file, "obj/fir.raw");
     std::strcpy(trees[1].file, "obj/none.raw");
     std::vector<t_person> persons(1);
     std::strcpy(persons[0].file, "obj/ghost.md2");
-    auto lev = std::make_unique<Lev>();
-    lev->treeTable = trees.data();
-    lev->treeCount = 2;
-    EXPECT_EXIT(initTexInChild(dir, lev.get()), testing::ExitedWithCode(KRT_FILE),
+    Lev lev{};
+    lev.treeTable = trees.data();
+    lev.treeCount = 2;
+    EXPECT_EXIT(inChild(&lev)->initTex(), testing::ExitedWithCode(KRT_FILE),
                 "TexturModul: TexturInitDatei obj/none.tex nicht vorhanden\n");
-
-    lev->treeCount = 1;
-    lev->personTable = persons.data();
-    lev->personCount = 1;
-    EXPECT_EXIT(initTexInChild(dir, lev.get()), testing::ExitedWithCode(KRT_FILE),
+    lev.treeCount = 1;
+    lev.personTable = persons.data();
+    lev.personCount = 1;
+    EXPECT_EXIT(inChild(&lev)->initTex(), testing::ExitedWithCode(KRT_FILE),
                 "TexturModul: TexturInitDatei obj/ghost.tex nicht vorhanden\n");
 }
 
@@ -349,27 +260,20 @@ protected:
         ASSERT_TRUE(ensureGLContext());
         savedEngine_ = Engine;
         savedLevel_ = Level;
-        engine_ = CEngine{};
         engine_.maxTextureSize = 256;
         Engine = &engine_;
         Level = nullptr;
-        dir_ = std::make_unique<ScopedWorkDir>();
-        list_ = std::make_unique<TextureList>();
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);  // blend function, binding, texture generation
     }
     void TearDown() override
     {
         for (int i = 0; i <= list_->lastIndex; i++) {
             list_->textures[i].freeTexture();
         }
-        list_.reset();
-        dir_.reset();
         Engine = savedEngine_;
         Level = savedLevel_;
         texrender = 0;
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glBlendFunc(GL_ONE, GL_ZERO);
-        glDisable(GL_TEXTURE_GEN_S);
-        glDisable(GL_TEXTURE_GEN_T);
+        glPopAttrib();
     }
 
     void add(const char* name, const char* file, int blendmode = 0)
@@ -377,20 +281,11 @@ protected:
         list_->loadTexture(name, file, 1, 1, 0, 0, 0, false, false, 100, blendmode, false, false,
                            t_rgb{0, 0, 0}, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
     }
-    static GLint bound()
+    static GLint get(GLenum what)
     {
-        GLint id = -1;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &id);
-        return id;
-    }
-    static std::pair<GLint, GLint> blend(GLint src, GLint dst) { return {src, dst}; }
-    static std::pair<GLint, GLint> blendFunc()
-    {
-        GLint src = -1;
-        GLint dst = -1;
-        glGetIntegerv(GL_BLEND_SRC, &src);
-        glGetIntegerv(GL_BLEND_DST, &dst);
-        return {src, dst};
+        GLint value = -1;
+        glGetIntegerv(what, &value);
+        return value;
     }
     static bool hasAlpha(GLuint id)
     {
@@ -402,234 +297,168 @@ protected:
     // A PPM with one black (key colour) pixel.
     static void keyedImage(const char* path)
     {
-        writePPM(path, 4, 4, [](int x, int y) { return x == 0 && y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
+        texture_test::writePPM(path, 4, 4, [](int x, int y) { return x + y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
     }
 
     CEngine engine_{};
     CEngine* savedEngine_ = nullptr;
     Lev* savedLevel_ = nullptr;
-    std::unique_ptr<ScopedWorkDir> dir_;
-    std::unique_ptr<TextureList> list_;
+    ScopedWorkDir dir_;
+    std::unique_ptr<TextureList> list_ = std::make_unique<TextureList>();
 };
 
-TEST_F(TexListGL, LoadTextureStoresEveryAttribute)
+TEST_F(TexListGL, LoadTextureKeepsItsSettingsSkipsKnownNamesAndKeysAllButAdditive)
 {
     keyedImage("stone.ppm");
+    writeSolidPPM("other.ppm", 8, 8, {1, 2, 3});
     list_->loadTexture("stone", "stone.ppm", 2, 3, 0.5f, 0.25f, 4, true, true, 60, 2, true, true,
-                       t_rgb{0.1f, 0.2f, 0.3f}, GL_LINEAR, GL_NEAREST, true, 0, 0, 0);
-    ASSERT_EQ(list_->lastIndex, 0);
-    EXPECT_STREQ(list_->names[0], "stone");
+                       t_rgb{0.25f, 0.5f, 0.75f}, GL_LINEAR, GL_NEAREST, true, 0, 0, 0);
+    EXPECT_EQ(describe(*list_, 0),
+              "stone stone.ppm 2,3 offset=0.5,0.25 texmode=4 envmode quads noclip nozbuf blend=60 blendmode=2 "
+              "rgb=0.25,0.5,0.75");
     EXPECT_EQ(list_->glIds[0], list_->textures[0].id);
-    EXPECT_NE(list_->glIds[0], 0u);
-    EXPECT_EQ(list_->scaleU[0], 2.0f);
-    EXPECT_EQ(list_->scaleV[0], 3.0f);
-    EXPECT_EQ(list_->offsetU[0], 0.5f);
-    EXPECT_EQ(list_->offsetV[0], 0.25f);
-    EXPECT_EQ(list_->texmode[0], 4);
-    EXPECT_TRUE(list_->envmode[0]);
-    EXPECT_TRUE(list_->quads[0]);
-    EXPECT_EQ(list_->blend[0], 60);
-    EXPECT_EQ(list_->blendmode[0], 2);
-    EXPECT_TRUE(list_->noclip[0]);
-    EXPECT_TRUE(list_->nozbuf[0]);
-    EXPECT_EQ(list_->emissive[0].g, 0.2f);
     EXPECT_TRUE(hasAlpha(list_->glIds[0]));
     GLint mag = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
     EXPECT_EQ(mag, GL_NEAREST);
-}
-
-TEST_F(TexListGL, KnownNamesAreSkippedAndAdditiveHasNoKey)
-{
-    keyedImage("bark.ppm");
-    writeSolidPPM("other.ppm", 8, 8, {1, 2, 3});
-    add("bark", "bark.ppm");
-    add("BARK", "other.ppm");
+    add("STONE", "other.ppm");
     EXPECT_EQ(list_->lastIndex, 0);
-    EXPECT_STREQ(list_->textures[0].name, "bark.ppm");
-    EXPECT_EQ(list_->findTexture("Bark"), 0);
+    EXPECT_EQ(list_->findTexture("Stone"), 0);
     EXPECT_EQ(list_->findTexture("birch"), -1);
-
-    // Blend mode 1 (additive) textures are loaded without the colour key.
-    add("additive", "bark.ppm", kBlendAdd);
-    EXPECT_TRUE(hasAlpha(list_->glIds[0]));
+    add("additive", "stone.ppm", kBlendAdd);
     EXPECT_FALSE(hasAlpha(list_->glIds[1]));
 }
 
 TEST_F(TexListGL, SelectTextureByNameAndIndex)
 {
     writeSolidPPM("stone.ppm", 4, 4, {1, 1, 1});
-    writeSolidPPM("wood.ppm", 4, 4, {2, 2, 2});
     add("stone", "stone.ppm");
-    add("wood", "wood.ppm");
-    glBindTexture(GL_TEXTURE_2D, 0);
+    add("wood", "stone.ppm");
     list_->selectTexture("WOOD");
-    EXPECT_EQ(static_cast<GLuint>(bound()), list_->glIds[1]);
-    list_->selectTexture("nothing");
-    EXPECT_EQ(static_cast<GLuint>(bound()), list_->glIds[1]);
+    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[1]));
+    list_->selectTexture("nothing");  // unknown names, and indices out of range, bind nothing
     list_->selectTexture("");
-    EXPECT_EQ(static_cast<GLuint>(bound()), list_->glIds[1]);
+    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[1]));
     list_->selectTexture(0);
-    EXPECT_EQ(static_cast<GLuint>(bound()), list_->glIds[0]);
     list_->selectTexture(2);
     list_->selectTexture(-1);
-    EXPECT_EQ(static_cast<GLuint>(bound()), list_->glIds[0]);
+    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[0]));
 }
 
-TEST_F(TexListGL, BlendModeFilterSkipsRepeats)
+// Before each step GL is set to (ZERO, ZERO): a step the filter skips leaves that.
+TEST_F(TexListGL, BlendModeFilterSetsGLOnlyOnChange)
 {
-    glBlendFunc(GL_ONE, GL_ONE);
-    list_->selectBlendmode(kBlendAlpha);    // the first call always sets
-    EXPECT_EQ(blendFunc(), blend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
-
-    list_->selectBlendmode(kBlendModulate);
-    EXPECT_EQ(blendFunc(), blend(GL_DST_COLOR, GL_ZERO));
-    glBlendFunc(GL_ONE, GL_ONE);
-    list_->selectBlendmode(kBlendModulate);    // repeated: no GL call
-    EXPECT_EQ(blendFunc(), blend(GL_ONE, GL_ONE));
-
-    list_->selectBlendmode(kBlendAdd);
-    EXPECT_EQ(blendFunc(), blend(GL_ONE, GL_ONE));
-    list_->selectBlendmode(kBlendReplace);
-    EXPECT_EQ(blendFunc(), blend(GL_ONE, GL_ZERO));
-    list_->selectBlendmode(kBlendModulate2);
-    EXPECT_EQ(blendFunc(), blend(GL_DST_COLOR, GL_SRC_COLOR));
-
-    // A number outside the table changes nothing but is remembered.
-    list_->selectBlendmode(9);
-    EXPECT_EQ(blendFunc(), blend(GL_DST_COLOR, GL_SRC_COLOR));
-    glBlendFunc(GL_ONE, GL_ONE);
-    list_->selectBlendmode(kBlendModulate2);
-    EXPECT_EQ(blendFunc(), blend(GL_DST_COLOR, GL_SRC_COLOR));
-
-    glBlendFunc(GL_ONE, GL_ONE);
-    list_->resetSelectionState();
-    list_->selectBlendmode(kBlendModulate2);
-    EXPECT_EQ(blendFunc(), blend(GL_DST_COLOR, GL_SRC_COLOR));
+    const struct {
+        int mode;  // -1: resetSelectionState
+        GLint src, dst;
+    } steps[] = {
+        {kBlendAlpha, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA},  // the first call always sets
+        {kBlendModulate, GL_DST_COLOR, GL_ZERO},
+        {kBlendModulate, GL_ZERO, GL_ZERO},  // repeated
+        {kBlendAdd, GL_ONE, GL_ONE},
+        {kBlendReplace, GL_ONE, GL_ZERO},
+        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},
+        {9, GL_ZERO, GL_ZERO},  // outside the table: nothing, but remembered
+        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},
+        {-1, GL_ZERO, GL_ZERO},
+        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},  // forgotten: set again
+    };
+    for (size_t i = 0; i < std::size(steps); i++) {
+        glBlendFunc(GL_ZERO, GL_ZERO);
+        steps[i].mode < 0 ? list_->resetSelectionState() : list_->selectBlendmode(static_cast<uint8_t>(steps[i].mode));
+        EXPECT_EQ(std::make_pair(get(GL_BLEND_SRC), get(GL_BLEND_DST)), std::make_pair(steps[i].src, steps[i].dst))
+            << "step " << i;
+    }
 }
 
-TEST_F(TexListGL, EnvModeFilterSwitchesSphereMapping)
+TEST_F(TexListGL, EnvModeFilterSwitchesSphereMappingOnlyOnChange)
 {
     glEnable(GL_TEXTURE_GEN_S);
-    list_->selectEnvmode(false);    // already remembered off: nothing
+    list_->selectEnvmode(false);  // already remembered off: nothing
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
     glDisable(GL_TEXTURE_GEN_S);
 
     list_->selectEnvmode(true);
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_T));
-    GLint mode = 0;
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
-    glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_SPHERE_MAP);
-
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S) && glIsEnabled(GL_TEXTURE_GEN_T));
+    for (GLenum coord : {GL_S, GL_T}) {
+        GLint mode = 0;
+        glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &mode);
+        EXPECT_EQ(mode, GL_SPHERE_MAP);
+    }
     glDisable(GL_TEXTURE_GEN_S);
-    list_->selectEnvmode(true);     // repeated: nothing
+    list_->selectEnvmode(true);  // repeated: nothing
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
     list_->selectEnvmode(false);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
 }
 
-class TexListLevel : public TexListGL {
-protected:
-    void SetUp() override
-    {
-        TexListGL::SetUp();
-        trees_.resize(3);
-        std::strcpy(trees_[0].file, "obj/fir.raw");
-        std::strcpy(trees_[1].file, "obj/fir.raw");
-        std::strcpy(trees_[2].file, "OBJ/OAK.RAW");     // files are found without regard to case
-        persons_.resize(1);
-        std::strcpy(persons_[0].file, "obj/pilot.md2");
-        lev_ = std::make_unique<Lev>();
-        lev_->treeTable = trees_.data();
-        lev_->treeCount = 3;
-        lev_->personTable = persons_.data();
-        lev_->personCount = 1;
-        Level = lev_.get();
-
-        writeBytes("obj/fir.tex", "bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n");
-        writeBytes("obj/oak.tex", "BARK other.ppm 1 1\noakleaf leaf.tga 0.5 0.5 texmode 2 offset 0.25 0.75\n");
-        writeBytes("obj/pilot.tex", "pilotskin pilot.ppm startframe 3 endframe 9 animspeed 1.5\n");
-        keyedImage("bark.ppm");
-        keyedImage("leaves.ppm");
-        writeSolidPPM("pilot.ppm", 8, 8, {5, 5, 5});
-        writeSolidTGA("leaf.tga", 4, 4, {0, 200, 0}, 128);
-    }
-
-    std::vector<t_tree> trees_;
-    std::vector<t_person> persons_;
-    std::unique_ptr<Lev> lev_;
-};
-
-TEST_F(TexListLevel, ReadsTheTreeAndPersonFiles)
+TEST_F(TexListGL, InitTexReadsTreeFilesOncePersonFilesEveryTimeAndMakesTexrender)
 {
+    std::vector<t_tree> trees(3);
+    std::strcpy(trees[0].file, "obj/fir.raw");
+    std::strcpy(trees[1].file, "obj/fir.raw");
+    std::strcpy(trees[2].file, "OBJ/OAK.RAW");  // files are found without regard to case
+    std::vector<t_person> persons(1);
+    std::strcpy(persons[0].file, "obj/pilot.md2");
+    Lev lev{};
+    lev.treeTable = trees.data();
+    lev.treeCount = 3;
+    lev.personTable = persons.data();
+    lev.personCount = 1;
+    Level = &lev;
+    writeBytes("obj/fir.tex", "bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n");
+    writeBytes("obj/oak.tex", "BARK other.ppm 1 1\noakleaf leaf.tga 0.5 0.5 texmode 2 offset 0.25 0.75\n");
+    writeBytes("obj/pilot.tex", "pilotskin pilot.ppm startframe 3 endframe 9 animspeed 1.5\n");
+    keyedImage("bark.ppm");
+    keyedImage("leaves.ppm");
+    writeSolidPPM("pilot.ppm", 8, 8, {5, 5, 5});
+    texture_test::writeSolidTGA("leaf.tga", 4, 4, {0, 200, 0}, 128);
+
     list_->initTex();
     ASSERT_EQ(list_->lastIndex, 3);
-    EXPECT_STREQ(list_->names[0], "bark");
-    EXPECT_STREQ(list_->names[1], "leaves");
-    EXPECT_STREQ(list_->names[2], "oakleaf");
-    EXPECT_STREQ(list_->names[3], "pilotskin");
-    EXPECT_EQ(list_->blend[0], 50);
-    EXPECT_TRUE(list_->nozbuf[0]);
-    EXPECT_TRUE(hasAlpha(list_->glIds[0]));      // keyed
-    EXPECT_EQ(list_->blend[1], 100);
-    EXPECT_EQ(list_->blendmode[1], 1);
-    EXPECT_FALSE(hasAlpha(list_->glIds[1]));     // blend mode 1: no key
-    EXPECT_EQ(list_->texmode[2], 2);
-    EXPECT_EQ(list_->offsetV[2], 0.75f);
-    EXPECT_EQ(list_->scaleU[3], 0.0f);
-    EXPECT_STREQ(list_->textures[0].name, "bark.ppm");    // BARK of oak.tex was skipped
+    // BARK of oak.tex is skipped; the person's skin has no scale pair.
+    const char* rows[] = {"bark bark.ppm 1,1 nozbuf blend=50", "leaves leaves.ppm 2,2 blendmode=1",
+                          "oakleaf leaf.tga 0.5,0.5 offset=0.25,0.75 texmode=2", "pilotskin pilot.ppm 0,0"};
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(describe(*list_, i), rows[i]);
+    }
+    EXPECT_TRUE(hasAlpha(list_->glIds[0]));   // keyed
+    EXPECT_FALSE(hasAlpha(list_->glIds[1]));  // blend mode 1: no key
+    EXPECT_STREQ(persons[0].skin, "pilotskin");
+    EXPECT_EQ(persons[0].loopStart, 3);
+    EXPECT_EQ(persons[0].loopEnd, 9);
+    EXPECT_EQ(persons[0].animSpeed, 1.5f);
+    EXPECT_EQ(list_->texFileCount, 2);  // fir.tex once for two firs
+    EXPECT_TRUE(list_->ExistTexFile("obj/fir.tex") && list_->ExistTexFile("OBJ/OAK.tex"));
 
-    EXPECT_STREQ(persons_[0].skin, "pilotskin");
-    EXPECT_EQ(persons_[0].loopStart, 3);
-    EXPECT_EQ(persons_[0].loopEnd, 9);
-    EXPECT_EQ(persons_[0].animSpeed, 1.5f);
-
-    EXPECT_EQ(list_->texFileCount, 2);      // fir.tex once for two firs
-    EXPECT_TRUE(list_->ExistTexFile("obj/fir.tex"));
-    EXPECT_TRUE(list_->ExistTexFile("OBJ/OAK.tex"));
-}
-
-TEST_F(TexListLevel, SecondRunReadsTreeFilesOnceAndPersonFilesAgain)
-{
-    list_->initTex();
     writeBytes("obj/fir.tex", "newbark bark.ppm 1 1\n");
     writeBytes("obj/pilot.tex", "newskin pilot.ppm endframe 12\n");
     list_->initTex();
     EXPECT_EQ(list_->findTexture("newbark"), -1);
     EXPECT_EQ(list_->findTexture("newskin"), 4);
-    EXPECT_STREQ(persons_[0].skin, "newskin");
-    EXPECT_EQ(persons_[0].loopStart, 3);    // not in the file this time: unchanged
-    EXPECT_EQ(persons_[0].loopEnd, 12);
-}
+    EXPECT_STREQ(persons[0].skin, "newskin");
+    EXPECT_EQ(persons[0].loopStart, 3);  // not in the file this time: unchanged
+    EXPECT_EQ(persons[0].loopEnd, 12);
 
-TEST_F(TexListLevel, EmptyTablesAndNoLevelReadNothing)
-{
-    lev_->treeTable = nullptr;     // a count without a table is not followed
-    lev_->personCount = 0;
-    list_->initTex();
-    EXPECT_EQ(list_->lastIndex, -1);
+    // A count without a table is not followed; no level reads nothing.
+    auto fresh = std::make_unique<TextureList>();
+    lev.treeTable = nullptr;
+    lev.personCount = 0;
+    fresh->initTex();
     Level = nullptr;
-    list_->initTex();
-    EXPECT_EQ(list_->lastIndex, -1);
-}
+    fresh->initTex();
+    EXPECT_EQ(fresh->lastIndex, -1);
+    EXPECT_EQ(Ttexrender.id, 0u);
 
-TEST_F(TexListGL, TexrenderSwitchCreatesTheFixedTreeTexture)
-{
+    // The "-tex" switch creates the fixed tree texture.
     writeSolidPPM("gfx/texrender.ppm", 16, 16, {3, 4, 5});
     texrender = 1;
-    list_->initTex();
+    fresh->initTex();
     EXPECT_NE(Ttexrender.id, 0u);
     EXPECT_EQ(Ttexrender.imageWidth, 16);
     EXPECT_STREQ(Ttexrender.name, "Gfx/texrender.ppm");
-    EXPECT_EQ(list_->lastIndex, -1);
+    EXPECT_EQ(fresh->lastIndex, -1);
     Ttexrender.freeTexture();
-
-    texrender = 0;
-    list_->initTex();
-    EXPECT_EQ(Ttexrender.id, 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// texture_test_files.h — small helpers for the texture tests: a scratch
-// directory that is also the current directory (the texture log and the
-// definition files are relative to it), and writers for tiny image files.
+// texture_test_files.h — small helpers for the image and texture tests: a
+// scratch directory that is also the current directory (the texture log and
+// the definition files are relative to it), writers for tiny image files, and
+// what the readers give for a broken one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,34 +17,35 @@
 #include <string>
 #include <vector>
 
+#include "image/bitmap.h"
+
 namespace texture_test {
+
+using Bytes = std::vector<uint8_t>;
 
 // Makes a fresh directory under the system temp dir and changes into it; goes
 // back and removes it on destruction.
 class ScopedWorkDir {
 public:
-    ScopedWorkDir()
+    ScopedWorkDir() : previous_(std::filesystem::current_path())
     {
-        previous_ = std::filesystem::current_path();
         std::string pattern = (std::filesystem::temp_directory_path() / "vext_tex_XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) == nullptr) {
+        if (mkdtemp(pattern.data()) == nullptr) {
             ADD_FAILURE() << "mkdtemp failed";
             return;
         }
-        path_ = buffer.data();
+        path_ = pattern;
         std::filesystem::current_path(path_);
     }
     ~ScopedWorkDir()
     {
         std::filesystem::current_path(previous_);
         std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
+        std::filesystem::remove_all(path_, ignored);
     }
     ScopedWorkDir(const ScopedWorkDir&) = delete;
+    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
+
     // For a death-test child, which ends without running destructors: the
     // directory is removed when the process exits.
     void removeAtExit()
@@ -55,13 +57,13 @@ public:
             std::filesystem::remove_all(pending, ignored);
         });
     }
-    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
 
 private:
     std::filesystem::path previous_;
     std::filesystem::path path_;
 };
 
+// Writes the bytes, creating the directories on the way.
 inline void writeBytes(const std::string& path, const std::string& bytes)
 {
     const std::filesystem::path p(path);
@@ -70,6 +72,11 @@ inline void writeBytes(const std::string& path, const std::string& bytes)
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeBytes(const std::string& path, const Bytes& bytes)
+{
+    writeBytes(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline std::string readBytes(const std::string& path)
@@ -91,9 +98,7 @@ inline void writePPM(const std::string& path, int w, int h, const std::function<
     for (int y = 0; y < h; y++) {
         for (int x = 0; x < w; x++) {
             const Rgb c = pixel(x, y);
-            bytes.push_back(static_cast<char>(c.r));
-            bytes.push_back(static_cast<char>(c.g));
-            bytes.push_back(static_cast<char>(c.b));
+            bytes += {static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)};
         }
     }
     writeBytes(path, bytes);
@@ -104,23 +109,62 @@ inline void writeSolidPPM(const std::string& path, int w, int h, Rgb colour)
     writePPM(path, w, h, [colour](int, int) { return colour; });
 }
 
+// A TGA file: the 18-byte header, idLength bytes of image ID ('i'), then body.
+inline Bytes tgaFile(uint8_t type, uint16_t w, uint16_t h, uint8_t bits, const Bytes& body,
+                     uint8_t descriptor = 0, uint8_t idLength = 0)
+{
+    Bytes out = {idLength, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    out.insert(out.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
+                           static_cast<uint8_t>(h >> 8), bits, descriptor});
+    out.insert(out.end(), idLength, 'i');
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
 // An uncompressed 32-bit TGA (type 2) of w x h pixels of one colour.
 inline void writeSolidTGA(const std::string& path, int w, int h, Rgb colour, uint8_t alpha)
 {
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = static_cast<char>(w & 0xFF);
-    bytes[13] = static_cast<char>(w >> 8);
-    bytes[14] = static_cast<char>(h & 0xFF);
-    bytes[15] = static_cast<char>(h >> 8);
-    bytes[16] = 32;
+    Bytes body;
     for (int i = 0; i < w * h; i++) {
-        bytes.push_back(static_cast<char>(colour.b));
-        bytes.push_back(static_cast<char>(colour.g));
-        bytes.push_back(static_cast<char>(colour.r));
-        bytes.push_back(static_cast<char>(alpha));
+        body.insert(body.end(), {colour.b, colour.g, colour.r, alpha});
     }
-    writeBytes(path, bytes);
+    writeBytes(path, tgaFile(2, static_cast<uint16_t>(w), static_cast<uint16_t>(h), 32, body));
+}
+
+// The readers' four warnings, byte for byte (ISO-8859-1 umlauts as bytes).
+inline std::string framed(size_t dashes, const std::string& message)
+{
+    const std::string line = std::string(dashes, '-') + "\n";
+    return line + "Warnung!!! " + message + "\n" + line;
+}
+inline std::string notFoundWarning(const std::string& name)
+{
+    return framed(53, "Textur ( " + name + " ) nicht gefunden!");
+}
+inline std::string tgaHeaderWarning(const std::string& name)
+{
+    return framed(65, "Fehler beim scannen des TGA headers " + name + " !");
+}
+inline std::string noMemoryWarning(const std::string& name)
+{
+    return framed(75, "kein Speicher f\xfcr Textur " + name + " verf\xfc" "gbar bzw bekommen!");
+}
+inline std::string shortReadWarning(const std::string& name)
+{
+    return framed(87, "Fehler beim Lesen der Textur " + name + "!(x * y * 3 Bytes nicht gelesen)");
+}
+
+// Whether b is the readers' placeholder of that depth: 8 x 8, even columns
+// black, odd columns magenta, alpha 255.
+inline bool isPlaceholder(const CBitmap& b, int depth)
+{
+    bool same = b.width == 8 && b.height == 8 && b.depth == depth;
+    for (int i = 0; same && i < 64; ++i) {
+        const uint8_t* p = b.pixels + i * (depth / 8);
+        const uint8_t on = i % 2 == 0 ? 0 : 255;
+        same = p[0] == on && p[1] == 0 && p[2] == on && (depth == 24 || p[3] == 255);
+    }
+    return same;
 }
 
 }  // namespace texture_test
