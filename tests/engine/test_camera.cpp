@@ -7,10 +7,12 @@
 
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "gl_fixture.h"
@@ -18,6 +20,8 @@
 #include "test_camera_fixture.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr float kCos30 = 0.8660254f;
 constexpr float kTol = 1e-5f;
@@ -27,68 +31,28 @@ using CameraMotion = CameraTest;
 using CameraView = CameraTest;
 using CameraPick = CameraTest;
 
-// Runs the test body inside a fresh temporary directory, then returns.
-class InTempDir {
-public:
-    InTempDir()
-    {
-        char buf[] = "/tmp/vext_camXXXXXX";
-        dir_ = mkdtemp(buf) != nullptr ? buf : "";
-        if (getcwd(old_, sizeof old_) == nullptr || dir_.empty() || chdir(dir_.c_str()) != 0) {
-            dir_.clear();
-        }
-    }
-    ~InTempDir()
-    {
-        if (!dir_.empty()) {
-            EXPECT_EQ(chdir(old_), 0);
-            std::remove((dir_ + "/recfile.movie").c_str());
-            rmdir(dir_.c_str());
-        }
-    }
-    bool ok() const { return !dir_.empty(); }
-
-private:
-    std::string dir_;
-    char old_[PATH_MAX] = {};
-};
-
-std::string readFile(const char* name)
+void expectNear(const t_vector& got, const t_vector& want)
 {
-    std::string text;
-    if (FILE* f = std::fopen(name, "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF) {
-            text.push_back(static_cast<char>(c));
-        }
-        std::fclose(f);
-    }
-    return text;
+    EXPECT_NEAR(got.x, want.x, kTol);
+    EXPECT_NEAR(got.y, want.y, kTol);
+    EXPECT_NEAR(got.z, want.z, kTol);
 }
 
-TEST_F(CameraSetup, ConstructorLinksTheHeaderAndStartsAtTheLevelStart)
+TEST_F(CameraSetup, StartsAtTheLevelStartWithTheDefaultSpeeds)
 {
     level_.camStartPos[0] = 4.0f;
     level_.camStartPos[1] = 5.0f;
     level_.camStartPos[2] = -6.0f;
     level_.camStartYaw = 45.0f;
     t_cam cam;
-    EXPECT_EQ(cam.parentIndex, -1);
-    EXPECT_EQ(cam.positionRef, &cam.position);
-    EXPECT_FLOAT_EQ(cam.position.x, 4.0f);
-    EXPECT_FLOAT_EQ(cam.position.y, 5.0f);
-    EXPECT_FLOAT_EQ(cam.position.z, -6.0f);
+    EXPECT_TRUE(cam.parentIndex == -1 && cam.positionRef == &cam.position &&
+                cam.rotationRef == &cam.rotation);
+    expectNear(cam.position, t_vector(4.0f, 5.0f, -6.0f));
+    expectNear(t_vector(Cambufx, Cambufy, Cambufz), cam.position);
     EXPECT_FLOAT_EQ(cam.yaw, 45.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 0.0f);
     EXPECT_FLOAT_EQ(cam.movespeed, 0.03f);
     EXPECT_FLOAT_EQ(cam.turnspeed, 0.5f);
-    EXPECT_FLOAT_EQ(cam.move.x + cam.move.y + cam.move.z, 0.0f);
-    EXPECT_FLOAT_EQ(cam.turn.x + cam.turn.y + cam.turn.z, 0.0f);
-    EXPECT_EQ(cam.grab + cam.play + cam.record, 0);
-    EXPECT_EQ(cam.grabcount, 0);
-    EXPECT_FLOAT_EQ(Cambufx, 4.0f);
-    EXPECT_FLOAT_EQ(Cambufy, 5.0f);
-    EXPECT_FLOAT_EQ(Cambufz, -6.0f);
+    EXPECT_EQ(cam.grab + cam.play + cam.record + cam.grabcount, 0);
 
     // reset() after wandering off, and after the level's start moved.
     cam.position = t_vector(100.0f, 0.0f, 0.0f);
@@ -97,232 +61,118 @@ TEST_F(CameraSetup, ConstructorLinksTheHeaderAndStartsAtTheLevelStart)
     level_.camStartPos[0] = 7.0f;
     level_.camStartYaw = 90.0f;
     cam.reset();
-    EXPECT_FLOAT_EQ(cam.position.x, 7.0f);
-    EXPECT_FLOAT_EQ(cam.position.y, 5.0f);
+    expectNear(cam.position, t_vector(7.0f, 5.0f, -6.0f));
+    EXPECT_FLOAT_EQ(Cambufx, 7.0f);
     EXPECT_FLOAT_EQ(cam.yaw, 90.0f);
     EXPECT_FLOAT_EQ(cam.pitch, 0.0f);
-    EXPECT_FLOAT_EQ(Cambufx, 7.0f);
 }
 
 TEST_F(CameraSetup, RecordingFileIsOpenedForUpdateOnlyWhenItExists)
 {
-    InTempDir tmp;
-    ASSERT_TRUE(tmp.ok());
+    const fs::path old = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("vext_cam" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    // Back to the old directory however the test ends.
+    std::shared_ptr<void> leave(nullptr, [&](void*) {
+        fs::current_path(old);
+        fs::remove_all(dir);
+    });
     {
         t_cam cam;
         EXPECT_EQ(cam.recfile, nullptr);
     }
-    EXPECT_EQ(std::fopen("recfile.movie", "rb"), nullptr) << "the camera must not create the file";
+    EXPECT_FALSE(fs::exists("recfile.movie")) << "the camera must not create the file";
 
-    FILE* f = std::fopen("recfile.movie", "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("0123456789abcdefghijklmnopqrstuvwxyz", f);
-    std::fclose(f);
+    std::ofstream("recfile.movie") << "0123456789";
     {
         t_cam cam;
         ASSERT_NE(cam.recfile, nullptr);
-        // Open for reading and writing from the start.
-        char head[4] = {};
-        ASSERT_EQ(std::fread(head, 1, 3, cam.recfile), 3u);
-        EXPECT_STREQ(head, "012");
-        std::fseek(cam.recfile, 0, SEEK_CUR);
-        EXPECT_EQ(std::fputc('X', cam.recfile), 'X');
+        EXPECT_EQ(std::fputc('X', cam.recfile), 'X');   // writable, at the start
     }
     // Closed by the destructor (the write reached the file), never truncated.
-    EXPECT_EQ(readFile("recfile.movie"), "012X456789abcdefghijklmnopqrstuvwxyz");
+    std::ifstream in("recfile.movie");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "X123456789");
 }
 
-TEST_F(CameraMotion, ForwardAndBackwardFollowTheYaw)
+TEST_F(CameraMotion, MoveRequestsFollowYawAndPitchForOneFrame)
 {
-    t_cam cam;
-    cam.movespeed = 2.0f;
-    cam.pitch = 30.0f;                 // ignored while collision is on
-
-    cam.move.z = 1.0f;
-    cam.steer(0.5f, false, 0, 0);      // 1 unit at yaw 0: straight along -z
-    EXPECT_NEAR(cam.position.z, -1.0f, kTol);
-    EXPECT_NEAR(cam.position.x, 0.0f, kTol);
-    EXPECT_FLOAT_EQ(cam.position.y, 0.0f);
-
-    cam.position = t_vector();
-    cam.yaw = 30.0f;
-    cam.move.z = 1.0f;
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.x, 0.5f, kTol);
-    EXPECT_NEAR(cam.position.z, -kCos30, kTol);
-
-    cam.position = t_vector();
-    cam.move.z = -1.0f;
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.x, -0.5f, kTol);
-    EXPECT_NEAR(cam.position.z, kCos30, kTol);
-    EXPECT_FLOAT_EQ(cam.position.y, 0.0f);
-}
-
-TEST_F(CameraMotion, StrafingIsSidewaysToTheYaw)
-{
-    t_cam cam;
-    cam.movespeed = 2.0f;
-    cam.yaw = 30.0f;
-    cam.move.x = 1.0f;                 // left
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.x, -kCos30, kTol);
-    EXPECT_NEAR(cam.position.z, -0.5f, kTol);
-
-    cam.position = t_vector();
-    cam.move.x = -1.0f;                // right
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.x, kCos30, kTol);
-    EXPECT_NEAR(cam.position.z, 0.5f, kTol);
-
-    // Forward and strafe together add up.
-    cam.position = t_vector();
-    cam.yaw = 0.0f;
-    cam.move = t_vector(-1.0f, 0.0f, 1.0f);
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.x, 1.0f, kTol);
-    EXPECT_NEAR(cam.position.z, -1.0f, kTol);
-}
-
-TEST_F(CameraMotion, PitchMovesAlongYOnlyWithCollisionOff)
-{
-    collon = 0;
-    t_cam cam;
-    cam.movespeed = 2.0f;
-    cam.pitch = 30.0f;                 // looking down
-    cam.move.z = 1.0f;
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.y, -0.5f, kTol);
-    EXPECT_NEAR(cam.position.z, -1.0f, kTol);
-
-    cam.position = t_vector();
-    cam.move.z = -1.0f;
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_NEAR(cam.position.y, 0.5f, kTol);
-
-    // Strafing never climbs.
-    cam.position = t_vector();
-    cam.move.x = 1.0f;
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_FLOAT_EQ(cam.position.y, 0.0f);
-}
-
-TEST_F(CameraMotion, RequestsLastOneFrame)
-{
-    t_cam cam;
-    cam.movespeed = 1.0f;
-    cam.turnspeed = 10.0f;
-    cam.move = t_vector(1.0f, 0.0f, 1.0f);
-    cam.turn = t_vector(1.0f, 1.0f, 0.0f);
-    cam.steer(0.1f, false, 0, 0);
-    EXPECT_FLOAT_EQ(cam.move.x + cam.move.y + cam.move.z, 0.0f);
-    EXPECT_FLOAT_EQ(cam.turn.x + cam.turn.y + cam.turn.z, 0.0f);
-    const t_vector after = cam.position;
-    const float yaw = cam.yaw;
-    cam.steer(0.1f, false, 0, 0);
-    EXPECT_FLOAT_EQ(cam.position.x, after.x);
-    EXPECT_FLOAT_EQ(cam.position.z, after.z);
-    EXPECT_FLOAT_EQ(cam.yaw, yaw);
-}
-
-TEST_F(CameraMotion, KeyTurningNeverWrapsOrClamps)
-{
-    t_cam cam;
-    cam.turnspeed = 10.0f;
-    cam.yaw = 358.0f;
-    cam.pitch = 78.0f;
-    cam.turn = t_vector(1.0f, 1.0f, 0.0f);   // right and down
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_FLOAT_EQ(cam.yaw, 363.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 83.0f);
-
-    cam.yaw = 2.0f;
-    cam.pitch = -44.0f;
-    cam.turn = t_vector(-1.0f, -1.0f, 0.0f); // left and up
-    cam.steer(0.5f, false, 0, 0);
-    EXPECT_FLOAT_EQ(cam.yaw, -3.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, -49.0f);
-
-    // The first frame with mouse movement corrects both.
-    cam.steer(0.5f, true, 0, 0);
-    EXPECT_FLOAT_EQ(cam.yaw, 359.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, -45.0f);
-}
-
-TEST_F(CameraMotion, MouseLookWrapsYawAndClampsPitch)
-{
-    level_.mouseSensitivity = 0.5f;    // with dt 0.1: 0.05 degrees per pixel
-    t_cam cam;
-    cam.yaw = 10.0f;
-    cam.pitch = 5.0f;
-    cam.steer(0.1f, true, 20, 40);
-    EXPECT_NEAR(cam.yaw, 11.0f, kTol);
-    EXPECT_NEAR(cam.pitch, 7.0f, kTol);
-
-    cam.yaw = 359.0f;
-    cam.steer(0.1f, true, 10, 0);      // 359.5
-    EXPECT_FLOAT_EQ(cam.yaw, 0.0f);
-    cam.steer(0.1f, true, -2, 0);      // -0.1
-    EXPECT_FLOAT_EQ(cam.yaw, 359.0f);
-    cam.yaw = 359.0f;
-    cam.steer(0.1f, true, 0, 0);       // exactly 359 stays
-    EXPECT_FLOAT_EQ(cam.yaw, 359.0f);
-
-    cam.pitch = 78.0f;
-    cam.steer(0.1f, true, 0, 100);     // 83
-    EXPECT_FLOAT_EQ(cam.pitch, 79.0f);
-    cam.pitch = -44.0f;
-    cam.steer(0.1f, true, 0, -100);    // -49
-    EXPECT_FLOAT_EQ(cam.pitch, -45.0f);
-}
-
-TEST_F(CameraMotion, CorrectionsRunWheneverTheMouseMovedEvenWithoutMouseLook)
-{
-    level_.mouseSensitivity = 0.5f;
-    t_cam cam;
-
-    objRot = 1;                        // an object edit has the mouse
-    cam.yaw = 365.0f;
-    cam.pitch = 85.0f;
-    cam.steer(0.1f, true, 1000, 1000);
-    EXPECT_FLOAT_EQ(cam.yaw, 0.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 79.0f);
-
-    objRot = 0;
-    GuiOn = 1;                         // the GUI pointer has the mouse
-    rotlock = 1;
-    cam.yaw = 20.0f;
-    cam.pitch = 10.0f;
-    cam.steer(0.1f, true, 100, 100);
-    EXPECT_FLOAT_EQ(cam.yaw, 20.0f);
-    EXPECT_FLOAT_EQ(cam.pitch, 10.0f);
-
-    rotlock = 0;                       // swrotlock held: the mouse turns the camera
-    cam.steer(0.1f, true, 100, 100);
-    EXPECT_NEAR(cam.yaw, 25.0f, kTol);
-    EXPECT_NEAR(cam.pitch, 15.0f, kTol);
-
-    // No mouse movement: no look and no correction, whatever the deltas say.
-    GuiOn = 0;
-    cam.yaw = 365.0f;
-    cam.steer(0.1f, false, 100, 100);
-    EXPECT_FLOAT_EQ(cam.yaw, 365.0f);
-}
-
-// Column-major check of a 4x4 matrix against the expected one.
-void expectMatrix(const float* got, const float (&want)[16])
-{
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(got[i], want[i], 1e-5f) << "element " << i;
+    // movespeed 2, dt 0.5: one unit per request.  Forward at yaw 0 is -z;
+    // move.x +1 strafes left; pitch 30 looks down.
+    const struct {
+        const char* what;
+        float yaw, pitch;
+        uint8_t collon;
+        t_vector move, want;
+    } cases[] = {
+        {"forward, pitch ignored with collision", 0, 30, 1, {0, 0, 1}, {0, 0, -1}},
+        {"forward at yaw 30", 30, 0, 1, {0, 0, 1}, {0.5f, 0, -kCos30}},
+        {"back at yaw 30", 30, 0, 1, {0, 0, -1}, {-0.5f, 0, kCos30}},
+        {"left at yaw 30", 30, 0, 1, {1, 0, 0}, {-kCos30, 0, -0.5f}},
+        {"right at yaw 30", 30, 0, 1, {-1, 0, 0}, {kCos30, 0, 0.5f}},
+        {"forward and right add up", 0, 0, 1, {-1, 0, 1}, {1, 0, -1}},
+        {"forward flying follows the pitch", 0, 30, 0, {0, 0, 1}, {0, -0.5f, -1}},
+        {"back flying", 0, 30, 0, {0, 0, -1}, {0, 0.5f, 1}},
+        {"strafing never climbs", 0, 30, 0, {1, 0, 0}, {-1, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        collon = c.collon;
+        t_cam cam;
+        cam.movespeed = 2.0f;
+        cam.yaw = c.yaw;
+        cam.pitch = c.pitch;
+        cam.move = c.move;
+        cam.turn = t_vector(1.0f, 1.0f, 0.0f);
+        cam.steer(0.5f, false, 0, 0);
+        expectNear(cam.position, c.want);
+        // The requests last one frame.
+        expectNear(cam.move, t_vector());
+        expectNear(cam.turn, t_vector());
     }
 }
 
-// The column-major matrix m applied to the point p (w = 1).
-t_vector transformPoint(const float* m, const t_vector& p)
+TEST_F(CameraMotion, KeysTurnFreelyAndTheMouseWrapsYawAndClampsPitch)
 {
-    return t_vector(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
-                    m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-                    m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]);
+    // dt 0.1: keys turn 5 degrees a frame, the mouse 0.05 degrees a pixel.
+    level_.mouseSensitivity = 0.5f;
+    const struct {
+        const char* what;
+        float yaw, pitch;
+        float turn;   // both axes
+        bool moved;
+        int dx, dy;
+        uint8_t objRot, gui, rotlock;
+        float wantYaw, wantPitch;
+    } cases[] = {
+        {"keys never wrap or clamp", 358, 78, 1, false, 0, 0, 0, 0, 1, 363, 83},
+        {"nor the other way", 2, -44, -1, false, 0, 0, 0, 0, 1, -3, -49},
+        {"a still mouse corrects", -3, -49, 0, true, 0, 0, 0, 0, 1, 359, -45},
+        {"mouse look", 10, 5, 0, true, 20, 40, 0, 0, 1, 11, 7},
+        {"yaw past 359 wraps to 0", 359, 0, 0, true, 10, 0, 0, 0, 1, 0, 0},
+        {"yaw below 0 wraps to 359", 0, 0, 0, true, -2, 0, 0, 0, 1, 359, 0},
+        {"yaw 359 stays", 359, 0, 0, true, 0, 0, 0, 0, 1, 359, 0},
+        {"pitch clamps at 79", 0, 78, 0, true, 0, 100, 0, 0, 1, 0, 79},
+        {"pitch clamps at -45", 0, -44, 0, true, 0, -100, 0, 0, 1, 0, -45},
+        {"object edit: no look, corrected", 365, 85, 0, true, 1000, 1000, 1, 0, 1, 0, 79},
+        {"GUI pointer with rotlock: no look", 20, 10, 0, true, 100, 100, 0, 1, 1, 20, 10},
+        {"GUI without rotlock: look", 20, 10, 0, true, 100, 100, 0, 1, 0, 25, 15},
+        {"mouse still: deltas ignored", 365, 0, 0, false, 100, 100, 0, 0, 1, 365, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        objRot = c.objRot;
+        GuiOn = c.gui;
+        rotlock = c.rotlock;
+        t_cam cam;
+        cam.turnspeed = 50.0f;
+        cam.yaw = c.yaw;
+        cam.pitch = c.pitch;
+        cam.turn = t_vector(c.turn, c.turn, 0.0f);
+        cam.steer(0.1f, c.moved, c.dx, c.dy);
+        EXPECT_NEAR(cam.yaw, c.wantYaw, 1e-4f);
+        EXPECT_NEAR(cam.pitch, c.wantPitch, 1e-4f);
+    }
 }
 
 TEST_F(CameraView, ViewMatrixRotatesThenTranslatesByTheNegativePosition)
@@ -330,144 +180,99 @@ TEST_F(CameraView, ViewMatrixRotatesThenTranslatesByTheNegativePosition)
     ASSERT_TRUE(ensureGLContext());
     collon = 0;
     t_cam cam;
+    const struct {
+        const char* what;
+        t_vector position;
+        float yaw, pitch;
+        float want[16];   // column-major
+    } cases[] = {
+        // Looks along +x: R_y(90) * T(-1, -2, -3).
+        {"yaw 90", {1, 2, 3}, 90, 0, {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, -3, -2, 1, 1}},
+        // Pitch applies in the view's frame, after the yaw: R_x(90) * R_y(90).
+        // The point below the camera is straight ahead, the one that was
+        // ahead (+x) is at the top of the view.
+        {"yaw 90, pitch 90", {0, 0, 0}, 90, 90, {0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1}},
+    };
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        cam.position = c.position;
+        cam.yaw = c.yaw;
+        cam.pitch = c.pitch;
+        glLoadIdentity();
+        cam.update();
+        float current[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, current);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NEAR(cam.viewmatrix[i], c.want[i], kTol) << "element " << i;
+            EXPECT_EQ(current[i], cam.viewmatrix[i]) << "element " << i;
+        }
+    }
 
-    // Yaw 90 looks along +x: R_y(90) * T(-1, -2, -3).
-    glLoadIdentity();
-    cam.position = t_vector(1.0f, 2.0f, 3.0f);
-    cam.yaw = 90.0f;
-    cam.pitch = 0.0f;
-    cam.update();
-    const float yawed[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, -3, -2, 1, 1};
-    expectMatrix(cam.viewmatrix, yawed);
-    float current[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, current);
-    expectMatrix(current, yawed);
-
-    // Pitch 90 looks straight down: R_x(90) * R_y(0) * T(0, -5, 0).
-    glLoadIdentity();
-    cam.position = t_vector(0.0f, 5.0f, 0.0f);
-    cam.yaw = 0.0f;
-    cam.pitch = 90.0f;
-    cam.update();
-    const float pitched[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, -5, 1};
-    expectMatrix(cam.viewmatrix, pitched);
-
-    // Both angles: pitch applies in the view's frame, after the yaw.  At yaw
-    // 90 and pitch 90 the point below the camera is straight ahead and the
-    // point that was ahead (+x) is at the top of the view.
-    glLoadIdentity();
-    cam.position = t_vector(0.0f, 0.0f, 0.0f);
-    cam.yaw = 90.0f;
-    cam.update();
-    const t_vector below = transformPoint(cam.viewmatrix, t_vector(0.0f, -1.0f, 0.0f));
-    EXPECT_NEAR(below.x, 0.0f, 1e-5f);
-    EXPECT_NEAR(below.y, 0.0f, 1e-5f);
-    EXPECT_NEAR(below.z, -1.0f, 1e-5f);
-    const t_vector ahead = transformPoint(cam.viewmatrix, t_vector(1.0f, 0.0f, 0.0f));
-    EXPECT_NEAR(ahead.x, 0.0f, 1e-5f);
-    EXPECT_NEAR(ahead.y, 1.0f, 1e-5f);
-    EXPECT_NEAR(ahead.z, 0.0f, 1e-5f);
-
-    // Composed onto whatever is current.
+    // Composed onto whatever is current: R_x(90) * T(0, -5, 0) after a
+    // translation by -10 along z.
     cam.position = t_vector(0.0f, 5.0f, 0.0f);
     cam.yaw = 0.0f;
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -10.0f);
     cam.update();
-    EXPECT_NEAR(cam.viewmatrix[14], -15.0f, 1e-5f);
+    EXPECT_NEAR(cam.viewmatrix[14], -15.0f, kTol);
     glPopMatrix();
 }
 
-// Particle headers handed to the camera in the picking tests.
-t_objheader g_particles[2];
-t_objheader* particleAt(uint32_t index)
+// The particle system handed to the camera in the picking tests.
+t_objheader g_particle;
+
+void place(t_objheader& object, const t_vector& at)
 {
-    return index < 2 ? &g_particles[index] : nullptr;
+    object.position = at;
+    object.positionRef = &object.position;
+    object.rotationRef = &object.rotation;
 }
 
-TEST_F(CameraPick, NothingIsPickedWithoutTreesAndPersons)
+TEST_F(CameraPick, ClosestObjectWithinRangeTiesKeepingTheEarlier)
 {
     t_cam cam;
-    g_particles[0].position = t_vector(1.0f, 0.0f, 0.0f);
-    g_particles[0].positionRef = &g_particles[0].position;
-    g_particles[1].position = t_vector(2.0f, 0.0f, 0.0f);
-    g_particles[1].positionRef = &g_particles[1].position;
-    level_.particleSystemCount = 2;
-    g_particleHeader = particleAt;
+    place(g_particle, t_vector(0.0f, 0.0f, 0.0f));
+    level_.particleSystemCount = 1;
+    g_particleHeader = [](uint32_t index) { return index == 0 ? &g_particle : nullptr; };
+    // Without trees and persons nothing is picked, not even a particle
+    // system; counts without lists are not dereferenced.
     EXPECT_EQ(cam.getClosestObj(), nullptr);
-
-    // With one tree far away, the particle system is found.
-    Tree trees[1];
-    trees[0].header.position = t_vector(500.0f, 0.0f, 0.0f);
-    trees[0].header.positionRef = &trees[0].header.position;
-    baum = trees;
-    level_.treeCount = 1;
-    EXPECT_EQ(cam.getClosestObj(), &g_particles[0]);
-}
-
-TEST_F(CameraPick, OnlyObjectsNearerThan1000AreFound)
-{
-    t_cam cam;
-    cam.position = t_vector(10.0f, 0.0f, 0.0f);
-    Tree trees[2];
-    trees[0].header.position = t_vector(10.0f, 0.0f, 1000.0f);   // exactly 1000
-    trees[1].header.position = t_vector(10.0f, 1200.0f, 0.0f);
-    for (Tree& t : trees) {
-        t.header.positionRef = &t.header.position;
-    }
-    baum = trees;
-    level_.treeCount = 2;
-    EXPECT_EQ(cam.getClosestObj(), nullptr);
-
-    trees[0].header.position.z = 999.9f;
-    EXPECT_EQ(cam.getClosestObj(), &trees[0].header);
-}
-
-TEST_F(CameraPick, ClosestWinsAndTiesKeepTheEarlierObject)
-{
-    t_cam cam;
-    Tree trees[2];
-    Person persons[2];
-    trees[0].header.position = t_vector(3.0f, 0.0f, 4.0f);      // 5
-    trees[1].header.position = t_vector(0.0f, 5.0f, 0.0f);      // 5
-    persons[0].header.position = t_vector(0.0f, 0.0f, -5.0f);   // 5
-    persons[1].header.position = t_vector(0.0f, -6.0f, 0.0f);   // 6
-    for (Tree& t : trees) {
-        t.header.positionRef = &t.header.position;
-    }
-    for (Person& p : persons) {
-        p.header.positionRef = &p.header.position;
-    }
-    baum = trees;
-    player = persons;
     level_.treeCount = 2;
     level_.personCount = 2;
-    EXPECT_EQ(cam.getClosestObj(), &trees[0].header);
+    EXPECT_EQ(cam.getClosestObj(), &g_particle);
 
-    persons[1].header.position.y = -4.0f;                        // now nearest
+    Tree trees[2];
+    Person persons[2];
+    place(trees[0].header, t_vector(3.0f, 0.0f, 4.0f));       // 5
+    place(trees[1].header, t_vector(0.0f, 5.0f, 0.0f));       // 5
+    place(persons[0].header, t_vector(0.0f, 0.0f, -5.0f));    // 5
+    place(persons[1].header, t_vector(0.0f, -6.0f, 0.0f));    // 6
+    baum = trees;
+    player = persons;
+    level_.particleSystemCount = 0;
+    EXPECT_EQ(cam.getClosestObj(), &trees[0].header);
+    persons[1].header.position.y = -4.0f;                      // now nearest
     EXPECT_EQ(cam.getClosestObj(), &persons[1].header);
 
     // The effective position counts: tree 1 follows a parent at the camera.
+    // A particle system there too only wins when strictly nearer.
     t_vector parentPos(0.0f, 0.0f, 0.0f);
     trees[1].header.positionRef = &parentPos;
-    EXPECT_EQ(cam.getClosestObj(), &trees[1].header);
-
-    // A particle system only wins when strictly nearer.
-    g_particles[0].position = t_vector(0.0f, 0.0f, 0.0f);
-    g_particles[0].positionRef = &g_particles[0].position;
     level_.particleSystemCount = 1;
-    g_particleHeader = particleAt;
     EXPECT_EQ(cam.getClosestObj(), &trees[1].header);
-}
 
-TEST_F(CameraPick, CountsWithoutListsAreNotDereferenced)
-{
-    t_cam cam;
-    level_.treeCount = 3;
-    level_.personCount = 2;
+    // Exactly 1000 away is out of range.
+    level_.personCount = 0;
+    level_.particleSystemCount = 0;
+    cam.position = t_vector(10.0f, 0.0f, 0.0f);
+    place(trees[0].header, t_vector(10.0f, 0.0f, 1000.0f));
+    place(trees[1].header, t_vector(10.0f, 1200.0f, 0.0f));
     EXPECT_EQ(cam.getClosestObj(), nullptr);
+    trees[0].header.position.z = 999.9f;
+    EXPECT_EQ(cam.getClosestObj(), &trees[0].header);
 }
 
 TEST_F(CameraPick, PointerPickFindsTheTreeNearestOnScreen)
@@ -475,12 +280,8 @@ TEST_F(CameraPick, PointerPickFindsTheTreeNearestOnScreen)
     ASSERT_TRUE(ensureGLContext());
     t_cam cam;                          // at the origin, yaw 0, pitch 0
     Tree trees[2];
-    trees[0].header.position = t_vector(1.0f, 0.0f, -5.0f);     // screen point (2, 0)
-    trees[1].header.position = t_vector(0.2f, 0.3f, -1.0f);     // screen point (0.4, 0.6)
-    for (Tree& t : trees) {
-        t.header.positionRef = &t.header.position;
-        t.header.rotationRef = &t.header.rotation;
-    }
+    place(trees[0].header, t_vector(1.0f, 0.0f, -5.0f));      // screen point (2, 0)
+    place(trees[1].header, t_vector(0.2f, 0.3f, -1.0f));      // screen point (0.4, 0.6)
     baum = trees;
     level_.treeCount = 2;
 
@@ -494,16 +295,13 @@ TEST_F(CameraPick, PointerPickFindsTheTreeNearestOnScreen)
     EXPECT_EQ(cam.getClosestObj2D(0.0f, 0.0f), &trees[1].header);
     EXPECT_STREQ(txtcon, "pointerois x -0.000000 y -0.000000 z 0.000000 post: x 0.400000 "
                          "y 0.600000 z0.000000 dot: 0.721110");
-
     // The pointer at (0.5, 0.5): P = -(2 * 0.5, 2 * 0.5) = (-1, -1).
     EXPECT_EQ(cam.getClosestObj2D(0.5f, 0.5f), &trees[1].header);
     EXPECT_NE(std::strstr(txtcon, "pointerois x -1.000000 y -1.000000"), nullptr) << txtcon;
 
     float after[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, after);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_FLOAT_EQ(after[i], before[i]);
-    }
+    EXPECT_EQ(std::memcmp(after, before, sizeof after), 0);
     glPopMatrix();
 
     level_.treeCount = 0;

@@ -1,9 +1,13 @@
-// test_camera_fixture.h — shared set-up of the camera tests: a zeroed level
-// record as `Level`, no scene lists, collision on, no GUI, no input object;
-// every global the camera reads or writes is restored afterwards.
+// test_camera_fixture.h — shared set-up of the camera and input tests: a
+// zeroed level record as `Level`, no scene lists, collision on, no GUI, no
+// camera or input object; every global set through set() is restored
+// afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
@@ -28,55 +32,37 @@ class CameraTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = Saved{Level, baum, player, collon, GuiOn, objRot, rotlock, g_frametime, KeyInput,
-                       Cam, g_particleHeader, Cambufx, Cambufy, Cambufz};
-        level_ = Lev{};
-        Level = &level_;
-        baum = nullptr;
-        player = nullptr;
-        collon = 1;
-        GuiOn = 0;
-        objRot = 0;
-        rotlock = 1;
-        KeyInput = nullptr;
-        Cam = nullptr;
-        g_particleHeader = nullptr;
+        set(Level, &level_);
+        set(baum, nullptr);
+        set(player, nullptr);
+        set(collon, 1);
+        set(GuiOn, 0);
+        set(objRot, 0);
+        set(rotlock, 1);
+        set(KeyInput, nullptr);
+        set(Cam, nullptr);
+        set(g_particleHeader, nullptr);
+        for (float* f : {&g_frametime, &g_fruntimer, &Cambufx, &Cambufy, &Cambufz}) {
+            set(*f, *f);
+        }
     }
-
     void TearDown() override
     {
-        Level = saved_.level;
-        baum = saved_.baum;
-        player = saved_.player;
-        collon = saved_.collon;
-        GuiOn = saved_.guiOn;
-        objRot = saved_.objRot;
-        rotlock = saved_.rotlock;
-        g_frametime = saved_.frametime;
-        KeyInput = saved_.keyInput;
-        Cam = saved_.cam;
-        g_particleHeader = saved_.particleHeader;
-        Cambufx = saved_.bufx;
-        Cambufy = saved_.bufy;
-        Cambufz = saved_.bufz;
+        for (auto it = restore_.rbegin(); it != restore_.rend(); ++it) {
+            (*it)();
+        }
+    }
+
+    // Sets a global for this test; TearDown puts the old value back.
+    template <class T, class V>
+    void set(T& global, V value)
+    {
+        restore_.push_back([&global, old = global] { global = old; });
+        global = value;
     }
 
     Lev level_{};
 
 private:
-    struct Saved {
-        Lev* level;
-        Tree* baum;
-        Person* player;
-        uint8_t collon;
-        uint8_t guiOn;
-        uint8_t objRot;
-        uint8_t rotlock;
-        float frametime;
-        CInput* keyInput;
-        t_cam* cam;
-        ParticleHeaderFn particleHeader;
-        float bufx, bufy, bufz;
-    };
-    Saved saved_{};
+    std::vector<std::function<void()>> restore_;
 };

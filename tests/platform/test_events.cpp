@@ -65,8 +65,7 @@ std::string describe(const InputMsg& m)
         EXPECT_EQ(m.Code, IECODE_NOBUTTON);
         std::snprintf(text, sizeof text, "move %d %d", m.MouseX, m.MouseY);
     } else {
-        const bool key = m.Class == IDCMP_RAWKEY;
-        const char* cls = key ? "key" : m.Class == IDCMP_MOUSEBUTTONS ? "button" : "?";
+        const char* cls = m.Class == IDCMP_RAWKEY ? "key" : "button";
         std::snprintf(text, sizeof text, "%s %#x", cls, m.Code);
     }
     return text;
@@ -125,6 +124,8 @@ TEST_F(Events, EventsTranslateToIntuitionMessages)
         const char* msg;
     } cases[] = {
         {"A by its position", keyEvent(SDL_SCANCODE_A, true), "key 0x20"},
+        {"grave, first key", keyEvent(SDL_SCANCODE_GRAVE, true), "key 0"},
+        {"ISO key left of Z", keyEvent(SDL_SCANCODE_NONUSBACKSLASH, true), "key 0x30"},
         {"release sets bit 7", keyEvent(SDL_SCANCODE_A, false), "key 0xa0"},
         {"modifiers keep the code", keyEvent(SDL_SCANCODE_A, true, KMOD_LSHIFT), "key 0x20"},
         {"F12 at slot 239", keyEvent(SDL_SCANCODE_F12, true), "key 0x6f"},
@@ -176,18 +177,6 @@ TEST_F(Events, NoKeyCodeCollidesWithTheButtonOrWheelCodes)
     }
 }
 
-// A layout whose character keys give Latin-1 letters, a character outside
-// Latin-1 or none; and which claims the number pad keys too.
-int testLayout(int scancode)
-{
-    switch (scancode) {
-    case SDL_SCANCODE_SEMICOLON: return 0xF6;     // o-umlaut
-    case SDL_SCANCODE_GRAVE: return 0x2C6;        // dead circumflex
-    case SDL_SCANCODE_EQUALS: return 0;           // no key code
-    default: return 'x';
-    }
-}
-
 TEST_F(Events, KeymapGivesTheUnshiftedLatin1CharacterOfTheLayout)
 {
     const struct {
@@ -198,10 +187,13 @@ TEST_F(Events, KeymapGivesTheUnshiftedLatin1CharacterOfTheLayout)
         {nullptr, 0x20, 'a'}, {nullptr, 0x01, '1'}, {nullptr, 0x0D, '\\'},
         // Keys of 64 and above have no character; codes outside 0..127 are refused.
         {nullptr, 0x40, 0}, {nullptr, 0x7F, 0}, {nullptr, 128, -1}, {nullptr, -1, -1},
-        {testLayout, 0x29, 0xF6}, {testLayout, 0x00, 0}, {testLayout, 0x0C, 0},
+        {[](int) { return 0xF6; }, 0x29, 0xF6},   // o-umlaut
+        {[](int) { return 0x2C6; }, 0x00, 0},     // outside Latin-1
+        {[](int) { return 0; }, 0x0C, 0},         // no key code
         // The pad's characters are fixed, whatever the layout.
-        {testLayout, 0x3D, 160}, {testLayout, 0x0F, 255}, {testLayout, 0x0E, '/'},
-        {testLayout, 0x2C, '-'},
+        {[](int) { return int{'x'}; }, 0x3D, 160}, {[](int) { return int{'x'}; }, 0x0F, 255},
+        {[](int) { return int{'x'}; }, 0x0E, '/'}, {[](int) { return int{'x'}; }, 0x2C, '-'},
+        {nullptr, 0x29, ';'},   // SDL's own again
     };
     for (const auto& c : cases) {
         platformSetKeyLookup(c.layout);
@@ -229,12 +221,15 @@ TEST_F(Events, PortHandsOutTheRequestedClassesInOrderAndLosesNothing)
     push(wheelEvent(1));
     EXPECT_EQ(drain(), Msgs{"key 0x7a"});
 
-    // A full port leaves the rest with SDL.
+    // A full port (256 messages) leaves the rest with SDL.  Three keys in
+    // turn, so that an overwritten message shows.
     platformModifyIDCMP(nullptr, kAllClasses);
+    const SDL_Scancode keys[] = {SDL_SCANCODE_A, SDL_SCANCODE_S, SDL_SCANCODE_D};
+    const char* codes[] = {"key 0x20", "key 0x21", "key 0x22"};
     Msgs want;
     for (int i = 0; i < 600; ++i) {
-        push(keyEvent(SDL_SCANCODE_A, i % 2 == 0));
-        want.push_back(i % 2 == 0 ? "key 0x20" : "key 0xa0");
+        push(keyEvent(keys[i % 3], true));
+        want.push_back(codes[i % 3]);
     }
     EXPECT_EQ(drain(), want);
 }
