@@ -18,63 +18,48 @@ namespace {
 constexpr int kW = kTestGLWidth;
 constexpr int kH = kTestGLHeight;
 
-struct Rgb {
-    int r, g, b;
+struct Rect {
+    int x0, y0, x1, y1;   // window pixels [x0, x1) x [y0, y1), origin top-left
 };
 
-// 128 x 128 RGBA font, 8 x 8 texels per cell, every cell transparent except:
-// 'A' red top-left quarter and green bottom-right quarter (orientation);
-// '#', ' ', 0xA0 and '\n' fully opaque white (a blank or a line feed that
-// were drawn would show); 0xE4 fully opaque blue (codes above 127).
-GLuint makeFontTexture()
+GLuint makeTexture(int side, const std::vector<uint8_t>& rgba)
 {
-    constexpr int kSide = 128;
-    std::vector<uint8_t> px(kSide * kSide * 4, 0);
-    auto set = [&](int code, int cx, int cy, uint8_t r, uint8_t g, uint8_t b) {
-        const int x = (code & 15) * 8 + cx;
-        const int y = (code >> 4) * 8 + cy;
-        uint8_t* p = &px[(y * kSide + x) * 4];
-        p[0] = r;
-        p[1] = g;
-        p[2] = b;
-        p[3] = 255;
-    };
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            for (int code : {int('#'), int(' '), 0xA0, int('\n')}) {
-                set(code, x, y, 255, 255, 255);
-            }
-            set(0xE4, x, y, 0, 0, 255);
-            if (x < 4 && y < 4) {
-                set('A', x, y, 255, 0, 0);
-            }
-            if (x >= 4 && y >= 4) {
-                set('A', x, y, 0, 255, 0);
-            }
-        }
-    }
     GLuint id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kSide, kSide, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     return id;
 }
 
-// 2 x 2 image: top row red, green; bottom row blue, white (rows top first).
+// 128 x 128 font of 8 x 8 cells, all opaque white (a blank or a line feed
+// that were drawn would show) except 'A': red top-left quarter, green
+// bottom-right quarter, transparent elsewhere; and 0xE4: blue top half,
+// transparent bottom half.
+GLuint makeFontTexture()
+{
+    std::vector<uint8_t> px(128 * 128 * 4, 255);
+    auto set = [&](int code, int x, int y, uint32_t rgba) {
+        uint8_t* p = &px[(((code >> 4) * 8 + y) * 128 + (code & 15) * 8 + x) * 4];
+        for (int k = 0; k < 4; ++k) {
+            p[k] = static_cast<uint8_t>(rgba >> (24 - 8 * k));
+        }
+    };
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            set(0xE4, x, y, y < 4 ? 0x0000ffff : 0);
+            set('A', x, y, x < 4 && y < 4 ? 0xff0000ff : x >= 4 && y >= 4 ? 0x00ff00ff : 0);
+        }
+    }
+    return makeTexture(128, px);
+}
+
+// 2 x 2 image: top row red, green; bottom row blue, white.
 GLuint makeQuadrantTexture()
 {
-    const uint8_t px[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    GLuint id = 0;
-    glGenTextures(1, &id);
-    glBindTexture(GL_TEXTURE_2D, id);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return id;
+    return makeTexture(2, {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255});
 }
 
 // The frame as read back, addressed in window pixels (origin top-left).
@@ -86,53 +71,76 @@ public:
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px_.data());
     }
-    Rgb at(int x, int y) const
+    // Whether each channel of pixel (x, y) is full (1) or empty (0).
+    bool is(int x, int y, bool r, bool g, bool b) const
     {
         const uint8_t* p = &px_[((kH - 1 - y) * kW + x) * 4];
-        return {p[0], p[1], p[2]};
+        auto on = [](uint8_t v, bool want) { return want ? v > 200 : v < 50; };
+        return on(p[0], r) && on(p[1], g) && on(p[2], b);
     }
-    bool lit(int x, int y) const
-    {
-        const Rgb c = at(x, y);
-        return c.r > 128 || c.g > 128 || c.b > 128;
-    }
-    // Lit pixels in [x0, x1) x [y0, y1).
-    int litIn(int x0, int y0, int x1, int y1) const
+    int litIn(const Rect& r) const
     {
         int n = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) {
-                n += lit(x, y) ? 1 : 0;
+        for (int y = r.y0; y < r.y1; ++y) {
+            for (int x = r.x0; x < r.x1; ++x) {
+                n += !is(x, y, false, false, false);
             }
         }
         return n;
     }
-    int litTotal() const { return litIn(0, 0, kW, kH); }
+    // Exactly the pixels of `lit` (disjoint rectangles) are lit.
+    void expectLitExactly(const std::vector<Rect>& lit) const
+    {
+        int area = 0;
+        for (const Rect& r : lit) {
+            const int a = (r.x1 - r.x0) * (r.y1 - r.y0);
+            EXPECT_EQ(litIn(r), a) << r.x0 << "," << r.y0 << " .. " << r.x1 << "," << r.y1;
+            area += a;
+        }
+        EXPECT_EQ(litIn({0, 0, kW, kH}), area);
+    }
 
 private:
     std::vector<uint8_t> px_;
 };
 
-bool matrixEquals(GLenum which, const float* expected)
-{
-    float m[16];
-    glGetFloatv(which, m);
-    return std::memcmp(m, expected, sizeof m) == 0;
-}
+// The matrices and matrix mode, to see that a drawing routine put them back.
+struct MatrixState {
+    float projection[16];
+    float modelview[16];
+    GLint mode;
+    MatrixState()
+    {
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+    }
+    bool operator==(const MatrixState& o) const
+    {
+        return std::memcmp(projection, o.projection, sizeof projection) == 0
+               && std::memcmp(modelview, o.modelview, sizeof modelview) == 0 && mode == o.mode;
+    }
+};
+
+// Puts a global back as it was when the test ends.
+template <class T>
+struct Restore {
+    T& ref;
+    T old = ref;
+    ~Restore() { ref = old; }
+};
 
 class Draw2D : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
         glViewport(0, 0, kW, kH);
-        glDisable(GL_FOG);
-        glDisable(GL_LIGHTING);
-        glDisable(GL_BLEND);
-        glDisable(GL_CULL_FACE);
-        glDisable(GL_SCISSOR_TEST);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_ALPHA_TEST);
+        for (GLenum cap : {GL_FOG, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_SCISSOR_TEST, GL_DEPTH_TEST,
+                           GL_ALPHA_TEST}) {
+            glDisable(cap);
+        }
         glEnable(GL_TEXTURE_2D);
         glAlphaFunc(GL_GREATER, 0.1f);
         glBlendFunc(GL_ONE, GL_ZERO);
@@ -142,13 +150,8 @@ protected:
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        savedFont_ = chars.id;
+        glClear(GL_COLOR_BUFFER_BIT);
         chars.id = makeFontTexture();
-        savedEngine_ = Engine;
-        savedLeveled_ = leveled;
-        savedWindow_ = g_consoleWindow;
         engine_.screenWidth = kW;
         engine_.screenHeight = kH;
         engine_.imageRefWidth = kW;
@@ -159,205 +162,101 @@ protected:
     {
         GLuint font = chars.id;
         glDeleteTextures(1, &font);
-        chars.id = savedFont_;
-        Engine = savedEngine_;
-        leveled = savedLeveled_;
-        g_consoleWindow = savedWindow_;
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_ALPHA_TEST);
-        glDisable(GL_BLEND);
-        glDisable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LESS);
-        glClearDepth(1.0);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glPopAttrib();
     }
 
     CEngine engine_{};
-    uint32_t savedFont_ = 0;
-    CEngine* savedEngine_ = nullptr;
-    uint8_t savedLeveled_ = 0;
-    t_consoleWindow* savedWindow_ = nullptr;
+    Restore<uint32_t> savedFont_{chars.id};
+    Restore<CEngine*> savedEngine_{Engine};
+    Restore<uint8_t> savedLeveled_{leveled};
+    Restore<t_consoleWindow*> savedWindow_{g_consoleWindow};
 };
 
 }  // namespace
 
-TEST_F(Draw2D, GlyphLandsOnItsPixelsUpright)
-{
-    Draw_String("A", 16, 24, kW);
-    const Frame f;
-    // Red quarter at the glyph's top-left, green at its bottom-right.
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            const Rgb red = f.at(16 + x, 24 + y);
-            EXPECT_TRUE(red.r > 200 && red.g < 50 && red.b < 50) << x << "," << y;
-            const Rgb green = f.at(20 + x, 28 + y);
-            EXPECT_TRUE(green.g > 200 && green.r < 50 && green.b < 50) << x << "," << y;
-        }
-    }
-    EXPECT_EQ(f.litIn(20, 24, 24, 28), 0);
-    EXPECT_EQ(f.litIn(16, 28, 20, 32), 0);
-    EXPECT_EQ(f.litTotal(), 32);
-}
-
-TEST_F(Draw2D, DrawCharUsesTheCurrentColourAndRestoresState)
+TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
 {
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     glOrtho(-3.0, 5.0, -2.0, 7.0, -1.0, 10.0);
-    float projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
     glTranslatef(1.0f, 2.0f, 3.0f);
-    float modelview[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    glEnable(GL_DEPTH_TEST);
-
-    glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
-    Draw_Char(100, 50, '#');
-
-    const Frame f;
-    EXPECT_EQ(f.litIn(100, 50, 108, 58), 64);
-    EXPECT_EQ(f.litTotal(), 64);
-    const Rgb c = f.at(103, 53);
-    EXPECT_TRUE(c.b > 200 && c.r < 50 && c.g < 50);
-    EXPECT_TRUE(matrixEquals(GL_PROJECTION_MATRIX, projection));
-    EXPECT_TRUE(matrixEquals(GL_MODELVIEW_MATRIX, modelview));
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-}
-
-TEST_F(Draw2D, TextIsNotHiddenByTheDepthBuffer)
-{
+    glMatrixMode(GL_PROJECTION);
+    const MatrixState before;
     // A depth buffer full of "nearest" values, as a 3D pass could leave it.
     glClearDepth(0.0);
     glClear(GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    Draw_String("##", 0, 0, kW);
-    // And the console drawn later covers an earlier line.
-    Draw_String("A", 0, 0, kW);
+
+    // Text drawn later covers earlier text; A's transparent texels leave it.
+    Draw_String("##", 16, 24, kW);
+    Draw_String("A", 16, 24, kW);
+    // Codes above 127 arrive as negative chars (ISO-8859-1 text).
+    Draw_String("\xe4", 120, 50, kW);
+    // Draw_Char keeps the current colour.
+    glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
+    Draw_Char(100, 50, '#');
+    Draw_Char(140, 50, static_cast<char>(0xE4));
+
     const Frame f;
-    // Both cells stay wholly lit: A's transparent texels leave the '#' below.
-    EXPECT_EQ(f.litIn(0, 0, 16, 8), 128);
-    const Rgb c = f.at(1, 1);
-    EXPECT_TRUE(c.r > 200 && c.g < 50 && c.b < 50);
+    f.expectLitExactly({{16, 24, 32, 32}, {100, 50, 108, 58}, {120, 50, 128, 54}, {140, 50, 148, 54}});
+    EXPECT_TRUE(f.is(16, 24, true, false, false));   // A's top-left quarter
+    EXPECT_TRUE(f.is(23, 31, false, true, false));   // its bottom-right quarter
+    EXPECT_TRUE(f.is(23, 24, true, true, true));     // the '#' beneath
+    EXPECT_TRUE(f.is(103, 53, false, false, true));
+    EXPECT_TRUE(f.is(123, 52, false, false, true));
+    EXPECT_TRUE(MatrixState() == before);
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
 }
 
-TEST_F(Draw2D, GlyphCellFromTheLowByteOfHighCodes)
+TEST_F(Draw2D, StringLayoutWrapsBreaksAndClips)
 {
-    // ISO-8859-1 text arrives as negative chars on this platform.
-    Draw_String("\xe4", 40, 40, kW);
-    Draw_Char(60, 40, static_cast<char>(0xE4));
-    const Frame f;
-    EXPECT_EQ(f.litIn(40, 40, 48, 48), 64);
-    EXPECT_EQ(f.litIn(60, 40, 68, 48), 64);
-    const Rgb c = f.at(44, 44);
-    EXPECT_TRUE(c.b > 200 && c.r < 50);
-}
-
-TEST_F(Draw2D, HundredCharactersWrapAfterForty)
-{
-    const std::string text(100, '#');
-    Draw_String(text.c_str(), 0, 0, 320);
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 320, 8), 320 * 8);
-    EXPECT_EQ(f.litIn(0, 8, 320, 16), 320 * 8);
-    EXPECT_EQ(f.litIn(0, 16, 160, 24), 160 * 8);
-    EXPECT_EQ(f.litIn(160, 16, 320, 24), 0);
-    EXPECT_EQ(f.litTotal(), 100 * 64);
-}
-
-TEST_F(Draw2D, WrapReturnsToTheStartColumn)
-{
-    // From x 100 with limit 124: three characters per line.
-    Draw_String("#######", 100, 30, 124);
-    const Frame f;
-    EXPECT_EQ(f.litIn(100, 30, 124, 38), 24 * 8);
-    EXPECT_EQ(f.litIn(100, 38, 124, 46), 24 * 8);
-    EXPECT_EQ(f.litIn(100, 46, 108, 54), 64);
-    EXPECT_EQ(f.litTotal(), 7 * 64);
-}
-
-TEST_F(Draw2D, LineFeedBreaksAtOnceAndIsNotDrawn)
-{
-    Draw_String("##\n#", 0, 0, kW);
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 16, 8), 128);
-    EXPECT_EQ(f.litIn(0, 8, 8, 16), 64);
-    EXPECT_EQ(f.litTotal(), 3 * 64);
-}
-
-TEST_F(Draw2D, LineFeedAfterAWrapGivesOneBreak)
-{
-    Draw_String("##\n#", 0, 0, 16);
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 16, 8), 128);
-    EXPECT_EQ(f.litIn(0, 8, 8, 16), 64);
-    EXPECT_EQ(f.litTotal(), 3 * 64);
-}
-
-TEST_F(Draw2D, LeadingAndDoubledLineFeedsGiveEmptyLines)
-{
-    Draw_String("\n#\n\n#\n", 8, 0, kW);
-    const Frame f;
-    EXPECT_EQ(f.litIn(8, 8, 16, 16), 64);
-    EXPECT_EQ(f.litIn(8, 24, 16, 32), 64);
-    EXPECT_EQ(f.litTotal(), 2 * 64);
-}
-
-TEST_F(Draw2D, BlanksAdvanceWithoutDrawing)
-{
-    Draw_String("# #\xa0#", 0, 0, kW);
-    Draw_Char(200, 100, ' ');
-    Draw_Char(200, 100, 0xA0);
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 8, 8), 64);
-    EXPECT_EQ(f.litIn(8, 0, 16, 8), 0);
-    EXPECT_EQ(f.litIn(16, 0, 24, 8), 64);
-    EXPECT_EQ(f.litIn(24, 0, 32, 8), 0);
-    EXPECT_EQ(f.litIn(32, 0, 40, 8), 64);
-    EXPECT_EQ(f.litTotal(), 3 * 64);
-}
-
-TEST_F(Draw2D, GlyphWhollyAboveTheWindowIsSkipped)
-{
-    Draw_Char(0, -8, '#');
-    EXPECT_EQ(Frame().litTotal(), 0);
-    Draw_Char(0, -7, '#');
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 8, 1), 8);
-    EXPECT_EQ(f.litTotal(), 8);
-}
-
-TEST_F(Draw2D, TextRunningOffTheWindowIsClipped)
-{
-    // Starts left of and runs below the window; extreme coordinates must not
-    // overflow the cursor.
-    Draw_String("###", -8, 0, kW);
-    Draw_String("##", 2147483640, 0, 2147483647);
-    const std::string tall(400, '#');
-    Draw_String(tall.c_str(), 0, 200, 8);
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 0, 16, 8), 128);
-    EXPECT_EQ(f.litIn(0, 200, 8, kH), 8 * (kH - 200));
-    EXPECT_EQ(f.litTotal(), 128 + 8 * (kH - 200));
+    const struct {
+        std::string text;
+        int x, y, limit;
+        std::vector<Rect> lit;
+    } cases[] = {
+        // 100 characters from x 0 with limit 320: wrapped after 40.
+        {std::string(100, '#'), 0, 0, 320, {{0, 0, 320, 16}, {0, 16, 160, 24}}},
+        // From x 100 with limit 124: three per line, back at the start column.
+        {"#######", 100, 30, 124, {{100, 30, 124, 46}, {100, 46, 108, 54}}},
+        // A line feed breaks at once and is not drawn; right after a wrap it
+        // gives one break, not two.
+        {"##\n#", 0, 0, kW, {{0, 0, 16, 8}, {0, 8, 8, 16}}},
+        {"##\n#", 0, 0, 16, {{0, 0, 16, 8}, {0, 8, 8, 16}}},
+        {"\n#\n\n#\n", 8, 0, kW, {{8, 8, 16, 16}, {8, 24, 16, 32}}},
+        // Blanks (' ' and 0xA0) advance without drawing.
+        {"# #\xa0#", 0, 0, kW, {{0, 0, 8, 8}, {16, 0, 24, 8}, {32, 0, 40, 8}}},
+        // A glyph wholly above the window is skipped, one pixel into it shows.
+        {"#", 0, -8, kW, {}},
+        {"#", 0, -7, kW, {{0, 0, 8, 1}}},
+        // Text off the left or bottom edge is clipped; extreme coordinates
+        // must not overflow the cursor.
+        {"###", -8, 0, kW, {{0, 0, 16, 8}}},
+        {std::string(400, '#'), 0, 200, 8, {{0, 200, 8, kH}}},
+        {"##", 2147483640, 0, 2147483647, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 10) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
+        glClear(GL_COLOR_BUFFER_BIT);
+        Draw_String(c.text.c_str(), c.x, c.y, c.limit);
+        Frame().expectLitExactly(c.lit);
+    }
     Draw_String(nullptr, 0, 0, kW);
 }
 
-TEST_F(Draw2D, PrintfReplacesTheText)
+TEST_F(Draw2D, PrintfReplacesTheTextAndIsCutToTheConsoleSize)
 {
     Con.printf("erste %d", 1);
     Con.printf("zweite %s", "Meldung");
     EXPECT_STREQ(txtcon, "zweite Meldung");
     Con.printf("%s!", txtcon);
     EXPECT_STREQ(txtcon, "zweite Meldung!");
-}
 
-TEST_F(Draw2D, PrintfIsCutToTheConsoleSize)
-{
     std::string longText(20000, 'x');
     longText[kConsoleSize - 2] = 'y';
     Con.printf("%s", longText.c_str());
@@ -370,133 +269,91 @@ TEST_F(Draw2D, PrintfIsCutToTheConsoleSize)
 
 TEST_F(Draw2D, ConsoleShowsOnlyInEditorModeInsideTheInfoWindow)
 {
-    t_consoleWindow window{-1.0f, 1.0f, 2.0f, -0.08f};
-    Con.printf("A");
-
-    leveled = 0;
-    g_consoleWindow = &window;
-    Con.draw();
-    EXPECT_EQ(Frame().litTotal(), 0);
-
-    leveled = 1;
-    g_consoleWindow = nullptr;
-    Con.draw();
-    EXPECT_EQ(Frame().litTotal(), 0);
-
-    // Left edge 0; top trunc((0.92 / -2 + 0.5) * 240 + 3) = 12.
-    g_consoleWindow = &window;
-    Con.draw();
-    const Frame f;
-    EXPECT_EQ(f.litIn(0, 12, 8, 20), 32);
-    const Rgb c = f.at(0, 12);
-    EXPECT_TRUE(c.r > 200 && c.g < 50);
-    EXPECT_EQ(f.litTotal(), 32);
+    t_consoleWindow full{-1.0f, 1.0f, 2.0f, -0.08f};
+    t_consoleWindow narrow{0.0f, 0.5f, 0.25f, -0.08f};   // screen x 160 .. 200
+    const struct {
+        uint8_t leveled;
+        t_consoleWindow* window;
+        const char* text;
+        std::vector<Rect> lit;
+    } cases[] = {
+        {0, &full, "#", {}},
+        {1, nullptr, "#", {}},
+        // Left edge 0; top trunc((0.92 / -2 + 0.5) * 240 + 3) = 12.
+        {1, &full, "#", {{0, 12, 8, 20}}},
+        // Five characters per line; top trunc((0.42 / -2 + 0.5) * 240 + 3) = 72.
+        {1, &narrow, "##########", {{160, 72, 200, 88}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " leveled " + std::to_string(c.leveled));
+        glClear(GL_COLOR_BUFFER_BIT);
+        leveled = c.leveled;
+        g_consoleWindow = c.window;
+        Con.printf("%s", c.text);
+        Con.draw();
+        Frame().expectLitExactly(c.lit);
+    }
 }
 
-TEST_F(Draw2D, ConsoleWrapsAtTheInfoWindowsRightEdge)
-{
-    // Window from screen x 160 to 200: five characters per line.
-    t_consoleWindow window{0.0f, 0.5f, 0.25f, -0.08f};
-    leveled = 1;
-    g_consoleWindow = &window;
-    Con.printf("##########");
-    Con.draw();
-    // Top: trunc((0.42 / -2 + 0.5) * 240 + 3) = 72.
-    const Frame f;
-    EXPECT_EQ(f.litIn(160, 72, 200, 80), 40 * 8);
-    EXPECT_EQ(f.litIn(160, 80, 200, 88), 40 * 8);
-    EXPECT_EQ(f.litTotal(), 10 * 64);
-}
-
-TEST_F(Draw2D, NdcImageCoversTheScreenAndRestoresMatrices)
+TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
 {
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     glOrtho(0.0, 10.0, 0.0, 10.0, -1.0, 1.0);
-    float projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
     glScalef(3.0f, 3.0f, 1.0f);
-    float modelview[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    const MatrixState before;
 
     STexture tex;
     tex.id = makeQuadrantTexture();
     drawImage(&tex, -1.0f, 1.0f, 2.0f, -2.0f, 1.0f, true);
     const Frame f;
-    GLuint id = tex.id;
-    glDeleteTextures(1, &id);
-
-    const Rgb tl = f.at(10, 10);
-    const Rgb tr = f.at(kW - 10, 10);
-    const Rgb bl = f.at(10, kH - 10);
-    const Rgb br = f.at(kW - 10, kH - 10);
-    EXPECT_TRUE(tl.r > 200 && tl.g < 50 && tl.b < 50);
-    EXPECT_TRUE(tr.g > 200 && tr.r < 50 && tr.b < 50);
-    EXPECT_TRUE(bl.b > 200 && bl.r < 50 && bl.g < 50);
-    EXPECT_TRUE(br.r > 200 && br.g > 200 && br.b > 200);
-    EXPECT_EQ(f.litTotal(), kW * kH);
-    EXPECT_TRUE(matrixEquals(GL_PROJECTION_MATRIX, projection));
-    EXPECT_TRUE(matrixEquals(GL_MODELVIEW_MATRIX, modelview));
+    f.expectLitExactly({{0, 0, kW, kH}});
+    EXPECT_TRUE(f.is(10, 10, true, false, false));
+    EXPECT_TRUE(f.is(kW - 10, 10, false, true, false));
+    EXPECT_TRUE(f.is(10, kH - 10, false, false, true));
+    EXPECT_TRUE(f.is(kW - 10, kH - 10, true, true, true));
+    EXPECT_TRUE(MatrixState() == before);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-}
 
-TEST_F(Draw2D, ImageOpacityGoesThroughTheAlphaTest)
-{
-    STexture tex;
-    tex.id = makeQuadrantTexture();
+    // The opacity goes through the alpha test (GL_GREATER 0.1).
+    glClear(GL_COLOR_BUFFER_BIT);
     drawImage(&tex, -1.0f, 1.0f, 2.0f, -2.0f, 0.05f, true);
-    EXPECT_EQ(Frame().litTotal(), 0);
     drawImage(&tex, -1.0f, 1.0f, 1.0f, -1.0f, 0.5f, true);
-    const Frame f;
+    Frame().expectLitExactly({{0, 0, kW / 2, kH / 2}});
     GLuint id = tex.id;
     glDeleteTextures(1, &id);
-    EXPECT_EQ(f.litTotal(), (kW / 2) * (kH / 2));
     drawImage(nullptr, -1.0f, 1.0f, 2.0f, -2.0f, 1.0f, true);
 }
 
 TEST_F(Draw2D, PixelPlacedImageUsesTheReferenceSize)
 {
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     glOrtho(0.0, 1.0, 1.0, 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-
     STexture tex;
     tex.id = makeQuadrantTexture();
     tex.imageWidth = 80;
     tex.imageHeight = 60;
-    // Reference 160 x 120: the 80 x 60 image at (80, 60) covers the lower
-    // right half of each axis, window pixels 160..319 x 120..239.
+    // Reference 160 x 120: the 80 x 60 image at (80, 60) covers window
+    // pixels 160..319 x 120..239.  Tinted yellow: blue turns black, white yellow.
     engine_.imageRefWidth = 160;
     engine_.imageRefHeight = 120;
     const t_rgba tint{1.0f, 1.0f, 0.0f, 1.0f};
     drawImage(&tex, 80, 60, &tint);
-    Frame f;
-    // Tinted yellow: the blue quarter turns black, the white one yellow.
-    EXPECT_EQ(f.litIn(160, 120, 320, 180), 160 * 60);
-    EXPECT_EQ(f.litIn(240, 180, 320, 240), 80 * 60);
-    EXPECT_EQ(f.litTotal(), 3 * 80 * 60);
-    const Rgb tl = f.at(161, 121);
-    EXPECT_TRUE(tl.r > 200 && tl.g < 50 && tl.b < 50);
-    const Rgb bl = f.at(170, 230);
-    const Rgb br = f.at(310, 230);
-    EXPECT_TRUE(bl.r < 50 && bl.g < 50 && bl.b < 50);
-    EXPECT_TRUE(br.r > 200 && br.g > 200 && br.b < 50);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    const Frame f;
+    f.expectLitExactly({{160, 120, 320, 180}, {240, 180, 320, 240}});
+    EXPECT_TRUE(f.is(161, 121, true, false, false));
+    EXPECT_TRUE(f.is(310, 230, true, true, false));
 
+    // No reference size, or no engine: nothing is drawn.
     glClear(GL_COLOR_BUFFER_BIT);
     engine_.imageRefWidth = 0;
     drawImage(&tex, 0, 0, &tint);
     Engine = nullptr;
     drawImage(&tex, 0, 0, &tint);
-    EXPECT_EQ(Frame().litTotal(), 0);
+    Frame().expectLitExactly({});
     GLuint id = tex.id;
     glDeleteTextures(1, &id);
 }
