@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <tuple>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
@@ -22,41 +22,42 @@
 #include "render/display.h"
 #include "render/draw2d.h"
 
+// The globals the commands write.
+inline auto commandGlobals()
+{
+    return std::tie(Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing,
+                    rotlock, Fogon, g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer,
+                    objmovespeed, fstart, fend, fdens);
+}
+
+template <class... T>
+std::tuple<T...> valuesOf(const std::tuple<T&...>& refs)
+{
+    return refs;
+}
+
 class CommandsTest : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        saved_ = Saved::take();
         static uint32_t base = 1000;
         base += 1000;
-        framecounter = base;
-        lev_ = Lev{};
-        lev_.screenWidth = kTestGLWidth;
-        lev_.screenHeight = kTestGLHeight;
+        framecounter = base;   // not restored: later tests rely on fresh frames
         lev_.viewDistance = 50.0f;
         lev_.fogOn = 1;
-        const float colour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-        std::memcpy(lev_.fogColor, colour, sizeof colour);
+        for (int c = 0; c < 4; ++c) {
+            lev_.fogColor[c] = c < 3 ? 0.5f : 1.0f;
+        }
         lev_.fogStart = 10.0f;
         lev_.fogEnd = 45.0f;
         lev_.fogDensity = 0.03f;
-        lev_.camStartPos[0] = 1.0f;
-        lev_.camStartPos[1] = 2.0f;
-        lev_.camStartPos[2] = 3.0f;
         Level = &lev_;
-        engine_ = CEngine{};
         Engine = &engine_;
         KeyInput = new CInput();
         Cam = new t_cam();
-        leveled = 0;
-        collon = 1;
-        GuiOn = 0;
-        g_showfps = 0;
-        g_bquit = 0;
-        g_playermove = 0;
-        g_grabbing = 0;
-        g_frametime = 0.04f;
+        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove, g_grabbing) =
+            std::make_tuple(0, 1, 0, 0, 0, 0, 0);
         g_fogtype = 2;
         g_foghint = 1;
         txtcon[0] = '\0';
@@ -71,7 +72,7 @@ protected:
         glDisable(GL_FOG);
         glHint(GL_FOG_HINT, GL_FASTEST);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        saved_.restore();
+        commandGlobals() = saved_;
     }
 
     // Calls `h` as the dispatch of a held key does in the next frame.
@@ -87,13 +88,6 @@ protected:
         h(v);
     }
 
-    static cvar textArg(const char* text)
-    {
-        cvar v{};
-        std::strncpy(v.text, text, sizeof v.text - 1);
-        return v;
-    }
-
     t_keyslot* slot(const char* name)
     {
         t_keyslot* s = KeyInput->getskeyaddr(name);
@@ -105,43 +99,5 @@ protected:
     CEngine engine_{};   // zero: no fog mode name, so draw_resetFog picks EXP2
 
 private:
-    // The globals the commands write, as they were before the test.
-    struct Saved {
-        Lev* level;
-        CEngine* engine;
-        uint8_t editor, collision, gui, quit, playerMove, grabbing, rotLock, fogEnabled;
-        int32_t showFps, fogType, fogHint;
-        float frameTime, runTimer, objSpeed, startStep, endStep, densityStep;
-
-        static Saved take()
-        {
-            return Saved{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing,
-                         rotlock, Fogon, g_showfps, g_fogtype, g_foghint, g_frametime,
-                         g_fruntimer, objmovespeed, fstart, fend, fdens};
-        }
-        // framecounter is not restored: later tests rely on fresh frames.
-        void restore() const
-        {
-            Level = level;
-            Engine = engine;
-            leveled = editor;
-            collon = collision;
-            GuiOn = gui;
-            g_bquit = quit;
-            g_playermove = playerMove;
-            g_grabbing = grabbing;
-            rotlock = rotLock;
-            Fogon = fogEnabled;
-            g_showfps = showFps;
-            g_fogtype = fogType;
-            g_foghint = fogHint;
-            g_frametime = frameTime;
-            g_fruntimer = runTimer;
-            objmovespeed = objSpeed;
-            fstart = startStep;
-            fend = endStep;
-            fdens = densityStep;
-        }
-    };
-    Saved saved_{};
+    decltype(valuesOf(commandGlobals())) saved_ = valuesOf(commandGlobals());
 };
