@@ -60,7 +60,7 @@ grep -qF "KlangModul: hmm keine Engine da" <<<"$out" || fail "Klangmod text miss
 if command -v valgrind >/dev/null; then
   timeout 600 valgrind -q --keep-debuginfo=yes --suppressions="$src/tests/e2e/foreign.supp" \
     --leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=9 \
-    "$build/Vext-Engine" --headless --frames 30 >"$work/vg.log" 2>&1 \
+    "$build/Vext-Engine" --headless --frames 100 >"$work/vg.log" 2>&1 \
     || { tail -60 "$work/vg.log"; fail "valgrind reported errors"; }
 fi
 echo "spine: all checks passed"
