@@ -122,12 +122,9 @@ void CEngine::init(Lev* level)
     windowed = static_cast<uint8_t>(level->windowMode & 0xff);
     pixelDepth = level->pixelDepth;
     maxTextureSize = level->maxTextureSize;
+    // The player figure and its texture are loaded here once the scene
+    // code exists.
     openScreen(screenWidth, screenHeight, pixelDepth, 3, windowed != 0);
-    init();
-}
-
-void CEngine::init()
-{
 }
 
 void CEngine::update()
@@ -150,7 +147,6 @@ void CEngine::render()
     glPushMatrix();
     render3D();
     glPopMatrix();
-    render2D();
     endFrame();
 }
 
@@ -167,10 +163,6 @@ void CEngine::render3D()
     glPopMatrix();
 }
 
-void CEngine::render2D()
-{
-}
-
 void CEngine::afterframeupdate()
 {
     g_playermove = 0;
@@ -178,10 +170,6 @@ void CEngine::afterframeupdate()
         KeyInput->start();
         KeyInput->endframe();
     }
-}
-
-void initObj()
-{
 }
 
 void initEngine(int argc, char** argv)

@@ -54,14 +54,11 @@ public:
 
     // Copies the level's settings and opens the display.
     void init(Lev* level);
-    // Loads the player figure and its texture (once the scene code exists).
-    void init();
     // One frame: beforframeupdate, render, afterframeupdate.
     void update();
     void beforframeupdate();
     void render();
     void render3D();
-    void render2D();
     void afterframeupdate();
 };
 
@@ -91,7 +88,6 @@ void freeGame();
 // and ends the process with the code's exit status.  Never returns.
 [[noreturn]] void closeEngine(KRT_RESULT code, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
-void initObj();
 
 // Counts frames per second in slots of one calendar second (mod 16); the frame
 // that sees a new slot is not counted.  `nowSeconds` is the calendar time.
