@@ -268,3 +268,31 @@ TEST_F(ModuleDir, SameModuleNameInAnotherDirectoryIsThatDirectorysFile)
     auto r = runToExit([] { OpenGameModul(); });
     EXPECT_EQ(r.first, KRT_BADGAME) << r.second;
 }
+
+TEST_F(ModuleDir, CloseEngineClosesBothModulesThenThePort)
+{
+    link(fake(4), "Spielmod.mod");
+    link(std::string(VEXT_BUILD_DIR) + "/Klangmod.mod", "Klangmod.mod");
+    CreateEnginePort("VextPort");
+    testing::internal::CaptureStdout();
+    OpenGameModul();
+    OpenKlangmodul();
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(Level, nullptr);
+    ASSERT_NE(Sound, nullptr);
+
+    auto r = runToExit([] { closeEngine(KRT_QUIT, ""); });
+    EXPECT_EQ(r.first, 0);
+    EXPECT_EQ(Sound, nullptr);
+    EXPECT_EQ(Level, nullptr);
+    EXPECT_EQ(Engine, nullptr);
+    EXPECT_EQ(FindPort("VextPort"), nullptr);
+    const size_t told = r.second.find("Engine: Gamemodul, kannst gehen...\n");
+    const size_t ended = r.second.find("fake game module ends");
+    ASSERT_NE(told, std::string::npos) << r.second;
+    ASSERT_NE(ended, std::string::npos) << "the game module saw its quit byte";
+    EXPECT_LT(told, ended);
+    EXPECT_NE(r.second.find("KlangModul: Sound modul verabschiedet sich"), std::string::npos) << r.second;
+    ReapModules(5000);
+    EXPECT_EQ(RunningModuleCount(), 0) << "both closed modules end";
+}
