@@ -55,31 +55,27 @@ bool argIs(const char* arg, const char* sw)
 }
 
 // Every argument is compared with every switch; nothing is consumed, so a
-// switch given twice acts once and anything unknown is ignored.
+// switch given twice acts once and anything unknown is ignored.  "-window"
+// writes into the level record, after the level's own setting was loaded.
 void applySwitches(int argc, char** argv)
 {
+    struct Switch {
+        const char* name;
+        uint8_t* flag;
+        uint8_t value;
+    };
+    const Switch switches[] = {
+        {"-server", &server, 1}, {"-tex", &texrender, 1}, {"-coll", &collon, 0},
+        {"-fcull", &fcull, 1},   {"-ngrad", &ngrad, 1},   {"-leveled", &leveled, 1},
+    };
     for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (argIs(a, "-window")) {
+        if (argIs(argv[i], "-window")) {
             Level->windowMode = 1;
         }
-        if (argIs(a, "-server")) {
-            server = 1;
-        }
-        if (argIs(a, "-tex")) {
-            texrender = 1;
-        }
-        if (argIs(a, "-coll")) {
-            collon = 0;
-        }
-        if (argIs(a, "-fcull")) {
-            fcull = 1;
-        }
-        if (argIs(a, "-ngrad")) {
-            ngrad = 1;
-        }
-        if (argIs(a, "-leveled")) {
-            leveled = 1;
+        for (const Switch& sw : switches) {
+            if (argIs(argv[i], sw.name)) {
+                *sw.flag = sw.value;
+            }
         }
     }
 }
