@@ -1,0 +1,1 @@
+# One line per fuzz target: vext_fuzz_target(NAME SOURCE file LIBS libs).
