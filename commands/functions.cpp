@@ -7,7 +7,7 @@
 #include <strings.h>
 
 #include "commands/commands.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "input/input.h"
 #include "render/draw2d.h"
 

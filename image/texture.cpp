@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "platform/exec.h"
@@ -23,23 +23,16 @@ constexpr int32_t kZoomMaxRows = 32768;
 // Used when neither the engine nor GL names a maximum texture size.
 constexpr int kFallbackMaxTextureSize = 1024;
 
-// One framed warning line, as the image readers print theirs.
-void printFramed(const char* message, const char* file, int a, int b)
-{
-    static const char kDashes[] =
-        "---------------------------------------------------------------------------";
-    std::printf("%s\n", kDashes);
-    std::printf(message, file, a, b);
-    std::printf("%s\n", kDashes);
-}
+// The level's largest texture side, texels; 0: unset.
+int g_maxTextureSize = 0;
 
-// Largest side an upload may have, texels: the engine's setting (0 counts as
+// Largest side an upload may have, texels: the level's setting (0 counts as
 // unset), never above what GL itself accepts.
 int maxUploadSide()
 {
     GLint glMax = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glMax);
-    int side = (Engine != nullptr && Engine->maxTextureSize != 0) ? Engine->maxTextureSize : glMax;
+    int side = g_maxTextureSize != 0 ? g_maxTextureSize : glMax;
     if (glMax > 0 && side > glMax) {
         side = glMax;
     }
@@ -254,8 +247,11 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
     int32_t nh = 0;
     uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     if ((nw != (*bitmap)->width || nh != (*bitmap)->height) && !zoomSourceSupported(*bitmap)) {
-        printFramed("Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
-                    (*bitmap)->width, (*bitmap)->height);
+        char message[400];
+        std::snprintf(message, sizeof message,
+                      "Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
+                      (*bitmap)->width, (*bitmap)->height);
+        printFramedWarning(message, 75);
         delete *bitmap;
         *bitmap = placeholderBitmap();
         uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
@@ -297,6 +293,11 @@ uint32_t uploadTexture(const CBitmap* bitmap, bool withAlpha, int minFilter, int
 }
 
 }  // namespace
+
+void textureSetMaxSize(int texels)
+{
+    g_maxTextureSize = texels > 0 ? texels : 0;
+}
 
 STexture::STexture(const char* file, int minFilter, int magFilter, bool alphaKey,
                    int keyR, int keyG, int keyB)
