@@ -85,6 +85,14 @@ char* copyBounded(char* dest, const char* source, unsigned long size)
     return dest;
 }
 
+char* newStringCopy(const char* text)
+{
+    const size_t length = text != nullptr ? std::strlen(text) : 0;
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text != nullptr ? text : "", length + 1);
+    return copy;
+}
+
 void printFramedWarning(const char* text, unsigned dashes)
 {
     char rule[201];

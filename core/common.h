@@ -21,8 +21,8 @@
 //             by `framecounter`.
 //   colours   floats 0..1 unless a field says 0..255; kByteToUnit converts.
 //   images    a CBitmap keeps its rows in file order: a PPM's top row first,
-//             a TGA's rows as stored (bottom row first unless its header
-//             says top-down).  GL receives the rows as they are.
+//             a TGA's rows as stored, whatever its origin bit says.  GL
+//             receives the rows as they are (row 0 at t = 0).
 #pragma once
 
 #include <cstdint>
@@ -114,6 +114,10 @@ constexpr float kByteToUnit = 1.0f / 255.0f;
 // Copies at most size - 1 bytes of `source` (null counts as empty) and
 // always terminates; size 0 writes nothing.  Returns `dest`.
 char* copyBounded(char* dest, const char* source, unsigned long size);
+
+// A copy of `text` on the heap, to be released with delete[].  Null counts
+// as empty.
+char* newStringCopy(const char* text);
 
 // Prints `text` (a line feed is added when it has none) between two rules
 // of `dashes` dashes on stdout: the warning that a level's data are broken

@@ -74,20 +74,9 @@ uint8_t* MakeCheckerPixels(int bytesPerPixel) {
     return pixels;
 }
 
-CBitmap* Placeholder(int depth) {
-    CBitmap* bitmap = new CBitmap;
-    int w = 0;
-    int h = 0;
-    bitmap->pixels = depth == 32 ? GetRGBAImage(&w, &h) : GetRGBImage(&w, &h);
-    bitmap->width = w;
-    bitmap->height = h;
-    bitmap->depth = depth;
-    return bitmap;
-}
-
 CBitmap* Fail(Warning kind, const char* name, int depth) {
     PrintWarning(kind, name);
-    return Placeholder(depth);
+    return MakePlaceholder(depth);
 }
 
 // ---------------------------------------------------------------------------
@@ -284,6 +273,17 @@ uint8_t* GetRGBAImage(int* w, int* h) {
     *w = 8;
     *h = 8;
     return MakeCheckerPixels(4);
+}
+
+CBitmap* MakePlaceholder(int depth) {
+    CBitmap* bitmap = new CBitmap;
+    int w = 0;
+    int h = 0;
+    bitmap->pixels = depth == 32 ? GetRGBAImage(&w, &h) : GetRGBImage(&w, &h);
+    bitmap->width = w;
+    bitmap->height = h;
+    bitmap->depth = depth;
+    return bitmap;
 }
 
 CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {

@@ -34,14 +34,6 @@ constexpr GLenum kBlendFactors[][2] = {
 };
 constexpr int kBlendModeCount = sizeof kBlendFactors / sizeof kBlendFactors[0];
 
-char* copyString(const char* text)
-{
-    const size_t length = std::strlen(text);
-    auto* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -420,7 +412,7 @@ void TextureList::loadTexture(const char* name, const char* file, float su, floa
                                   keyR, keyG, keyB);
     glIds[index] = textures[index].getGLTexture();
     delete[] names[index];
-    names[index] = copyString(name);
+    names[index] = newStringCopy(name);
     lastIndex = index;
 }
 
@@ -499,7 +491,7 @@ void TextureList::SetTexFile(const char* file)
         }
         texFileCount = 0;
     }
-    texFiles[texFileCount++] = copyString(file);
+    texFiles[texFileCount++] = newStringCopy(file);
 }
 
 bool TextureList::ExistTexFile(const char* file) const

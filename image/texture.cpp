@@ -80,18 +80,6 @@ bool zoomSourceSupported(const CBitmap* src)
            static_cast<int64_t>(src->width) * bpp < kZoomMaxRowBytes && src->height < kZoomMaxRows;
 }
 
-CBitmap* placeholderBitmap()
-{
-    auto* bitmap = new CBitmap;
-    int w = 0;
-    int h = 0;
-    bitmap->pixels = GetRGBAImage(&w, &h);
-    bitmap->width = w;
-    bitmap->height = h;
-    bitmap->depth = 32;
-    return bitmap;
-}
-
 // A 24-bit bitmap to 32 bits with alpha 255; false when out of memory.
 bool expandToRGBA(CBitmap* bitmap)
 {
@@ -130,7 +118,7 @@ CBitmap* loadUploadBitmap(STexture* texture, const char* file, int type,
     if (bitmap == nullptr || bitmap->depth != 32 || bitmap->pixels == nullptr ||
         pixelBytes(bitmap->width, bitmap->height, 4) == 0) {
         delete bitmap;
-        bitmap = placeholderBitmap();
+        bitmap = MakePlaceholder(32);
     }
     return bitmap;
 }
@@ -230,14 +218,6 @@ FILE* openLog()
     return OpenResolved(kTextureLogFile, "a");
 }
 
-char* copyString(const char* text)
-{
-    const size_t length = std::strlen(text);
-    auto* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
 // Brings *bitmap to its upload size and logs what was done.  Returns the
 // resampled copy, or null when the bitmap is uploaded as it is.  A bitmap the
 // resampler cannot take is replaced by the placeholder (with a warning).
@@ -253,7 +233,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
                       (*bitmap)->width, (*bitmap)->height);
         printFramedWarning(message, 75);
         delete *bitmap;
-        *bitmap = placeholderBitmap();
+        *bitmap = MakePlaceholder(32);
         uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     }
     if (nw == (*bitmap)->width && nh == (*bitmap)->height) {
@@ -271,7 +251,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
         // No memory for the resampled copy: the placeholder rather than
         // uninitialised pixels.
         delete *bitmap;
-        *bitmap = placeholderBitmap();
+        *bitmap = MakePlaceholder(32);
     }
     return resized;
 }
@@ -340,7 +320,7 @@ void STexture::createTexture(const char* file, int minFilter, int magFilter, boo
         std::fclose(log);
     }
     delete[] name;
-    name = copyString(file);
+    name = newStringCopy(file);
 }
 
 void STexture::Select() const

@@ -53,14 +53,6 @@ constexpr KeyDef kKeyDefs[] = {
     {"K_DEL", 198}, {"K_HELP", 223},
 };
 
-char* copyName(const char* name)
-{
-    const size_t n = std::strlen(name) + 1;
-    char* copy = new char[n];
-    std::memcpy(copy, name, n);
-    return copy;
-}
-
 }  // namespace
 
 CInput::CInput()
@@ -116,7 +108,7 @@ int CInput::defKey(const char* name, int code)
     delete slot.state;
     delete[] slot.name;
     slot.state = new uint8_t(0);
-    slot.name = copyName(name);
+    slot.name = newStringCopy(name);
     slot.handler = nullptr;
     return 1;
 }
