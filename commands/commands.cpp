@@ -197,7 +197,6 @@ void printFogLine()
 
 void changeLevel(const char* levelName)
 {
-    freeGame();
     initGame(levelName);
 }
 
@@ -207,8 +206,8 @@ void cmd_screenshotPPM(cvar)
     if (!guard.pressed() || Level == nullptr) {
         return;
     }
-    KRTWriteShotPPM(0, 0, static_cast<int>(Level->screenWidth),
-                    static_cast<int>(Level->screenHeight), "Screenshot.ppm");
+    // Written by endFrame from the finished frame, before the buffers switch.
+    requestScreenshot("Screenshot.ppm");
 }
 
 void cmd_saveGameFiles(cvar)

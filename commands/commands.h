@@ -53,7 +53,8 @@ extern int32_t g_foghint;   // index into foghints; initial 1 (NICEST)
 // console with the current hint, mode and Level's fog values.
 void printFogLine();
 
-// The level change of `map`: freeGame, then initGame with `levelName`.
+// The level change of `map`: initGame with `levelName` (which frees the
+// running level only once the new one has loaded).
 // Tests replace g_changeLevel to watch `map` without starting modules.
 using ChangeLevelFn = void (*)(const char* levelName);
 extern ChangeLevelFn g_changeLevel;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/exec.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -25,10 +26,10 @@ namespace {
 // Warnings and placeholders
 // ---------------------------------------------------------------------------
 
-enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead };
+enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead, TooLarge, FileTooLarge, NotRegular, Unreadable };
 
 // One warning: a line of dashes, the message, the same line of dashes.  The
-// dash counts and the ISO-8859-1 texts are those the users of the original
+// dash counts and the texts (UTF-8) are those the users of the original
 // program know; keep them byte for byte.
 void PrintWarning(Warning kind, const char* name) {
     int dashes = 0;
@@ -44,11 +45,27 @@ void PrintWarning(Warning kind, const char* name) {
         break;
     case Warning::NoMemory:
         dashes = 75;
-        format = "Warnung!!! kein Speicher f\xfcr Textur %s verf\xfcgbar bzw bekommen!\n";
+        format = "Warnung!!! kein Speicher für Textur %s verfügbar bzw bekommen!\n";
         break;
     case Warning::ShortRead:
         dashes = 87;
         format = "Warnung!!! Fehler beim Lesen der Textur %s!(x * y * 3 Bytes nicht gelesen)\n";
+        break;
+    case Warning::TooLarge:
+        dashes = 87;
+        format = "Warnung!!! Textur %s ist zu groß (mehr als 16384 Pixel breit oder hoch)!\n";
+        break;
+    case Warning::FileTooLarge:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) ist größer als jedes lesbare Bild (über 1 GiB)!\n";
+        break;
+    case Warning::NotRegular:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) ist keine normale Datei!\n";
+        break;
+    case Warning::Unreadable:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) nicht lesbar!\n";
         break;
     }
     char line[96];
@@ -254,49 +271,23 @@ void TgaToRGBA(const uint8_t* src, uint8_t* dst, size_t pixelCount, int bytesPer
 constexpr size_t kMaxFileBytes =
     static_cast<size_t>(kMaxImageSide) * kMaxImageSide * 4 + (size_t{1} << 20);
 
-enum class FileRead { Ok, NotFound, NoMemory };
-
-FileRead ReadWholeFile(const char* file, std::vector<uint8_t>& out) {
-    if (file == nullptr) {
-        return FileRead::NotFound;
-    }
-    FILE* f = OpenResolved(file, "rb");
-    if (f == nullptr) {
-        return FileRead::NotFound;
-    }
-    FileRead result = FileRead::Ok;
-    try {
-        uint8_t chunk[65536];
-        while (out.size() < kMaxFileBytes) {
-            const size_t want = std::min(sizeof chunk, kMaxFileBytes - out.size());
-            const size_t got = std::fread(chunk, 1, want, f);
-            out.insert(out.end(), chunk, chunk + got);
-            if (got < want) {
-                break;
-            }
-        }
-        // A path that opens but cannot be read (a directory) is not a file.
-        if (out.empty() && std::ferror(f)) {
-            result = FileRead::NotFound;
-        }
-    } catch (const std::bad_alloc&) {
-        result = FileRead::NoMemory;
-    }
-    std::fclose(f);
-    return result;
-}
-
 using Parser = CBitmap* (*)(const uint8_t*, size_t, const char*);
 
 CBitmap* LoadWith(Parser parse, const char* file, int placeholderDepth) {
     std::vector<uint8_t> bytes;
-    switch (ReadWholeFile(file, bytes)) {
-    case FileRead::NotFound:
-        return Fail(Warning::NotFound, file, placeholderDepth);
-    case FileRead::NoMemory:
-        return Fail(Warning::NoMemory, file, placeholderDepth);
-    case FileRead::Ok:
+    switch (ReadRegularFile(file, kMaxFileBytes, bytes)) {
+    case FileError::None:
         break;
+    case FileError::NotFound:
+        return Fail(Warning::NotFound, file, placeholderDepth);
+    case FileError::NotRegular:
+        return Fail(Warning::NotRegular, file, placeholderDepth);
+    case FileError::TooLarge:
+        return Fail(Warning::FileTooLarge, file, placeholderDepth);
+    case FileError::ReadFailed:
+        return Fail(Warning::Unreadable, file, placeholderDepth);
+    case FileError::NoMemory:
+        return Fail(Warning::NoMemory, file, placeholderDepth);
     }
     return parse(bytes.data(), bytes.size(), file);
 }
@@ -319,24 +310,31 @@ uint8_t* GetRGBAImage(int* w, int* h) {
     return MakeCheckerPixels(4);
 }
 
-CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
+namespace {
+
+// The PPM reader proper: the bitmap, or null and why not.
+CBitmap* ReadPPMBytes(const uint8_t* data, size_t size, Warning* failure) {
     if (data == nullptr) {
         size = 0;
     }
     const PpmHeader header = ReadPpmHeader(data, size);
     if (header.width <= 0 || header.height <= 0) {
-        return Fail(Warning::ShortRead, name, 24);
+        *failure = Warning::ShortRead;
+        return nullptr;
     }
     if (header.width > kMaxImageSide || header.height > kMaxImageSide) {
-        return Fail(Warning::NoMemory, name, 24);
+        *failure = Warning::TooLarge;
+        return nullptr;
     }
     const size_t bytes = static_cast<size_t>(header.width * header.height * 3);
     if (size - header.dataOffset < bytes) {
-        return Fail(Warning::ShortRead, name, 24);
+        *failure = Warning::ShortRead;
+        return nullptr;
     }
     uint8_t* pixels = new (std::nothrow) uint8_t[bytes];
     if (pixels == nullptr) {
-        return Fail(Warning::NoMemory, name, 24);
+        *failure = Warning::NoMemory;
+        return nullptr;
     }
     std::memcpy(pixels, data + header.dataOffset, bytes);
     CBitmap* bitmap = new CBitmap;
@@ -344,6 +342,33 @@ CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
     bitmap->height = static_cast<int32_t>(header.height);
     bitmap->depth = 24;
     bitmap->pixels = pixels;
+    return bitmap;
+}
+
+}  // namespace
+
+CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
+    Warning failure = Warning::ShortRead;
+    CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
+    return bitmap != nullptr ? bitmap : Fail(failure, name, 24);
+}
+
+CBitmap* TryParsePPM(const uint8_t* data, size_t size, const char** problem) {
+    Warning failure = Warning::ShortRead;
+    CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
+    if (bitmap == nullptr && problem != nullptr) {
+        switch (failure) {
+        case Warning::TooLarge:
+            *problem = "ist mehr als 16384 Pixel breit oder hoch";
+            break;
+        case Warning::NoMemory:
+            *problem = "passt nicht in den Speicher";
+            break;
+        default:
+            *problem = "hat keine gültige Größe oder weniger Bytes als ihre Pixel brauchen";
+            break;
+        }
+    }
     return bitmap;
 }
 
@@ -359,7 +384,7 @@ CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* name) {
         return Fail(Warning::TgaHeader, name, 32);
     }
     if (h.width > kMaxImageSide || h.height > kMaxImageSide) {
-        return Fail(Warning::NoMemory, name, 32);
+        return Fail(Warning::TooLarge, name, 32);
     }
     const int bytesPerPixel = h.bitsPerPixel / 8;
     const size_t pixelCount = static_cast<size_t>(h.width) * h.height;

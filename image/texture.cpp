@@ -254,7 +254,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
     int32_t nh = 0;
     uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     if ((nw != (*bitmap)->width || nh != (*bitmap)->height) && !zoomSourceSupported(*bitmap)) {
-        printFramed("Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
+        printFramed("Warnung!!! Textur %s ist zu groß zum Skalieren (%i x %i Pixel)!\n", file,
                     (*bitmap)->width, (*bitmap)->height);
         delete *bitmap;
         *bitmap = placeholderBitmap();
@@ -334,12 +334,20 @@ void STexture::createTexture(const char* file, int minFilter, int magFilter, boo
         id = uploadTexture(upload, type == kFileTypeTga || (alphaKey && keyFound), minFilter, magFilter);
         delete resized;
         delete bitmap;
+    } else {
+        // Only PPM and TGA are read; anything else would leave the old (or
+        // no) texture in place without a word.
+        printFramed("Warnung!!! Textur ( %s ) hat keine bekannte Endung (.ppm oder .tga), nicht geladen!\n",
+                    file, 0, 0);
     }
     if (log != nullptr) {
         std::fclose(log);
     }
+    // file may be our own name (a texture re-created from itself): copy
+    // before the old name is freed.
+    char* copy = copyString(file);
     delete[] name;
-    name = copyString(file);
+    name = copy;
 }
 
 void STexture::Select() const

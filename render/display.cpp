@@ -4,9 +4,11 @@
 #include <GL/glu.h>
 
 #include <cstdio>
+#include <string>
 #include <strings.h>
 
 #include "core/engine.h"
+#include "image/imageio.h"
 #include "image/texture.h"
 #include "platform/display.h"
 #include "render/draw2d.h"
@@ -25,6 +27,9 @@ uint32_t framecounter = 0;
 STexture* loadbmp = nullptr;
 
 namespace {
+
+// The file endFrame writes the finished frame to; empty: no shot wanted.
+std::string g_shotFile;
 
 // The chip number the old display layer gave its oldest supported chip.
 constexpr int kOldChipId = 3;
@@ -68,7 +73,7 @@ void openScreen(int width, int height, int depth, int buffers, bool windowed)
             mglChoosePixelDepth(16);
             if (!tryContext(width, height)) {
                 MGLTerm();
-                std::printf("Context creation failed\n");
+                std::printf("Context creation failed: %s\n", mglGetLastError());
                 std::fflush(stdout);
                 g_processExit(20);
             }
@@ -210,6 +215,17 @@ void endFrame()
     }
     Con.draw();
     mglUnlockDisplay();
+    // After the switch the back buffer's content is undefined on many
+    // drivers: the shot is taken of the finished frame, before it.
+    if (!g_shotFile.empty()) {
+        KRTWriteShotPPM(0, 0, Engine->screenWidth, Engine->screenHeight, g_shotFile.c_str());
+        g_shotFile.clear();
+    }
     mglSwitchDisplay();
     advanceFrameCounter();
+}
+
+void requestScreenshot(const char* file)
+{
+    g_shotFile = file != nullptr ? file : "";
 }

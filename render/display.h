@@ -32,6 +32,11 @@ void closeScreen();
 void draw_resetFog(Lev* level);
 void draw_loadscreen();
 void beginFrame();
+// Ends the frame: frame counter text, console, the requested screenshot (of
+// the finished frame, before the buffers switch), then the switch.
 void endFrame();
+// Asks endFrame to write the frame it finishes next to `file` as binary PPM
+// (the whole screen).  A later request before that frame replaces it.
+void requestScreenshot(const char* file);
 // The frame counter step of endFrame, on its own for tests.
 void advanceFrameCounter();

@@ -19,7 +19,7 @@ for line in "initGL.." "OK GL initalisiert" "Warte auf Klangmodul" "gefunden" "V
   grep -qF -- "$line" <<<"$out" || fail "missing \"$line\" in: $out"
 done
 
-# 2. A missing start level ends silently with status 2.
+# 2. A missing start level ends with status 2 and says which level.
 mkdir -p "$work/nolevel"
 cp config.cfg "$work/nolevel/"
 set +e
@@ -27,7 +27,7 @@ out=$(cd "$work/nolevel" && timeout 60 "$build/Vext-Engine" --headless --frames 
 status=$?
 set -e
 [ "$status" -eq 2 ] || fail "missing select: status $status, output: $out"
-grep -q "nicht gefunden" <<<"$out" && fail "missing select must end without the level message: $out"
+grep -qF "Level select nicht gefunden" <<<"$out" || fail "missing select must name the level: $out"
 
 # 3. A named level that does not exist says so.
 set +e
