@@ -501,6 +501,12 @@ void cmd_map(cvar v)
     if (v.text[0] == '\0' || g_changeLevel == nullptr) {
         return;
     }
+    // Once per press: a level change takes a few frames' time, and a held
+    // key would otherwise load the level again every frame.
+    static t_pressguard guard;
+    if (!guard.pressed()) {
+        return;
+    }
     g_changeLevel(v.text);
 }
 

@@ -112,7 +112,7 @@ void cmd_camRecord(cvar v);         // "cam_record"       once: toggles recordin
 void cmd_camPlay(cvar v);           // "cam_play"         once: toggles playback; on: collon = 0
 void cmd_soundNothing(cvar v);      // "sound_pause", "sound_play", "+sound_freq", "-sound_freq": nothing
 void cmd_quit(cvar v);              // "quit"             held: g_bquit = 1
-void cmd_map(cvar v);               // "map NAME"         held: loads level NAME (g_changeLevel)
+void cmd_map(cvar v);               // "map NAME"         once: loads level NAME (g_changeLevel)
 void cmd_swwindowmode(cvar v);      // "swwindowmode"     held: toggles Engine->windowed
 
 // Object editing; editor.  obj_load, obj_copy, obj_paste and obj_delete act
