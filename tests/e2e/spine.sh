@@ -37,6 +37,18 @@ set -e
 [ "$status" -eq 2 ] || fail "--level nirgendwo: status $status"
 grep -qF "Level nirgendwo nicht gefunden" <<<"$out" || fail "no level message: $out"
 
+# 3b. Our own switches: help and version end with 0, a switch without its
+# value with 1, and --shot writes the last frame as PPM.
+"$build/Vext-Engine" --help | grep -qF -- "--shot DATEI" || fail "--help lacks --shot"
+[ "$("$build/Vext-Engine" --version)" = "Vext-Engine 0.42" ] || fail "--version"
+set +e
+out=$("$build/Vext-Engine" --level 2>&1)
+status=$?
+set -e
+[ "$status" -eq 1 ] && grep -qF -- "--level braucht einen Wert" <<<"$out" || fail "missing value: $status $out"
+timeout 120 "$build/Vext-Engine" --headless --frames 3 --shot "$work/last.ppm" >/dev/null || fail "--shot run"
+[ "$(head -c 2 "$work/last.ppm")" = "P6" ] || fail "--shot wrote no PPM"
+
 # 4. A missing module file ends with a message naming it, without hanging.
 mkdir -p "$work/bin"
 cp "$build/Vext-Engine" "$build/libvext_exec.so" "$work/bin/"
