@@ -7,7 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VEXT_BUILD:-build}
 frames=${1:-20000}
-if [ ! -x "$build/vext_soak" ]; then
-  cmake --build "$build" -j2 --target vext_soak Spielmod Klangmod_mod >/dev/null
-fi
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target vext_soak Spielmod Klangmod_mod >/dev/null
 "$build/vext_soak" --data "$PWD/data" --frames "$frames" | grep '^soak ' | sed 's/^soak //'
