@@ -140,11 +140,13 @@ void mglChooseVertexBufferSize(int n)
 
 void* mglCreateContext(int left, int top, int width, int height)
 {
-    // A size no display can show is refused before anything is touched.
+    // A window no display can show is refused before anything is touched.
+    // Full screen covers the desktop whatever size was asked for.
+    const bool sized = g_display.windowed || platformHeadless();
     int maxWidth = 0;
     int maxHeight = 0;
     mglLargestDisplaySize(&maxWidth, &maxHeight);
-    if (width > maxWidth || height > maxHeight) {
+    if (sized && (width > maxWidth || height > maxHeight)) {
         g_display.lastError = "Fenstergröße " + std::to_string(width) + " x " + std::to_string(height) +
                               " größer als die Anzeige (höchstens " + std::to_string(maxWidth) + " x " +
                               std::to_string(maxHeight) + ")";
