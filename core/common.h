@@ -98,7 +98,9 @@ extern uint8_t fcull;           // "-fcull": back-face culling from the start
 extern uint8_t ngrad;           // "-ngrad": 90 degrees field of view instead of 45
 extern uint8_t leveled;         // "-leveled": editor mode
 extern uint8_t collon;          // camera collision; initial 1, "-coll" clears it
-extern uint8_t GuiOn;           // the editor's GUI is shown
+extern uint8_t GuiOn;           // the editor's GUI is shown (when one exists)
+class CGui;
+extern CGui* Gui;               // the GUI object; null while there is none
 extern uint8_t g_playermove;    // the player moved this frame; cleared after every frame
 
 // Who owns the mouse this frame.  Reset to the frame defaults (rotlock 1,

@@ -167,7 +167,7 @@ void KlangAudio::takeData(KlangSlot& slot, const std::vector<uint8_t>& bytes)
     const uint64_t length = samples + 4;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length]());
     if (!buffer) {
-        std::printf("KlangModul: kein Speicher f\xfcr %s\n", name);
+        std::printf("KlangModul: kein Speicher für %s\n", name);
         std::fflush(stdout);
         return;
     }

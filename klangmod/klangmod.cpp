@@ -32,7 +32,7 @@ enum KlangCode : uint32_t {
 
 const char kNoEngineText[] =
     "KlangModul: hmm keine Engine da, WER ZUM TEUFEL WECKT MICH UM DIESE ZEIT AUF, "
-    "DAS DARF, WENN \xdc" "BERHAUPT, NUR DIE VIVUZIVODE !!! \n";
+    "DAS DARF, WENN ÜBERHAUPT, NUR DIE VIVUZIVODE !!! \n";
 const char kFarewellText[] = "KlangModul: Sound modul verabschiedet sich\n";
 const char kNoAudioText[] = "AHI konnte nicht initalisiert werden :(\n";
 const char kBuildName[] = "Klangmodul PPC";

@@ -142,7 +142,7 @@ TEST_F(CameraMotion, KeysTurnFreelyAndTheMouseWrapsYawAndClampsPitch)
         float turn;   // both axes
         bool moved;
         int dx, dy;
-        uint8_t objRot, gui, rotlock;
+        uint8_t objRot, gui, rotlock;   // gui: 0 none, 1 shown, 2 GuiOn without a GUI
         float wantYaw, wantPitch;
     } cases[] = {
         {"keys never wrap or clamp", 358, 78, 1, false, 0, 0, 0, 0, 1, 363, 83},
@@ -157,12 +157,15 @@ TEST_F(CameraMotion, KeysTurnFreelyAndTheMouseWrapsYawAndClampsPitch)
         {"object edit: no look, corrected", 365, 85, 0, true, 1000, 1000, 1, 0, 1, 0, 79},
         {"GUI pointer with rotlock: no look", 20, 10, 0, true, 100, 100, 0, 1, 1, 20, 10},
         {"GUI without rotlock: look", 20, 10, 0, true, 100, 100, 0, 1, 0, 25, 15},
+        {"GuiOn without a GUI: look", 20, 10, 0, true, 100, 100, 0, 2, 1, 25, 15},
         {"mouse still: deltas ignored", 365, 0, 0, false, 100, 100, 0, 0, 1, 365, 0},
     };
+    char guiStandIn = 0;   // only its address is used: the camera never calls the GUI
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         objRot = c.objRot;
-        GuiOn = c.gui;
+        GuiOn = c.gui != 0 ? 1 : 0;
+        Gui = c.gui == 1 ? reinterpret_cast<CGui*>(&guiStandIn) : nullptr;
         rotlock = c.rotlock;
         t_cam cam;
         cam.turnspeed = 50.0f;

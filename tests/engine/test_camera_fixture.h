@@ -12,6 +12,7 @@
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
 #include "core/engine.h"
+#include "core/modport.h"
 #include "input/input.h"
 #include "scene/objects.h"
 
@@ -37,6 +38,7 @@ protected:
         set(player, nullptr);
         set(collon, 1);
         set(GuiOn, 0);
+        set(Gui, nullptr);
         set(objRot, 0);
         set(rotlock, 1);
         set(KeyInput, nullptr);

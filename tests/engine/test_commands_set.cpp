@@ -263,7 +263,7 @@ TEST_F(ModeCommands, CameraRequestsAndQuitActEveryFrame)
     EXPECT_EQ(g_bquit, 1);
 }
 
-TEST_F(ModeCommands, MapReloadsEveryFrameWhileHeld)
+TEST_F(ModeCommands, MapLoadsOncePerPress)
 {
     static std::vector<std::string> changes;
     const ChangeLevelFn savedChange = g_changeLevel;
@@ -277,11 +277,12 @@ TEST_F(ModeCommands, MapReloadsEveryFrameWhileHeld)
         KeyInput->start();
     }
     cmd_map(cvar{});   // a bare "map" names no level: nothing is unloaded
+    framecounter += 10;   // a new press
     // A text without its terminating zero is cut, not over-read.
     cvar full{};
     std::memset(full.text, 'x', sizeof full.text);
     cmd_map(full);
     g_changeLevel = savedChange;
-    const std::vector<std::string> want{"second", "second", "second", std::string(99, 'x')};
+    const std::vector<std::string> want{"second", std::string(99, 'x')};
     EXPECT_EQ(changes, want);
 }

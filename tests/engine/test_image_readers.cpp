@@ -119,10 +119,10 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
         {true, Concat("P6\n-2 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\nabc 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\n16384 2\n255\n", Bytes(kMaxImageSide * 3, 7)), shortReadWarning},  // one row of two
-        {true, Concat("P6\n16385 1\n255\n", kFourPixels), noMemoryWarning},
-        {true, Concat("P6\n1 16385\n255\n", kFourPixels), noMemoryWarning},
-        {true, Concat("P6\n99999999999999999999999 1\n255\n", kFourPixels), noMemoryWarning},
-        {true, Concat("P6\n4294967297 4294967297\n255\n", kFourPixels), noMemoryWarning},
+        {true, Concat("P6\n16385 1\n255\n", kFourPixels), tooLargeWarning},
+        {true, Concat("P6\n1 16385\n255\n", kFourPixels), tooLargeWarning},
+        {true, Concat("P6\n99999999999999999999999 1\n255\n", kFourPixels), tooLargeWarning},
+        {true, Concat("P6\n4294967297 4294967297\n255\n", kFourPixels), tooLargeWarning},
         {false, tgaFile(2, 0, 1, 32, Bytes(64, 1)), tgaHeaderWarning},
         {false, tgaFile(2, 1, 0, 32, Bytes(64, 1)), tgaHeaderWarning},
         {false, Bytes(17, 0), tgaHeaderWarning},
@@ -130,8 +130,8 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
         {false, tgaFile(2, 2, 2, 32, Bytes(15, 9)), shortReadWarning},  // one byte short
         {false, idPastEnd, shortReadWarning},
         {false, mapPastEnd, shortReadWarning},
-        {false, tgaFile(2, 16385, 1, 32, Bytes(64, 1)), noMemoryWarning},
-        {false, tgaFile(2, 1, 65535, 32, Bytes(64, 1)), noMemoryWarning},
+        {false, tgaFile(2, 16385, 1, 32, Bytes(64, 1)), tooLargeWarning},
+        {false, tgaFile(2, 1, 65535, 32, Bytes(64, 1)), tooLargeWarning},
     };
     // Types 0 none, 1 colour-mapped, 9/10/11 run-length encoded, 33 Huffman; and odd depths.
     for (uint8_t type : {0, 1, 9, 10, 11, 33}) {
@@ -179,7 +179,7 @@ TEST(ImageFiles, MissingAndBrokenFilesNameTheFileAsGiven) {
         std::unique_ptr<CBitmap>(LoadPPM("SHORT.ppm")),
     };
     EXPECT_EQ(testing::internal::GetCapturedStdout(), notFoundWarning("Gfx/none.ppm") + notFoundWarning("Gfx/none.ppm") +
-                                                          notFoundWarning(".") + notFoundWarning("(null)") +
+                                                          framed(53, "Textur ( . ) ist keine normale Datei!") + notFoundWarning("(null)") +
                                                           shortReadWarning("SHORT.ppm"));
     for (size_t i = 0; i < std::size(results); ++i) {
         EXPECT_TRUE(isPlaceholder(*results[i], i % 2 == 0 ? 24 : 32)) << i;

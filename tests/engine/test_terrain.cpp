@@ -228,19 +228,14 @@ TEST_F(Terrain, MapIsTheBlueBytesTurnedBy180DegreesFoundWithoutRegardToCase)
     EXPECT_EQ(wrong, 0);
 }
 
-TEST_F(Terrain, AbsentMapMeansNoTerrainSilentlyAndKeepsTheTable)
+TEST_F(Terrain, NoMapNamedMeansNoTerrainSilentlyAndKeepsTheTable)
 {
     ASSERT_TRUE(loadMap([](int, int) { return uint8_t{42}; }));
     const struct {
         const char* what;
         std::function<void()> prepare;
     } cases[] = {
-        {"missing file", [&] { setMapName("gone.ppm"); }},
-        {"name field without terminator, not read on into the next field",
-         [&] {
-             std::memset(level_->heightMapFile, 'a', sizeof level_->heightMapFile);
-             level_->skyFaceFiles[0][0] = 'x';
-         }},
+        {"no height map named", [&] { setMapName(""); }},
         {"no level record", [] { Level = nullptr; }},
     };
     for (const auto& c : cases) {
@@ -279,7 +274,15 @@ TEST_F(Terrain, WrongSizeOrBrokenMapIsRefusedWithAWarningNamingTheFile)
     }
     // The header promises 64 x 64 pixels; only 100 bytes follow.
     texture_test::writeBytes("short.ppm", "P6\n64 64\n255\n" + std::string(100, '\xff'));
-    expectRefused("short.ppm", "");
+    expectRefused("short.ppm", "weniger Bytes als ihre Pixel");
+    expectRefused("gone.ppm", "nicht gefunden");
+    // A name field without terminator is not read on into the next field.
+    std::memset(level_->heightMapFile, 'a', sizeof level_->heightMapFile);
+    level_->skyFaceFiles[0][0] = 'x';
+    testing::internal::CaptureStdout();
+    init_height_field();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("( " + std::string(256, 'a') + " ): "),
+              std::string::npos);
 }
 
 // Every vertex of the drawn grid sits at its point, height - 8, coloured by

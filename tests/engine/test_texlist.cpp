@@ -103,7 +103,7 @@ std::string noFile(const char* entry)
 
 std::string tooLong(int length, char letter)
 {
-    return "TexturModul: Wort in obj/test.tex zu lang (" + std::to_string(length) + " Zeichen), gek\xfcrzt auf " +
+    return "TexturModul: Wort in obj/test.tex zu lang (" + std::to_string(length) + " Zeichen), gekürzt auf " +
            std::to_string(kTexWordMax) + ": " + std::string(40, letter) + "...\n";
 }
 
@@ -149,6 +149,9 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
          missing("a", "blend") + missing("5.5", "scaleV") + noFile("nan")},
         // An entry without a file is dropped.
         {"a a.ppm 1 1 lonely", false, "a a.ppm 1,1", noFile("lonely")},
+        // A name or file made only of NUL bytes is refused, the entry skipped.
+        {std::string("a \0\0 1 1 blend 5 b b.ppm 2 2", 28), false, "b b.ppm 2,2",
+         "TexturModul: Dateiname aus Nullbytes in obj/test.tex bei Textur a - Eintrag übersprungen\n"},
         // Overlong words are cut with a warning.
         {std::string(300, 'n') + " " + std::string(400, 'f') + " 1 1 blend 20", false,
          std::string(kTexWordMax, 'n') + " " + std::string(kTexWordMax, 'f') + " 1,1 blend=20",
@@ -162,12 +165,14 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
     EXPECT_EQ(parse("a a.ppm 1 1 blend 50", false, 19).first, "a a.ppm 1,1 blend=5");
 }
 
-TEST(TexDefFileName, ExtensionFromTheFirstDotIsReplaced)
+TEST(TexDefFileName, ExtensionFromTheFirstDotOfTheFileNameIsReplaced)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"obj/fir.raw", "obj/fir.tex"},
         {"obj/fir.v2.md2", "obj/fir.tex"},
         {"obj/fir", "obj/fir.tex"},
+        {"./obj/t.raw", "./obj/t.tex"},
+        {"obj.v2/t.raw", "obj.v2/t.tex"},
         {std::string(300, 'x'), std::string(kTexWordMax, 'x') + ".tex"},
     };
     char out[300];
@@ -192,7 +197,7 @@ TEST(TexFileCache, RemembersExactSpellingAndStartsOverWhenFull)
     }
     testing::internal::CaptureStdout();
     list->SetTexFile("newest");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Texfilecache \xfc" "berlastet ... versuche ihn zu leeren\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Texfilecache überlastet ... versuche ihn zu leeren\n");
     EXPECT_EQ(list->texFileCount, 1);
     EXPECT_TRUE(list->ExistTexFile("newest"));
     EXPECT_FALSE(list->ExistTexFile("obj/fir.tex"));

@@ -252,7 +252,7 @@ TEST_F(TextureGL, BrokenOrTooWideImagesBecomeThePlaceholderOtherTypesNoTexture)
     STexture other("picture.bmp", GL_LINEAR, GL_LINEAR, false, 0, 0, 0);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("missing.ppm"), std::string::npos);
-    EXPECT_NE(out.find("Warnung!!! Textur huge.ppm ist zu gro\xdf zum Skalieren (16384 x 1 Pixel)!\n"),
+    EXPECT_NE(out.find("Warnung!!! Textur huge.ppm ist zu groß zum Skalieren (16384 x 1 Pixel)!\n"),
               std::string::npos)
         << out;
     for (const STexture* texture : {&missing, &huge}) {
@@ -280,6 +280,8 @@ TEST_F(TextureGL, RecreatingReplacesTheGLObjectAndFreeDeletesIt)
     EXPECT_TRUE(texture.id == first || glIsTexture(first) == GL_FALSE) << "old GL texture leaked";
     EXPECT_STREQ(texture.name, "second.ppm");
     EXPECT_EQ(level(texture, GL_TEXTURE_WIDTH), 16);
+    texture.createTexture(texture.name, GL_LINEAR, GL_LINEAR, false, 0, 0, 0);   // from its own name
+    EXPECT_STREQ(texture.name, "second.ppm");
 
     const GLuint second = texture.id;
     texture.freeTexture();

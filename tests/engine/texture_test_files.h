@@ -131,7 +131,7 @@ inline void writeSolidTGA(const std::string& path, int w, int h, Rgb colour, uin
     writeBytes(path, tgaFile(2, static_cast<uint16_t>(w), static_cast<uint16_t>(h), 32, body));
 }
 
-// The readers' four warnings, byte for byte (ISO-8859-1 umlauts as bytes).
+// The readers' warnings, byte for byte.
 inline std::string framed(size_t dashes, const std::string& message)
 {
     const std::string line = std::string(dashes, '-') + "\n";
@@ -147,7 +147,11 @@ inline std::string tgaHeaderWarning(const std::string& name)
 }
 inline std::string noMemoryWarning(const std::string& name)
 {
-    return framed(75, "kein Speicher f\xfcr Textur " + name + " verf\xfc" "gbar bzw bekommen!");
+    return framed(75, "kein Speicher für Textur " + name + " verfügbar bzw bekommen!");
+}
+inline std::string tooLargeWarning(const std::string& name)
+{
+    return framed(87, "Textur " + name + " ist zu groß (mehr als 16384 Pixel breit oder hoch)!");
 }
 inline std::string shortReadWarning(const std::string& name)
 {

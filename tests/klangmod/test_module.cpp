@@ -111,7 +111,7 @@ TEST(ModuleNoEngine, PrintsTheTextAndEndsWithZero)
     EXPECT_EQ(KlangmodRun(KlangRunOptions{}), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "KlangModul: hmm keine Engine da, WER ZUM TEUFEL WECKT MICH UM DIESE ZEIT AUF, "
-              "DAS DARF, WENN \xdc" "BERHAUPT, NUR DIE VIVUZIVODE !!! \n\n");
+              "DAS DARF, WENN ÜBERHAUPT, NUR DIE VIVUZIVODE !!! \n\n");
 }
 
 TEST_F(ModuleTest, PostsTheTableAndSaysFarewellWithoutEverOpeningAudio)
