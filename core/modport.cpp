@@ -16,6 +16,14 @@ CSound* Sound = nullptr;
 
 namespace {
 
+// Waits of the module handshakes, in Delay ticks (platform/exec.h).
+constexpr int32_t kGamePollTicks = 10;      // between polls for the game module's record
+constexpr int32_t kSoundPollTicks = 20;     // between polls for the sound module's table
+constexpr int32_t kGameQuitTicks = 40;      // for the game module to see its quit byte
+constexpr int32_t kSoundReplyTicks = 20;    // after the table arrived, before replying
+constexpr int32_t kSoundInitTicks = 30;     // after g_init, for the module to open audio
+constexpr int32_t kSoundDoneTicks = 20;     // twice after g_done, for the module to end
+
 // Replies and drops whatever waited on the port before a module was started,
 // so a stale message is never taken for the new module's answer.
 void dropStaleMessages()
@@ -87,7 +95,7 @@ void OpenGameModul()
     dropStaleMessages();
     gamemessage = nullptr;
     const uint32_t serial = startModule("Spielmod.mod");
-    Message* msg = waitForModule("Spielmod.mod", serial, 10);
+    Message* msg = waitForModule("Spielmod.mod", serial, kGamePollTicks);
     ReplyMsg(msg);
     Lev* record = static_cast<Lev*>(payloadOf(msg));
     if (record == nullptr || record->moduleVersion != kLevVersion) {
@@ -108,7 +116,7 @@ void CloseGameModul()
     // The module frees the record when it sees the quit byte; nothing may
     // reach it through `Level` any more.
     Level = nullptr;
-    Delay(40);
+    Delay(kGameQuitTicks);
 }
 
 void OpenKlangmodul()
@@ -117,9 +125,9 @@ void OpenKlangmodul()
     soundmessage = nullptr;
     const uint32_t serial = startModule("Klangmod.mod");
     std::printf("Warte auf Klangmodul\n");
-    Message* msg = waitForModule("Klangmod.mod", serial, 20);
+    Message* msg = waitForModule("Klangmod.mod", serial, kSoundPollTicks);
     std::printf("gefunden\n");
-    Delay(20);
+    Delay(kSoundReplyTicks);
     ReplyMsg(msg);
     std::printf("Version richtig?\n");
     const SoundEngine* table = static_cast<const SoundEngine*>(payloadOf(msg));
@@ -148,7 +156,7 @@ void OpenKlangmodul()
                 Sound->commandBlock != nullptr ? Sound->commandBlock->fileName : "");
     Sound->task = table->task;
     Sound->g_init();
-    Delay(30);
+    Delay(kSoundInitTicks);
 }
 
 void CloseKlangmodul()
@@ -157,9 +165,9 @@ void CloseKlangmodul()
         return;
     }
     Sound->g_done();
-    Delay(20);
+    Delay(kSoundDoneTicks);
     soundmessage = nullptr;
-    Delay(20);
+    Delay(kSoundDoneTicks);
     delete Sound;
     Sound = nullptr;
 }

@@ -12,6 +12,7 @@
 
 #include "core/common.h"
 #include "platform/exec.h"
+#include "platform/files.h"
 #include "platform/net.h"
 
 uint8_t isON = 0;
@@ -159,8 +160,9 @@ int sysFileCopy(const char* source, const char* targetDir)
         return 0;
     }
     // The source is opened first so that a missing one leaves no empty
-    // directories behind.
-    FILE* in = OpenResolved(source, "rb");
+    // directories behind; a level may name a FIFO or a device, which is
+    // never opened.
+    FILE* in = OpenRegularFile(source, "rb");
     if (in == nullptr) {
         return 0;
     }
