@@ -65,10 +65,11 @@ int sysFileExist(const char* name);
 // creating every directory of that path after its first '/' (so with a
 // one-name targetDir such as "save", "save" itself must exist; existing
 // directories are matched under any case).  Returns 1 on success, 0 on
-// failure; a missing source (or one that is no regular file) is a quiet 0.  Refused (0,
-// nothing written): null or empty arguments, an absolute source or one with a
-// ".." component, a target path over 255 characters, a target that is the
-// source itself.  A failed read or write removes the partial target.
+// failure; a missing source, or one that is no regular file, is a quiet 0.
+// Refused (0, nothing written): null or empty arguments, an absolute source
+// or one with a ".." component, a target path over 255 characters, a target
+// that is the source itself.  A failed read or write removes the partial
+// target.
 int sysFileCopy(const char* source, const char* targetDir);
 
 // The kFileType code of the name's last three characters (any case); 0 for
