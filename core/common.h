@@ -77,7 +77,7 @@ extern Lev* Level;
 constexpr float kFixedFrameTime = 0.04f;
 
 extern float g_frametime;       // seconds of the last frame; initial kFixedFrameTime
-extern float g_grabframetime;   // the frame time the grabbing camera steps by, seconds
+extern float g_grabframetime;   // the frame time as the frame grabber saw it, seconds
 extern uint8_t g_bquit;         // nonzero ends the frame loop
 extern int32_t g_showfps;       // nonzero: endFrame shows the frame-rate line
 extern int32_t fps, fpsz;       // frames of the last whole second / of the running one

@@ -42,6 +42,9 @@ bool installEngineHooks()
 }
 [[maybe_unused]] const bool g_hooksInstalled = installEngineHooks();
 
+// Ticks (1/50 s) the exit waits at most for modules told to end.
+constexpr int32_t kShutdownReapTicks = 50;
+
 int64_t g_fpsSlot = 0;   // calendar seconds mod 16 of the running fps slot
 
 bool argIs(const char* arg, const char* sw)
@@ -264,7 +267,7 @@ void engineShutdown(KRT_RESULT code, const char* message)
     }
     // Modules that were told to end get a moment to do so; their threads are
     // joined so nothing of theirs outlives the engine.
-    ReapModules(50);
+    ReapModules(kShutdownReapTicks);
     sysShutdown(exitStatusFor(code));
 }
 

@@ -19,6 +19,13 @@ namespace {
 uint32_t g_gameSerial = 0;    // the bound game module's start serial
 uint32_t g_soundSerial = 0;   // the bound sound module's start serial
 
+// Upper bounds of the module handshakes, in Delay ticks (platform/exec.h):
+// the engine wakes as soon as the message arrives or the module has ended.
+constexpr int32_t kGamePollTicks = 10;      // between polls for the game module's record
+constexpr int32_t kSoundPollTicks = 20;     // between polls for the sound module's table
+constexpr int32_t kGameQuitTicks = 40;      // for the game module to see its quit byte and end
+constexpr int32_t kSoundDoneTicks = 40;     // after g_done, for the module to end
+
 // Replies and drops whatever waited on the port before a module was started,
 // so a stale message is never taken for the new module's answer.
 void dropStaleMessages()
@@ -89,7 +96,7 @@ GameModule StartGameModul()
     dropStaleMessages();
     GameModule module;
     module.serial = startModule("Spielmod.mod");
-    module.message = waitForModule("Spielmod.mod", module.serial, 10);
+    module.message = waitForModule("Spielmod.mod", module.serial, kGamePollTicks);
     // The payload is read before the reply: once replied, the message is its
     // sender's again.
     module.record = static_cast<Lev*>(payloadOf(module.message));
@@ -108,7 +115,7 @@ void StopGameModul(const GameModule& module)
     levSetQuit(module.record);
     // The module ends within a tick of seeing the quit byte; the 40 ticks are
     // only the most it is given.
-    WaitModuleEnded(module.serial, 40);
+    WaitModuleEnded(module.serial, kGameQuitTicks);
 }
 
 GameModule BoundGameModul()
@@ -148,7 +155,7 @@ void OpenKlangmodul()
     soundmessage = nullptr;
     g_soundSerial = startModule("Klangmod.mod");
     std::printf("Warte auf Klangmodul\n");
-    Message* msg = waitForModule("Klangmod.mod", g_soundSerial, 20);
+    Message* msg = waitForModule("Klangmod.mod", g_soundSerial, kSoundPollTicks);
     std::printf("gefunden\n");
     // The payload is read before the reply: once replied, the message is its
     // sender's again.  The module posted a finished table, so nothing is
@@ -193,7 +200,7 @@ void CloseKlangmodul()
     Sound->g_done();
     // The module ends within a tick of g_done; 20 + 20 ticks are the most
     // it is given.
-    WaitModuleEnded(g_soundSerial, 40);
+    WaitModuleEnded(g_soundSerial, kSoundDoneTicks);
     soundmessage = nullptr;
     delete Sound;
     Sound = nullptr;

@@ -13,7 +13,6 @@
 #include <strings.h>
 
 #include "core/common.h"
-#include "platform/exec.h"
 #include "platform/files.h"
 
 TextureList TexList;
@@ -284,7 +283,7 @@ void readKeywords(EntryParser& in, bool person, t_texdef* def, t_texmodel* model
                 if (!in.integer(def->name, "emissiveRGB", &value)) {
                     break;
                 }
-                *channel = static_cast<float>(value / 255.0);
+                *channel = static_cast<float>(value) * kByteToUnit;
             }
             break;
         }
