@@ -193,8 +193,8 @@ TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
     // Text drawn later covers earlier text; A's transparent texels leave it.
     Draw_String("##", 16, 24, kW);
     Draw_String("A", 16, 24, kW);
-    // Codes above 127 arrive as negative chars (ISO-8859-1 text).
-    Draw_String("\xe4", 120, 50, kW);
+    // Texts are UTF-8: "ä" is one glyph, the font's 0xE4.
+    Draw_String("ä", 120, 50, kW);
     // Draw_Char keeps the current colour.
     glColor4f(0.0f, 0.0f, 1.0f, 1.0f);
     Draw_Char(100, 50, '#');
