@@ -1,5 +1,5 @@
-// temp_dir.h — a scratch directory per test, removed again with everything
-// in it, and a scoped change of the working directory.
+// temp_dir.h — a scratch directory per test, the working directory while it
+// lives, removed again with everything in it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +11,16 @@
 
 class TempDir {
 public:
-    TempDir() { EXPECT_NE(mkdtemp(path_.data()), nullptr) << path_; }
-    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
+    TempDir()
+    {
+        EXPECT_NE(mkdtemp(path_.data()), nullptr) << path_;
+        std::filesystem::current_path(path_);
+    }
+    ~TempDir()
+    {
+        std::filesystem::current_path(old_, ignored_);
+        std::filesystem::remove_all(path_, ignored_);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -25,17 +33,7 @@ public:
     }
 
 private:
-    std::string path_ = (std::filesystem::temp_directory_path() / "vext_platform_XXXXXX").string();
-    std::error_code ignored_;
-};
-
-// Changes the working directory for one scope.
-class ScopedCwd {
-public:
-    explicit ScopedCwd(const std::string& dir) { std::filesystem::current_path(dir); }
-    ~ScopedCwd() { std::filesystem::current_path(old_, ignored_); }
-
-private:
     std::filesystem::path old_ = std::filesystem::current_path();
+    std::string path_ = (std::filesystem::temp_directory_path() / "vext_platform_XXXXXX").string();
     std::error_code ignored_;
 };

@@ -7,6 +7,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -97,24 +99,17 @@ protected:
 
 TEST_F(Events, EdgesOfTheTranslation)
 {
-    const struct {
-        SDL_Event event;
-        const char* msg;
-    } cases[] = {
-        {event(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"},
-        {event(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
+    const std::pair<SDL_Event, const char*> cases[] = {
+        {event(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"}, {event(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
         {event(SDL_KEYDOWN, SDL_SCANCODE_A, 1), ""},   // repeat
-        {event(SDL_KEYDOWN, SDL_SCANCODE_HOME), ""},
-        {event(SDL_KEYDOWN, SDL_SCANCODE_CAPSLOCK), ""},
-        {event(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"},
-        {event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
+        {event(SDL_KEYDOWN, SDL_SCANCODE_HOME), ""}, {event(SDL_KEYDOWN, SDL_SCANCODE_CAPSLOCK), ""},
+        {event(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"}, {event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
         {event(SDL_MOUSEWHEEL, 1, 1), "key 0x7b"},   // flipped
-        {event(SDL_MOUSEWHEEL, 0), ""},
+        {event(SDL_MOUSEWHEEL, 0), ""}, {event(SDL_TEXTINPUT, 0), ""},
         {event(SDL_MOUSEMOTION, 100000, -100000), "move 32767 -32768"},
-        {event(SDL_TEXTINPUT, 0), ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(translate(c.event), c.msg) << c.event.type;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(translate(cases[i].first), cases[i].second) << "case " << i;
     }
     InputMsg out;
     EXPECT_EQ(platformTranslateEvent(event(SDL_KEYDOWN, SDL_SCANCODE_A), &out, 0), 0) << "no room";

@@ -1,7 +1,7 @@
 // ShellExecute and the module table, with the test modules of
 // tests/platform/modules (built as PlatformEcho.mod and PlatformNoEntry.mod
 // beside this test program).  The engine's handshake tests
-// (engine/test_spine.cpp) cover a missing module and one that ends at once.
+// (engine/test_spine.cpp) cover a module that ends at once.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -79,10 +79,10 @@ protected:
 TEST_F(ModRun, FailingLinesAreNamedAndStartNothing)
 {
     dir_.writeFile("Kaputt.mod", "this is not a shared object\n");
-    ScopedCwd cwd(dir_.path());
-    // Found in the current directory without regard to case, but not
-    // loadable: the loader's reason follows.
     const std::pair<std::string, std::string> cases[] = {
+        {"Run Fehlt.mod", "Modul Fehlt.mod nicht gefunden (weder hier noch neben dem Programm)"},
+        // Found in the current directory without regard to case, but not
+        // loadable: the loader's reason follows.
         {"Run KAPUTT.MOD", "Modul KAPUTT.MOD nicht ladbar: "},
         {"Run " + kNoEntry, "PlatformNoEntry.mod nicht ladbar: kein Einsprung vext_module_main"},
         // The first failing line ends the script: the Run after it never runs.
@@ -109,7 +109,6 @@ TEST_F(ModRun, SameFileStartedTwiceRunsTwiceFromOneCopyUntilReaped)
 {
     // From an empty directory and in other case: the file is found beside the
     // program (the current directory is searched alike: see Kaputt.mod above).
-    ScopedCwd cwd(dir_.path());
     const int runningBefore = RunningModuleCount();
     const char* line = "Run platformECHO.mod";
     ASSERT_EQ(ShellExecute(line), 0);

@@ -17,7 +17,6 @@ TEST(Resolve, EachComponentIsMatchedWithoutRegardToCaseAndTheOutputNeverOverflow
         dir.writeFile(file, "x");
     }
     std::filesystem::create_directory(dir.path() + "/SND");
-    ScopedCwd cwd(dir.path());
     std::string deep;
     for (int i = 0; i < 600; ++i) {
         deep += "Dir/";
