@@ -97,7 +97,7 @@ protected:
     static inline bool videoUp_ = false;
 };
 
-TEST_F(Events, EdgesOfTheTranslation)
+TEST_F(Events, EdgesOfTheTranslationAndTheKeymap)
 {
     const std::pair<SDL_Event, const char*> cases[] = {
         {event(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"}, {event(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
@@ -125,24 +125,14 @@ TEST_F(Events, EdgesOfTheTranslation)
             }
         }
     }
-}
-
-TEST_F(Events, KeymapRangeLatin1AndTheFixedPad)
-{
-    const struct {
-        PlatformKeyLookup layout;   // null: SDL's own (US under the offscreen driver)
-        int raw;
-        int character;
-    } cases[] = {
-        {nullptr, 128, -1}, {[](int) { return 0x2C6; }, 0x00, 0},   // outside Latin-1
-        // The pad's characters do not depend on the layout.
-        {[](int) { return int{'x'}; }, 0x3D, 160}, {[](int) { return int{'x'}; }, 0x0F, 255},
-        {[](int) { return int{'x'}; }, 0x0E, '/'}, {[](int) { return int{'x'}; }, 0x2C, '-'},
-    };
-    for (const auto& c : cases) {
-        platformSetKeyLookup(c.layout);
-        EXPECT_EQ(platformTranslateRawKey(c.raw), c.character) << "raw " << c.raw;
+    // The pad's characters do not depend on the layout; codes from 128 are
+    // refused; a character outside Latin-1 is none.
+    platformSetKeyLookup([](int) { return int{'x'}; });
+    for (auto [raw, character] : {std::pair{0x3D, 160}, {0x0F, 255}, {0x0E, int{'/'}}, {0x2C, int{'-'}}, {128, -1}}) {
+        EXPECT_EQ(platformTranslateRawKey(raw), character) << "raw " << raw;
     }
+    platformSetKeyLookup([](int) { return 0x2C6; });
+    EXPECT_EQ(platformTranslateRawKey(0x00), 0);
 }
 
 TEST_F(Events, PortFiltersKeepsOrderLosesNothingAndMergesMoves)
