@@ -11,7 +11,7 @@
 // functions and sphere mapping through the filters here, which skip GL calls
 // that would not change the state.  Single-threaded; needs the GL context.
 //
-// Definition file grammar (words separated by white space; keywords compare
+// Definition file grammar (words separated by white space or NUL bytes; keywords compare
 // without regard to case; "#" starts a comment running to the end of the line):
 //   tree file:   NAME FILE SCALEU SCALEV { keyword }
 //   person file: NAME FILE { keyword }

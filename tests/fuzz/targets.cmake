@@ -1,1 +1,4 @@
 # One line per fuzz target: vext_fuzz_target(NAME SOURCE file LIBS libs).
+vext_fuzz_target(ppm SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/ppm.cpp LIBS vext_image)
+vext_fuzz_target(tga SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/tga.cpp LIBS vext_image)
+vext_fuzz_target(texdef SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/texdef.cpp LIBS vext_image)
