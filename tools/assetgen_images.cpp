@@ -312,8 +312,11 @@ double SelectHeight(int x, int y) {
     h += Bump(x, y, 36, 10, 5, 40);
     // A pond-like hollow beside the path, a few steps ahead of the start.
     h -= Bump(x, y, 35, 24, 4, 14);
+    // The crest rises and falls along the edge, so the land's end reads as a
+    // line of hills in the haze.
+    const double crest = 150 + 100 * ValueNoise(x, y, 8, kHeightMapSize / 8, 33);
     const double rim = 1 - SmoothStep(0, 9, FromEdge(x, y));
-    return h + (245 - h) * 0.85 * rim;
+    return h + (crest - h) * 0.9 * rim;
 }
 
 // Level "second": a low basin inside a ring-shaped ridge, with a gap to the
