@@ -470,10 +470,8 @@ Rgb SkyColour(Vec3 d, Rgb fog) {
     const Vec3 sun = SunDirection();
     const double angle = std::acos(std::clamp(d.x * sun.x + d.y * sun.y + d.z * sun.z, -1.0, 1.0));
     colour = Mix(colour, Rgb{255, 240, 200}, 0.6 * std::exp(-angle / Radians(7)) * clear);
-    if (angle < Radians(2.0)) {
-        colour = {255, 252, 236};
-    }
-    return colour;
+    // A soft rim: a texel covers about half a degree here.
+    return Mix(colour, Rgb{255, 252, 236}, 1 - SmoothStep(Radians(1.4), Radians(2.4), angle));
 }
 
 // One face: each texel looks along the direction from the eye to the point
