@@ -182,7 +182,10 @@ void render_height_field_at(float camX, float camZ)
     }
     glDisable(GL_CULL_FACE);
     if (noskybox == 0 && Fogon) {
-        drawSkirt(Engine->fogColor);
+        // The colour the GL fog has now: the current level's, which a level
+        // change and the editor's fog colour keys set.  The engine's copy is
+        // the start level's and would stand out as a coloured slab.
+        drawSkirt(Level != nullptr ? Level->fogColor : Engine->fogColor);
     }
 }
 

@@ -43,7 +43,7 @@ void init_height_field();
 
 // Draws the terrain around the camera (`Cam`'s position) and, when the sky
 // box is shown (`noskybox` clear) and GL fog is on (`Fogon`), the skirt walls
-// and the floor plate in the engine's fog colour.  Leaves GL_CULL_FACE off.
+// and the floor plate in the current level's fog colour.  Leaves GL_CULL_FACE off.
 void render_height_field();
 
 // The same around a camera at world (camX, *, camZ).  Only the grid columns

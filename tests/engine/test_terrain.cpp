@@ -29,6 +29,7 @@ using texture_test::Rgb;
 
 constexpr float kFog[4] = {0.2f, 0.3f, 0.9f, 1.0f};   // r != b: no terrain colour looks like it
 constexpr Rgb kFogRgb{51, 77, 230};
+constexpr float kStartLevelFog[4] = {0.9f, 0.5f, 0.2f, 1.0f};   // the engine's copy from another level
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kGreen{0, 128, 0};   // the colour of height 0
 constexpr Rgb kBlack{0, 0, 0};
@@ -144,7 +145,10 @@ protected:
         level_ = std::make_unique<Lev>();
         Level = level_.get();
         engine_.viewDistance = 100.0f;
-        std::memcpy(engine_.fogColor, kFog, sizeof kFog);
+        // The skirt takes the current level's fog colour, not the engine's
+        // copy from the start level.
+        std::memcpy(level_->fogColor, kFog, sizeof kFog);
+        std::memcpy(engine_.fogColor, kStartLevelFog, sizeof kStartLevelFog);
         Engine = &engine_;
         noskybox = 0;
         Fogon = 0;
