@@ -194,6 +194,9 @@ void render_height_field(float camX, float camZ)
     }
     glDisable(GL_CULL_FACE);
     if (noskybox == 0 && Fogon) {
-        drawSkirt(g_view.fogColor);
+        // The colour the GL fog has now: the current level's, which a level
+        // change and the editor's fog colour keys set.  The view's copy is
+        // the start level's and would stand out as a coloured slab.
+        drawSkirt(Level != nullptr ? Level->fogColor : g_view.fogColor);
     }
 }

@@ -38,9 +38,9 @@ const struct {
     {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 64, 64},       {"gfx/gui/button.ppm", 64, 16},
     {"gfx/gui/border.ppm", 64, 16},         {"gfx/gui/borderl.ppm", 16, 16},      {"gfx/gui/borderr.ppm", 16, 16},
     {"gfx/gui/bordersel.ppm", 64, 16},      {"gfx/gui/borderlsel.ppm", 16, 16},   {"gfx/gui/borderrsel.ppm", 16, 16},
-    {"levels/select/height.ppm", 64, 64},   {"levels/select/sky0.ppm", 128, 128}, {"levels/select/sky1.ppm", 128, 128},
-    {"levels/select/sky2.ppm", 128, 128},   {"levels/select/sky3.ppm", 128, 128}, {"levels/select/sky4.ppm", 128, 128},
-    {"levels/select/sky5.ppm", 128, 128},   {"levels/second/height.ppm", 64, 64}, {"levels/second/stdbg.ppm", 128, 128},
+    {"levels/select/height.ppm", 64, 64},   {"levels/select/sky0.ppm", 256, 256}, {"levels/select/sky1.ppm", 256, 256},
+    {"levels/select/sky2.ppm", 256, 256},   {"levels/select/sky3.ppm", 256, 256}, {"levels/select/sky4.ppm", 256, 256},
+    {"levels/select/sky5.ppm", 256, 256},   {"levels/second/height.ppm", 64, 64}, {"levels/second/stdbg.ppm", 128, 128},
 };
 
 const std::string kGenerator = std::string(VEXT_BUILD_DIR) + "/tools/vext_assetgen";
@@ -108,6 +108,36 @@ TEST_F(AssetGenerator, ReproducibleQuietWhenUnchangedAndRepairsAChangedFile) {
     EXPECT_NE(repair.second.find("1 written"), std::string::npos) << repair.second;
     EXPECT_EQ(readBytes(other + "/gfx/load.ppm"), readBytes("gfx/load.ppm"));
     fs::remove_all(other);
+}
+
+// The skies take the fog colour the level files give (a level's own before
+// config.cfg's): every side-face row at or below the camera's height and the
+// bottom face are exactly that colour, the side faces' top rows are sky; the
+// one-image sky starts with it.
+TEST_F(AssetGenerator, SkiesMeetTheLevelsFogColour) {
+    const std::string dir = "withlevels";
+    texture_test::writeBytes(dir + "/config.cfg", "[fog]\ncolor = [0.2, 0.4, 0.6, 1.0]\n");
+    texture_test::writeBytes(dir + "/levels/select/level.toml",
+                             "[camera]\nstart = [5.0, -4.0, 12.0]\n[fog]\ncolor = [0.8, 0.6, 0.4]\n");
+    texture_test::writeBytes(dir + "/levels/second/level.toml", "[camera]\nyaw = 10.0\n");
+    ASSERT_EQ(RunGenerator(dir).first, 0);
+    const Rgb selectFog{204, 153, 102};
+    for (const int face : {0, 1, 2, 3, 5}) {
+        const auto sky = Load(dir + "/levels/select/sky" + std::to_string(face) + ".ppm");
+        for (int y = 0; y < sky->height; ++y) {
+            // Side faces run from world y 820 (row 0) to -448; texture
+            // coordinates 1/256 .. 255/256 span the face.
+            const double t = (y + 0.5) / sky->height;
+            const double worldY = 820.0 - 1268.0 * (t - 1.0 / 256) / (254.0 / 256);
+            for (int x = 0; x < sky->width && (face == 5 || worldY <= -4.0); ++x) {
+                ASSERT_EQ(At(*sky, x, y), selectFog) << "face " << face << " x " << x << " y " << y;
+            }
+        }
+        for (int x = 0; x < sky->width && face != 5; ++x) {
+            EXPECT_NE(At(*sky, x, 0), selectFog) << "face " << face << " x " << x;
+        }
+    }
+    EXPECT_EQ(At(*Load(dir + "/levels/second/stdbg.ppm"), 0, 0), (Rgb{51, 102, 153}));
 }
 
 TEST_F(AssetGenerator, FontSheetHasOneDistinctGlyphPerPrintableCode) {

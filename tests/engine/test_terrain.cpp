@@ -28,6 +28,7 @@ using texture_test::Rgb;
 
 constexpr float kFog[4] = {0.2f, 0.3f, 0.9f, 1.0f};   // r != b: no terrain colour looks like it
 constexpr Rgb kFogRgb{51, 77, 230};
+constexpr float kStartLevelFog[4] = {0.9f, 0.5f, 0.2f, 1.0f};   // the view's copy from another level
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kGreen{0, 128, 0};   // the colour of height 0
 constexpr Rgb kBlack{0, 0, 0};
@@ -143,7 +144,10 @@ protected:
         level_ = std::make_unique<Lev>();
         Level = level_.get();
         g_view.viewDistance = 100.0f;
-        std::memcpy(g_view.fogColor, kFog, sizeof kFog);
+        // The skirt takes the current level's fog colour, not the view's
+        // copy from the start level.
+        std::memcpy(level_->fogColor, kFog, sizeof kFog);
+        std::memcpy(g_view.fogColor, kStartLevelFog, sizeof kStartLevelFog);
         noskybox = 0;
         Fogon = 0;
         glViewport(0, 0, kTestGLWidth, kTestGLHeight);
