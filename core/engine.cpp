@@ -16,6 +16,7 @@
 #include "image/texlist.h"
 #include "input/input.h"
 #include "render/skybox.h"
+#include "sound/csound.h"
 #include "terrain/heightfield.h"
 #include "platform/display.h"
 #include "render/display.h"
@@ -135,6 +136,9 @@ void CEngine::beforframeupdate()
     if (KeyInput != nullptr) {
         KeyInput->update();
     }
+    if (Sound != nullptr) {
+        Sound->update();
+    }
 }
 
 void CEngine::render()
@@ -197,6 +201,9 @@ void initEngine(int argc, char** argv)
     draw_loadscreen();
     TexList.initTex();
     skyboxInit();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     if (leveled) {
         collon = 0;
         GuiOn = 1;
@@ -226,6 +233,9 @@ void initGame(const char* levelName)
     TexList.initTex();
     skyboxInit();
     Init_Server();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     std::printf("\t\t\tGO\t\t\n");
 }
 

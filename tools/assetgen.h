@@ -75,5 +75,7 @@ void GenerateFontAndScreens(AssetWriter& out);
 void GenerateGuiImages(AssetWriter& out);
 // Height maps, sky faces and the one-image sky of the demo levels.
 void GenerateLevelImages(AssetWriter& out);
+// The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
+void GenerateSounds(AssetWriter& out);
 
 }  // namespace assetgen

@@ -1,11 +1,10 @@
 // klang_support.h — helpers for the sound module tests: a device that logs
 // what the module asks of it, a hand-stepped clock, a temporary folder and
-// builders for 8SVX and AIFF files.
+// builders for sample files.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,9 +18,9 @@ namespace klangtest {
 
 using Events = std::vector<std::string>;
 
-// Logs every call as one line of text ("play 0 ch=1 f=50 vol=16384 pan=0
-// loop=1"); open fails its first `failOpens` calls.  Safe to read while the
-// module's thread calls it.
+// Logs every call as one line ("play 0 ch=1 f=50 vol=16384 pan=0 loop=1");
+// open fails its first `failOpens` calls.  Safe to read while the module's
+// thread calls it.
 class RecordingDevice {
 public:
     explicit RecordingDevice(int failOpens = 0) : failOpens_(failOpens) {}
@@ -39,30 +38,28 @@ private:
         std::lock_guard<std::mutex> guard(self->m_);
         self->events_.push_back(event);
     }
-    static std::string Str(uint64_t n) { return std::to_string(n); }
-    static int Open(void* user, int channels, int sounds)
-    {
-        const bool ok = static_cast<RecordingDevice*>(user)->failOpens_-- <= 0 && channels == 8 && sounds == 256;
-        Add(user, ok ? "open" : "open failed");
-        return ok ? 1 : 0;
-    }
-    static void Close(void* user) { Add(user, "close"); }
-    static void Load(void* user, uint16_t sound, const KlangSampleInfo* i)
-    {
-        Add(user, "load " + Str(sound) + " type=" + Str(i->type) + " frames=" + Str(i->frames));
-    }
-    static void Play(void* user, const KlangPlayRequest* r)
-    {
-        Add(user, "play " + Str(r->sound) + " ch=" + Str(r->channel) + " f=" + Str(r->frequency) +
-                      " vol=" + Str(r->volume) + " pan=" + Str(r->pan) + " loop=" + Str(r->loop));
-    }
-    static void Stop(void* user, int channel) { Add(user, "stop " + Str(channel)); }
-    static void SetVol(void* user, int channel, int32_t volume, uint32_t pan)
-    {
-        Add(user, "vol ch=" + Str(channel) + " vol=" + Str(volume) + " pan=" + Str(pan));
-    }
+    static std::string S(uint64_t n) { return std::to_string(n); }
 
-    const KlangAudioDevice table_{this, Open, Close, Load, Play, Stop, SetVol};
+    const KlangAudioDevice table_{
+        this,
+        [](void* u, int channels, int sounds) {
+            const bool ok = static_cast<RecordingDevice*>(u)->failOpens_-- <= 0 && channels == 8 && sounds == 256;
+            Add(u, ok ? "open" : "open failed");
+            return ok ? 1 : 0;
+        },
+        [](void* u) { Add(u, "close"); },
+        [](void* u, uint16_t n, const KlangSampleInfo* i) {
+            Add(u, "load " + S(n) + " type=" + S(i->type) + " frames=" + S(i->frames));
+        },
+        [](void* u, const KlangPlayRequest* r) {
+            Add(u, "play " + S(r->sound) + " ch=" + S(r->channel) + " f=" + S(r->frequency) + " vol=" +
+                       S(r->volume) + " pan=" + S(r->pan) + " loop=" + S(r->loop));
+        },
+        [](void* u, int ch) { Add(u, "stop " + S(ch)); },
+        [](void* u, int ch, int32_t vol, uint32_t pan) {
+            Add(u, "vol ch=" + S(ch) + " vol=" + S(vol) + " pan=" + S(pan));
+        },
+    };
     std::atomic<int> failOpens_;
     mutable std::mutex m_;
     Events events_;
@@ -98,7 +95,7 @@ private:
     std::string path_;
 };
 
-// A byte string built from text tags, big-endian numbers and raw bytes.
+// A byte string built from text tags, numbers and raw bytes.
 struct Bytes : std::vector<uint8_t> {
     Bytes& tag(const std::string& text)
     {
@@ -109,6 +106,13 @@ struct Bytes : std::vector<uint8_t> {
     {
         for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
             push_back(static_cast<uint8_t>(x >> shift));
+        }
+        return *this;
+    }
+    Bytes& le(size_t x, int bytes = 4)
+    {
+        for (int i = 0; i < bytes; i++) {
+            push_back(static_cast<uint8_t>(x >> (8 * i)));
         }
         return *this;
     }
@@ -128,29 +132,37 @@ inline std::vector<uint8_t> Ramp(size_t n)
     return v;
 }
 
-// FORM/8SVX with a 20-byte VHDR and an odd-sized NAME chunk (no pad byte)
-// before BODY.  The data start at byte 12 + 28 + 11 + 8 = 59.
+// FORM/8SVX: VHDR, an odd-sized NAME chunk with its pad byte, BODY.
 inline std::vector<uint8_t> Make8svx(const std::vector<uint8_t>& body)
 {
     return Bytes()
-        .tag("FORM").be(4 + 28 + 11 + 8 + body.size()).tag("8SVX")
+        .tag("FORM").be(4 + 28 + 12 + 8 + body.size()).tag("8SVX")
         .tag("VHDR").be(20).raw(std::vector<uint8_t>(20))
-        .tag("NAME").be(3).tag("abc")
+        .tag("NAME").be(3).tag("abc").be(0, 1)
         .tag("BODY").be(body.size()).raw(body);
 }
-constexpr size_t k8svxDataOffset = 59;
 
-// FORM/AIFF with COMM (size field as given, always 18 bytes of content, rate
-// 22050 Hz) and an SSND head of offset 0; the data start at byte 54.
+// FORM/AIFF: COMM (size as given, padded with zeros past 18; rate 22050 Hz)
+// and SSND with the given offset before the data.
 inline std::vector<uint8_t> MakeAiff(uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data,
-                                     uint32_t commSize = 18)
+                                     uint32_t commSize = 18, uint32_t offset = 0)
 {
     return Bytes()
-        .tag("FORM").be(46 + data.size()).tag("AIFF")
+        .tag("FORM").be(4 + 8 + commSize + 16 + offset + data.size()).tag("AIFF")
         .tag("COMM").be(commSize).be(channels, 2).be(data.size() / channels).be(bits, 2)
-        .raw({0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0})
-        .tag("SSND").be(8 + data.size()).be(0, 8).raw(data);
+        .raw({0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}).raw(std::vector<uint8_t>(commSize - 18))
+        .tag("SSND").be(8 + offset + data.size()).be(offset).be(0).raw(std::vector<uint8_t>(offset)).raw(data);
 }
-constexpr size_t kAiffDataOffset = 54;
+
+// RIFF/WAVE: fmt (format, channels, rate, bits) and data.
+inline std::vector<uint8_t> MakeWav(uint16_t channels, uint16_t bits, uint32_t rate, const std::vector<uint8_t>& data,
+                                    uint16_t format = 1)
+{
+    return Bytes()
+        .tag("RIFF").le(4 + 24 + 8 + data.size()).tag("WAVE")
+        .tag("fmt ").le(16).le(format, 2).le(channels, 2).le(rate).le(rate * channels * bits / 8)
+        .le(channels * bits / 8, 2).le(bits, 2)
+        .tag("data").le(data.size()).raw(data);
+}
 
 }  // namespace klangtest

@@ -1,7 +1,6 @@
-// The module's main routine end to end: the table hand-over on "VextPort",
-// the polling loop with its command block, audio opening and the farewell.
-// The module runs on a thread of its own, as the engine starts it; Delay is
-// shortened so a tick is 200 microseconds.
+// The module's main routine end to end on a thread of its own, as the engine
+// starts it: the table hand-over on "VextPort", the polling loop with its
+// command block, audio opening and the farewell.  A tick is 200 us here.
 
 #include <gtest/gtest.h>
 
@@ -22,8 +21,7 @@ namespace {
 const char kFarewell[] = "KlangModul: Sound modul verabschiedet sich\n\n";
 const char kNoAudio[] = "AHI konnte nicht initalisiert werden :(\n";
 
-// Polls until cond holds; false after 50000 ticks (10 s at the test tick),
-// so a broken module fails the test instead of hanging it.
+// Polls until cond holds; false after 10 s, so a broken module fails.
 template <class Cond>
 bool WaitFor(Cond cond)
 {
@@ -83,9 +81,8 @@ protected:
         m.table = static_cast<SoundEngine*>(reinterpret_cast<ModuleMessage*>(msg)->payload);
         ASSERT_NE(m.table, nullptr);
     }
-    // Waits for the module to end (after g_done when `done`) and returns its
-    // result; one that does not end is failed and then stopped through its
-    // quit flag, so a broken module cannot hang the run.
+    // Waits for the module to end (after g_done when `done`); one that does
+    // not end fails and is stopped through its quit flag.
     static int join(RunningModule& m, bool done = false)
     {
         if (done) {
@@ -168,7 +165,7 @@ TEST_F(ModuleTest, CommandsAndLoadsWaitForAudioThatInitOpens)
     EXPECT_EQ(out.find(std::string(101, 'a')), std::string::npos);
 
     join(first, true);
-    const Events expected = {"open", "load 0 type=0 frames=100", "play 0 ch=0 f=50 vol=0 pan=0 loop=0", "stop 0",
+    const Events expected = {"open", "load 0 type=0 frames=96", "play 0 ch=0 f=50 vol=0 pan=0 loop=0", "stop 0",
                              "vol ch=0 vol=16384 pan=32768", "play 0 ch=0 f=25 vol=16384 pan=32768 loop=1",
                              "stop 0", "load 0 type=0 frames=0", "close"};
     EXPECT_EQ(rec.events(), expected);
