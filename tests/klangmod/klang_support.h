@@ -1,6 +1,6 @@
 // klang_support.h — helpers for the sound module tests: a device that logs
 // what the module asks of it, a hand-stepped clock, a temporary folder and
-// builders for sample files.
+// sample files.
 #pragma once
 
 #include <atomic>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -95,34 +96,6 @@ private:
     std::string path_;
 };
 
-// A byte string built from text tags, numbers and raw bytes.
-struct Bytes : std::vector<uint8_t> {
-    Bytes& tag(const std::string& text)
-    {
-        insert(end(), text.begin(), text.end());
-        return *this;
-    }
-    Bytes& be(size_t x, int bytes = 4)
-    {
-        for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
-            push_back(static_cast<uint8_t>(x >> shift));
-        }
-        return *this;
-    }
-    Bytes& le(size_t x, int bytes = 4)
-    {
-        for (int i = 0; i < bytes; i++) {
-            push_back(static_cast<uint8_t>(x >> (8 * i)));
-        }
-        return *this;
-    }
-    Bytes& raw(const std::vector<uint8_t>& data)
-    {
-        insert(end(), data.begin(), data.end());
-        return *this;
-    }
-};
-
 inline std::vector<uint8_t> Ramp(size_t n)
 {
     std::vector<uint8_t> v(n);
@@ -132,37 +105,17 @@ inline std::vector<uint8_t> Ramp(size_t n)
     return v;
 }
 
-// FORM/8SVX: VHDR, an odd-sized NAME chunk with its pad byte, BODY.
-inline std::vector<uint8_t> Make8svx(const std::vector<uint8_t>& body)
+// A seed file of the sample reader's fuzz target: a kind byte (0 8SVX,
+// 1 AIFF, 2 WAV, 3 raw), then the file.
+inline std::vector<uint8_t> Seed(const std::string& name)
 {
-    return Bytes()
-        .tag("FORM").be(4 + 28 + 12 + 8 + body.size()).tag("8SVX")
-        .tag("VHDR").be(20).raw(std::vector<uint8_t>(20))
-        .tag("NAME").be(3).tag("abc").be(0, 1)
-        .tag("BODY").be(body.size()).raw(body);
+    std::ifstream in(std::string(VEXT_SOURCE_DIR) + "/tests/fuzz/corpus/sample/" + name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// FORM/AIFF: COMM (size as given, padded with zeros past 18; rate 22050 Hz)
-// and SSND with the given offset before the data.
-inline std::vector<uint8_t> MakeAiff(uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data,
-                                     uint32_t commSize = 18, uint32_t offset = 0)
+inline std::vector<uint8_t> SeedFile(const std::string& name)
 {
-    return Bytes()
-        .tag("FORM").be(4 + 8 + commSize + 16 + offset + data.size()).tag("AIFF")
-        .tag("COMM").be(commSize).be(channels, 2).be(data.size() / channels).be(bits, 2)
-        .raw({0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}).raw(std::vector<uint8_t>(commSize - 18))
-        .tag("SSND").be(8 + offset + data.size()).be(offset).be(0).raw(std::vector<uint8_t>(offset)).raw(data);
-}
-
-// RIFF/WAVE: fmt (format, channels, rate, bits) and data.
-inline std::vector<uint8_t> MakeWav(uint16_t channels, uint16_t bits, uint32_t rate, const std::vector<uint8_t>& data,
-                                    uint16_t format = 1)
-{
-    return Bytes()
-        .tag("RIFF").le(4 + 24 + 8 + data.size()).tag("WAVE")
-        .tag("fmt ").le(16).le(format, 2).le(channels, 2).le(rate).le(rate * channels * bits / 8)
-        .le(channels * bits / 8, 2).le(bits, 2)
-        .tag("data").le(data.size()).raw(data);
+    const std::vector<uint8_t> seed = Seed(name);
+    return std::vector<uint8_t>(seed.begin() + 1, seed.end());
 }
 
 }  // namespace klangtest

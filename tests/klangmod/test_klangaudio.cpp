@@ -15,10 +15,10 @@ namespace {
 class KlangAudioTest : public testing::Test {
 protected:
     void SetUp() override { g_fakeNow = 1000000; }
-
-    int load(const std::string& path) { return audio.loadSound(path.c_str()); }
-    // A raw 8-bit mono sample of `frames` frames.
-    int loadFrames(const std::string& name, size_t frames) { return load(dir.write(name, Ramp(frames))); }
+    int load(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        return audio.loadSound(dir.write(name, bytes).c_str());
+    }
 
     TempDir dir;
     KlangAudio audio{nullptr, FakeClock};
@@ -30,40 +30,35 @@ protected:
 TEST_F(KlangAudioTest, LoadingNamesBadFilesAndSharesRepeatedNames)
 {
     const std::string missing = dir.file("nirgends.8svx");
-    const std::string broken = dir.write("kaputt.wav", MakeWav(1, 24, 8000, Ramp(6)));
-    const std::string wav = dir.write("ok.wav", MakeWav(2, 16, 22050, Ramp(16)));
     testing::internal::CaptureStdout();
-    EXPECT_EQ(load(missing), 0);
-    EXPECT_EQ(load(broken), 1);
-    EXPECT_EQ(load(dir.file("")), 2);   // a directory
+    EXPECT_EQ(audio.loadSound(missing.c_str()), 0);
+    EXPECT_EQ(load("kaputt.wav", SeedFile("wav_float")), 1);
+    EXPECT_EQ(audio.loadSound(dir.file("").c_str()), 2);   // a directory
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "KlangModul Datei  nicht gefunden ... meine Schuld ist das nicht!\n\n" + missing + "\n" +
-                  "KlangModul: Warnung!!! " + broken + " ist nicht abspielbar: nur Mono oder Stereo mit 8 oder 16 "
-                  "Bit spielbar (hier 1 Kanäle, 24 Bit)\n" + "KlangModul: Warnung!!! " + dir.file("") +
-                  " ist nicht abspielbar: keine normale Datei\n");
+              "KlangModul Datei  nicht gefunden ... meine Schuld ist das nicht!\n\n" + missing +
+                  "\nKlangModul: Warnung!!! " + dir.file("kaputt.wav") + " ist nicht abspielbar: kein PCM (Format 3)\n"
+                  "KlangModul: Warnung!!! " + dir.file("") + " ist nicht abspielbar: keine normale Datei\n");
     for (int n = 0; n < 3; n++) {
-        EXPECT_EQ(audio.Sound[n].frames, 0u);
         EXPECT_EQ(audio.Sound[n].data, nullptr);
     }
     audio.setPitch(11025, 0);
     EXPECT_EQ(audio.playSound(0), 1);
 
-    EXPECT_EQ(load(wav), 3);
-    std::filesystem::remove(wav);
-    EXPECT_EQ(load(wav), 4);
+    EXPECT_EQ(load("ok.wav", SeedFile("wav_s16")), 3);
+    std::filesystem::remove(dir.file("ok.wav"));
+    EXPECT_EQ(audio.loadSound(dir.file("ok.wav").c_str()), 4);
     EXPECT_EQ(audio.Sound[3].frequency, 22050u) << "a WAV's own rate is the default";
-    EXPECT_EQ(audio.Sound[3].frames, 4u);
+    EXPECT_EQ(audio.Sound[4].frames, 6u);
     EXPECT_EQ(audio.Sound[4].data, audio.Sound[3].data);
-    EXPECT_EQ(audio.Sound[4].sampleType, uint32_t(KLANG_S16S));
 }
 
 // A one-shot keeps its channel for frames / frequency whole seconds; a
 // ninth is refused while all eight play; music is never chosen until
-// stopped.
+// stopped; freeSound stops it and restarts numbering; the counter wraps.
 TEST_F(KlangAudioTest, ChannelsAreBusyByDurationAndMusicUntilStopped)
 {
-    loadFrames("tune.raw", 100);
-    loadFrames("long.raw", 22050);
+    load("tune.raw", Ramp(100));
+    load("long.raw", std::vector<uint8_t>(22050));
     audio.setPitch(11025, 1);
     ASSERT_EQ(audio.playMusic(0), 1);
     for (int i = 1; i < 8; i++) {
@@ -83,48 +78,41 @@ TEST_F(KlangAudioTest, ChannelsAreBusyByDurationAndMusicUntilStopped)
     audio.stopSound(0);
     ASSERT_EQ(audio.playSound(1), 1);
     EXPECT_EQ(audio.Sound[1].channel, 0);
-
     audio.setPitch(0, 1);   // no rate: no duration, no division by zero
     g_fakeNow += 10;
-    ASSERT_EQ(audio.playSound(1), 1);
+    ASSERT_EQ(audio.playMusic(1), 1);
     EXPECT_EQ(audio.Channels[0].duration, 0u);
-}
 
-// freeSound stops what plays and restarts numbering; the counter is 8 bits.
-TEST_F(KlangAudioTest, NumberingRestartsAndWraps)
-{
-    loadFrames("a.raw", 100);
-    audio.setPitch(100, 0);
-    audio.playMusic(0);
     audio.freeSound();
     EXPECT_FALSE(IsPlaying(audio.Channels[0], g_fakeNow));
-    EXPECT_EQ(loadFrames("b.raw", 10), 0);
+    EXPECT_EQ(load("b.raw", Ramp(1)), 0);
     audio.g_sounds = 255;
-    EXPECT_EQ(loadFrames("c.raw", 10), 255);
-    EXPECT_EQ(loadFrames("d.raw", 10), 0);
+    EXPECT_EQ(load("c.raw", Ramp(1)), 255);
+    EXPECT_EQ(load("d.raw", Ramp(1)), 0);
 }
 
+// setVol caps the pan and truncates the volume; music started before audio
+// opens is sent when it does; setVol then reaches the playing channel.
 TEST_F(KlangAudioTest, SetVolClampsAndAppliesToThePlayingChannel)
 {
     RecordingDevice rec;
     KlangAudio recorded(rec.device(), FakeClock);
-    struct Case {
+    const struct {
         unsigned pan;
         float volume;
         uint32_t wantPan;
         int32_t wantVolume;
     } cases[] = {
         {70000, 0.5f, 0x10000, 32768},
-        {0x8000, 0.8f, 0x8000, 52428},   // 0.8 x 65536 = 52428.8, truncated
+        {0x8000, 0.8f, 0x8000, 52428},   // 0.8 x 65536 = 52428.8
         {0xFFFFFFFFu, std::numeric_limits<float>::quiet_NaN(), 0x10000, 0},
         {0, 1e30f, 0, std::numeric_limits<int32_t>::max()},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         recorded.setVol(c.pan, 0, c.volume);
         EXPECT_EQ(recorded.Sound[0].pan, c.wantPan) << c.pan;
         EXPECT_EQ(recorded.Sound[0].volume, c.wantVolume) << c.volume;
     }
-    // Music started before audio opens is sent when it does.
     recorded.playMusic(0);
     recorded.setVol(29000, 0, 1.0f);
     ASSERT_TRUE(recorded.initAHI());

@@ -46,11 +46,9 @@ TEST(Mixer, ChannelsArePannedResampledAndClamped)
         {"half rate, interpolated", {KLANG_M16S, reinterpret_cast<const uint8_t*>(ramp), 4}, kRate / 2, 0x10000, 0, 0,
          {0, 0, 500, 0, 1000, 0, 1500, 0, 2000, 0, 2500, 0, 3000, 0, 3000, 0}},
         {"loop", {KLANG_M8S, m8, 2}, kRate, 0x10000, 0, 1, {16384, 0, -16384, 0, 16384, 0, -16384, 0}},
-        {"stereo 8", {KLANG_S8S, m8, 1}, kRate, 0x10000, 0x8000, 0, {8192, -8192}},
         {"stereo 16", {KLANG_S16S, reinterpret_cast<const uint8_t*>(pair), 1}, kRate, 0x10000, 0x8000, 0, {500, -1000}},
         {"negative volume is silence", {KLANG_M8S, m8, 1}, kRate, -0x10000, 0, 0, {0, 0}},
         {"rate 0 is silence", {KLANG_M8S, m8, 1}, 0, 0x10000, 0, 0, {}},
-        {"no data is silence", {KLANG_M8S, nullptr, 0}, kRate, 0x10000, 0, 0, {}},
     };
     for (const Case& c : cases) {
         KlangMixer m(kRate, kUnity);
@@ -95,15 +93,15 @@ TEST(Mixer, DiskDriverCapturesPanAndStop)
     const std::string capture = dir.file("out.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-    std::vector<uint8_t> square;
-    for (int i = 0; i < 200; i++) {
-        square.push_back(0);
-        square.push_back(i % 20 < 10 ? 0x40 : 0xC0);
+    std::vector<uint8_t> square(200);
+    for (size_t i = 0; i < square.size(); i++) {
+        square[i] = i % 20 < 10 ? 0x40 : 0xC0;
     }
     KlangOutputDevice out;
     KlangAudio audio(out.device(), nullptr);
-    audio.loadSound(dir.write("square.wav", MakeWav(1, 16, 22050, square)).c_str());
+    audio.loadSound(dir.write("square.raw", square).c_str());
     ASSERT_TRUE(audio.initAHI());
+    audio.setPitch(22050, 0);
     audio.setVol(0, 0, 1.0f);
     const auto bytes = [&] { return std::filesystem::exists(capture) ? std::filesystem::file_size(capture) : 0; };
     const auto waitFor = [&](uintmax_t size) {
@@ -112,28 +110,30 @@ TEST(Mixer, DiskDriverCapturesPanAndStop)
         }
         return bytes() >= size;
     };
-    const uintmax_t second = 44100 * 4, buffers = 3 * 1024 * 4;
+    // Bytes of half a second, and of three callback buffers (what may have
+    // been mixed before a change took effect).
+    const uintmax_t half = 44100 * 2, slack = 3 * 1024 * 4;
     ASSERT_TRUE(waitFor(1));
     const uintmax_t started = bytes();
     ASSERT_EQ(audio.playMusic(0), 1);
-    ASSERT_TRUE(waitFor(started + buffers + second / 2));
+    ASSERT_TRUE(waitFor(started + slack + half));
     const uintmax_t stopped = bytes();
     audio.stopSound(0);
-    ASSERT_TRUE(waitFor(stopped + buffers + second / 4));
+    ASSERT_TRUE(waitFor(stopped + slack + half));
     audio.closeAHI();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     std::vector<int16_t> s(bytes() / 2);
     std::ifstream(capture, std::ios::binary).read(reinterpret_cast<char*>(s.data()), std::streamsize(2 * s.size()));
     int64_t left = 0, right = 0, after = 0;
-    for (uintmax_t i = (started + buffers) / 2; i < stopped / 2; i += 2) {
+    for (size_t i = (started + slack) / 2; i + 1 < stopped / 2; i += 2) {
         left += std::abs(s[i]);
         right += std::abs(s[i + 1]);
     }
-    for (uintmax_t i = (stopped + buffers) / 2; i < s.size(); i++) {
+    for (size_t i = (stopped + slack) / 2; i < s.size(); i++) {
         after += std::abs(s[i]);
     }
-    EXPECT_GT(left, int64_t(10000) * int64_t((stopped - started - buffers) / 4));
+    EXPECT_GT(left, int64_t(10000) * int64_t((stopped - started - slack) / 4));
     EXPECT_EQ(right, 0);
     EXPECT_EQ(after, 0);
 }
