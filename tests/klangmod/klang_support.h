@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,34 +34,33 @@ public:
     }
 
 private:
-    static void Add(void* user, const std::string& event)
+    template <class... Args>
+    static void Add(void* user, const char* format, Args... args)
     {
         auto* self = static_cast<RecordingDevice*>(user);
+        char text[128];
+        std::snprintf(text, sizeof text, format, args...);
         std::lock_guard<std::mutex> guard(self->m_);
-        self->events_.push_back(event);
+        self->events_.push_back(text);
     }
-    static std::string S(uint64_t n) { return std::to_string(n); }
+    static int Open(void* u, int channels, int sounds)
+    {
+        const bool ok = static_cast<RecordingDevice*>(u)->failOpens_-- <= 0 && channels == 8 && sounds == 256;
+        Add(u, ok ? "open" : "open failed");
+        return ok ? 1 : 0;
+    }
 
     const KlangAudioDevice table_{
-        this,
-        [](void* u, int channels, int sounds) {
-            const bool ok = static_cast<RecordingDevice*>(u)->failOpens_-- <= 0 && channels == 8 && sounds == 256;
-            Add(u, ok ? "open" : "open failed");
-            return ok ? 1 : 0;
-        },
-        [](void* u) { Add(u, "close"); },
+        this, Open, [](void* u) { Add(u, "close"); },
         [](void* u, uint16_t n, const KlangSampleInfo* i) {
-            Add(u, "load " + S(n) + " type=" + S(i->type) + " frames=" + S(i->frames));
+            Add(u, "load %u type=%u frames=%zu", n, i->type, size_t(i->frames));
         },
         [](void* u, const KlangPlayRequest* r) {
-            Add(u, "play " + S(r->sound) + " ch=" + S(r->channel) + " f=" + S(r->frequency) + " vol=" +
-                       S(r->volume) + " pan=" + S(r->pan) + " loop=" + S(r->loop));
+            Add(u, "play %u ch=%d f=%u vol=%d pan=%u loop=%d", r->sound, r->channel, r->frequency, r->volume,
+                r->pan, r->loop);
         },
-        [](void* u, int ch) { Add(u, "stop " + S(ch)); },
-        [](void* u, int ch, int32_t vol, uint32_t pan) {
-            Add(u, "vol ch=" + S(ch) + " vol=" + S(vol) + " pan=" + S(pan));
-        },
-    };
+        [](void* u, int ch) { Add(u, "stop %d", ch); },
+        [](void* u, int ch, int32_t v, uint32_t p) { Add(u, "vol ch=%d vol=%d pan=%u", ch, v, p); }};
     std::atomic<int> failOpens_;
     mutable std::mutex m_;
     Events events_;

@@ -29,9 +29,9 @@ bool WaitFor(Cond cond)
     return cond();
 }
 
-// Loads and a play submitted through the command block before g_init reach
-// the device only once the loop has opened it; then the block drives the
-// other sample functions.
+// Loads, music and a play submitted through the command block before g_init
+// reach the device only once the loop has opened it; then the block drives
+// the other sample functions.
 TEST(Module, CommandsWaitForAudioThatInitOpens)
 {
     SetDelayTickMicroseconds(200);   // a tick of 200 us
@@ -62,6 +62,7 @@ TEST(Module, CommandsWaitForAudioThatInitOpens)
     TempDir dir;
     EXPECT_EQ(t->g_loadSound(dir.write("step.raw", Ramp(96)).data()), 0);
     t->g_setPitch(50, 0);
+    EXPECT_EQ(t->g_playMusic(0), 1);
     b->slot = 0;
     submit(4);
     Delay(20);
@@ -87,9 +88,9 @@ TEST(Module, CommandsWaitForAudioThatInitOpens)
               noAudio + noAudio + "KlangModul Datei  nicht gefunden ... meine Schuld ist das nicht!\n\n" +
                   std::string(100, 'a') + "\nKlangModul: Sound modul verabschiedet sich\n\n");
     const Events expected = {"open failed", "open failed", "open", "load 0 type=0 frames=96",
-                             "play 0 ch=0 f=50 vol=0 pan=0 loop=0", "stop 0", "vol ch=0 vol=16384 pan=32768",
-                             "play 0 ch=0 f=25 vol=16384 pan=32768 loop=1", "stop 0", "load 0 type=0 frames=0",
-                             "close"};
+                             "play 0 ch=0 f=50 vol=0 pan=0 loop=1", "play 0 ch=1 f=50 vol=0 pan=0 loop=0", "stop 1",
+                             "vol ch=1 vol=16384 pan=32768", "play 0 ch=1 f=25 vol=16384 pan=32768 loop=1",
+                             "stop 0", "stop 1", "load 0 type=0 frames=0", "close"};
     EXPECT_EQ(rec.events(), expected);
     DeletePort(port);
     SetDelayTickMicroseconds(20000);
