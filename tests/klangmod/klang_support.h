@@ -96,15 +96,6 @@ private:
     std::string path_;
 };
 
-inline std::vector<uint8_t> Ramp(size_t n)
-{
-    std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; i++) {
-        v[i] = static_cast<uint8_t>(i * 7 + 1);
-    }
-    return v;
-}
-
 // A seed file of the sample reader's fuzz target: a kind byte (0 8SVX,
 // 1 AIFF, 2 WAV, 3 raw), then the file.
 inline std::vector<uint8_t> Seed(const std::string& name)

@@ -58,7 +58,7 @@ TEST_F(KlangAudioTest, LoadingNamesBadFilesAndSharesRepeatedNames)
 // numbering; the counter wraps.
 TEST_F(KlangAudioTest, ChannelsVolumeAndNumbering)
 {
-    load("tune.raw", Ramp(100));
+    load("tune.raw", std::vector<uint8_t>(100, 9));
     load("long.raw", std::vector<uint8_t>(22050));
     audio.setPitch(11025, 1);
     ASSERT_EQ(audio.playMusic(0), 1);
@@ -94,10 +94,10 @@ TEST_F(KlangAudioTest, ChannelsVolumeAndNumbering)
 
     audio.freeSound();
     EXPECT_FALSE(IsPlaying(audio.Channels[0], g_fakeNow));
-    EXPECT_EQ(load("b.raw", Ramp(1)), 0);
+    EXPECT_EQ(load("b.raw", std::vector<uint8_t>(1, 9)), 0);
     audio.g_sounds = 255;
-    EXPECT_EQ(load("c.raw", Ramp(1)), 255);
-    EXPECT_EQ(load("d.raw", Ramp(1)), 0);
+    EXPECT_EQ(load("c.raw", std::vector<uint8_t>(1, 9)), 255);
+    EXPECT_EQ(load("d.raw", std::vector<uint8_t>(1, 9)), 0);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(Module, CommandsWaitForAudioThatInitOpens)
     };
 
     TempDir dir;
-    EXPECT_EQ(t->g_loadSound(dir.write("step.raw", Ramp(96)).data()), 0);
+    EXPECT_EQ(t->g_loadSound(dir.write("step.raw", std::vector<uint8_t>(96, 9)).data()), 0);
     t->g_setPitch(50, 0);
     EXPECT_EQ(t->g_playMusic(0), 1);
     b->slot = 0;
