@@ -10,13 +10,14 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 # UndefinedBehaviorSanitizer, fed the broken files the tests make.
 san="${build}-sanitize"
 cmake -S . -B "$san" -DCMAKE_BUILD_TYPE=Debug -DVEXT_SANITIZE=ON -DVEXT_BENCH=OFF >/dev/null
-cmake --build "$san" -j"$(nproc)" --target engine_tests spielmod_tests klangmod_tests
+cmake --build "$san" -j"$(nproc)" --target engine_tests spielmod_tests klangmod_tests sound_tests
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 "$san/tests/engine_tests" --gtest_brief=1 \
   --gtest_filter='Image*:Texture*:TexDef*:TexFile*:TexList*'
 "$san/tests/spielmod_tests" --gtest_brief=1
 "$san/tests/klangmod_tests" --gtest_brief=1
+"$san/tests/sound_tests" --gtest_brief=1
 unset LSAN_OPTIONS UBSAN_OPTIONS
 
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600

@@ -1,6 +1,4 @@
-// The module's main routine end to end on a thread of its own, as the engine
-// starts it: the table hand-over on "VextPort", the polling loop with its
-// command block, audio opening (retried while it fails) and the farewell.
+// The module's main routine on a thread of its own, as the engine starts it.
 // (Started without an engine: tests/e2e/spine.sh.)
 
 #include <gtest/gtest.h>
@@ -29,9 +27,10 @@ bool WaitFor(Cond cond)
     return cond();
 }
 
-// Loads, music and a play submitted through the command block before g_init
-// reach the device only once the loop has opened it; then the block drives
-// the other sample functions.
+// The table is posted to "VextPort"; loads, music and a play submitted
+// through the command block before g_init reach the device only once the
+// loop has opened it (retried while it fails); then the block drives the
+// other sample functions, and done ends the module with its farewell.
 TEST(Module, CommandsWaitForAudioThatInitOpens)
 {
     SetDelayTickMicroseconds(200);   // a tick of 200 us
