@@ -6,7 +6,7 @@
 #include <strings.h>
 
 #include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
 
 namespace {
 

@@ -58,8 +58,14 @@ protected:
     void add(const char* name, const char* path, uint8_t type, uint8_t bind = 0)
     {
         LevSound& s = sounds[lev.soundCount++];
-        s = {.bindToObject = bind, .objectIndex = -1, .type = type, .frequency = 8000, .volumePercent = 80,
-             .innerRadius = 10, .outerRadius = 50, .falloff = 40};
+        s.bindToObject = bind;
+        s.objectIndex = -1;
+        s.type = type;
+        s.frequency = 8000;
+        s.volumePercent = 80;
+        s.innerRadius = 10;
+        s.outerRadius = 50;
+        s.falloff = 40;
         std::strcpy(s.name, name);
         std::strcpy(s.path, path);
     }
