@@ -17,6 +17,7 @@
 #include "image/texlist.h"
 #include "input/input.h"
 #include "render/skybox.h"
+#include "sound/csound.h"
 #include "terrain/heightfield.h"
 #include "platform/display.h"
 #include "render/display.h"
@@ -128,6 +129,9 @@ void CEngine::beforframeupdate()
     if (KeyInput != nullptr) {
         KeyInput->update();
     }
+    if (Sound != nullptr) {
+        Sound->update();
+    }
 }
 
 void CEngine::render()
@@ -196,6 +200,9 @@ void initEngine(int argc, char** argv)
     draw_loadscreen();
     TexList.initTex();
     skyboxInit();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     if (leveled) {
         collon = 0;
         GuiOn = 1;
@@ -237,6 +244,9 @@ bool initGame(const char* levelName)
     TexList.initTex();
     skyboxInit();
     Init_Server();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     std::printf("\t\t\tGO\t\t\n");
     return true;
 }

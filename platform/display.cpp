@@ -283,7 +283,8 @@ void mglActivateWindow()
 void platformUseHeadlessDrivers()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // An audio driver chosen by the caller (disk, to capture the sound) stays.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
 }
 
 int platformHeadless()

@@ -81,5 +81,7 @@ void GenerateGuiImages(AssetWriter& out);
 // camera start of the level's files below out.Root(), so fog and sky meet
 // without a seam.
 void GenerateLevelImages(AssetWriter& out);
+// The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
+void GenerateSounds(AssetWriter& out);
 
 }  // namespace assetgen

@@ -65,7 +65,9 @@ protected:
         Sound = nullptr;
         savedExit_ = g_processExit;
         g_processExit = throwingExit;
-        SetDelayTickMicroseconds(200);
+        // Short ticks, but long enough for the sound module to close its
+        // audio device (SDL plays out about three buffers, some 70 ms).
+        SetDelayTickMicroseconds(2000);
         char tmpl[] = "/tmp/vext_spine_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;

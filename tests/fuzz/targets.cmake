@@ -2,3 +2,4 @@
 vext_fuzz_target(ppm SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/ppm.cpp LIBS vext_image)
 vext_fuzz_target(tga SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/tga.cpp LIBS vext_image)
 vext_fuzz_target(texdef SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/texdef.cpp LIBS vext_image)
+vext_fuzz_target(sample SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/sample.cpp LIBS klangmod_core)
