@@ -17,7 +17,7 @@
 #include "commands/functions.h"
 #include "core/engine.h"
 #include "core/sys.h"
-#include "gl_fixture.h"
+#include "support/gl_frame.h"
 #include "input/input.h"
 #include "render/display.h"
 #include "render/draw2d.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gl_fixture.h"
+#include "support/gl_frame.h"
 #include "test_camera_fixture.h"
 
 namespace {
