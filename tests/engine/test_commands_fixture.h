@@ -19,22 +19,9 @@
 #include "core/sys.h"
 #include "support/gl_frame.h"
 #include "input/input.h"
+#include "support/guards.h"
 #include "render/display.h"
 #include "render/draw2d.h"
-
-// The globals the commands write.
-inline auto commandGlobals()
-{
-    return std::tie(Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing,
-                    rotlock, Fogon, g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer,
-                    objmovespeed, fstart, fend, fdens);
-}
-
-template <class... T>
-std::tuple<T...> valuesOf(const std::tuple<T&...>& refs)
-{
-    return refs;
-}
 
 class CommandsTest : public testing::Test {
 protected:
@@ -72,7 +59,6 @@ protected:
         glDisable(GL_FOG);
         glHint(GL_FOG_HINT, GL_FASTEST);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        commandGlobals() = saved_;
     }
 
     // Calls `h` as the dispatch of a held key does in the next frame.
@@ -99,5 +85,7 @@ protected:
     CEngine engine_{};   // zero: no fog mode name, so draw_resetFog picks EXP2
 
 private:
-    decltype(valuesOf(commandGlobals())) saved_ = valuesOf(commandGlobals());
+    // The globals the commands write.
+    GlobalsGuard saved_{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing, rotlock, Fogon,
+                        g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer, objmovespeed, fstart, fend, fdens};
 };

@@ -296,34 +296,3 @@ TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
     glDeleteTextures(1, &id);
     drawImage(nullptr, -1.0f, 1.0f, 2.0f, -2.0f, 1.0f, true);
 }
-
-TEST_F(Draw2D, PixelPlacedImageUsesTheReferenceSize)
-{
-    glMatrixMode(GL_PROJECTION);
-    glOrtho(0.0, 1.0, 1.0, 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    STexture tex;
-    tex.id = makeQuadrantTexture();
-    tex.imageWidth = 80;
-    tex.imageHeight = 60;
-    // Reference 160 x 120: the 80 x 60 image at (80, 60) covers window
-    // pixels 160..319 x 120..239.  Tinted yellow: blue turns black, white yellow.
-    engine_.imageRefWidth = 160;
-    engine_.imageRefHeight = 120;
-    const t_rgba tint{1.0f, 1.0f, 0.0f, 1.0f};
-    drawImage(&tex, 80, 60, &tint);
-    const Frame f;
-    expectLitExactly({{160, 120, 320, 180}, {240, 180, 320, 240}});
-    EXPECT_TRUE(is(f, 161, 121, kRed));
-    EXPECT_TRUE(is(f, 310, 230, Rgb{255, 255, 0}));
-
-    // No reference size, or no engine: nothing is drawn.
-    glClear(GL_COLOR_BUFFER_BIT);
-    engine_.imageRefWidth = 0;
-    drawImage(&tex, 0, 0, &tint);
-    Engine = nullptr;
-    drawImage(&tex, 0, 0, &tint);
-    expectLitExactly({});
-    GLuint id = tex.id;
-    glDeleteTextures(1, &id);
-}

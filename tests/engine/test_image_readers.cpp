@@ -48,6 +48,7 @@ TEST(ImagePPM, HeaderLayoutsThatAllReadTheSame) {
         "P6\n#one\n#two\n2 # width\n2\n255\n",
         "P6\n2 2\n255 trailing words on the maximum line\n",
         "P6\n2px +2\n255\n",                 // numbers read as atoi reads them
+        "P6\n2 2\n15\n",                     // the maximum is ignored: one byte per sample
         "XY\n2 2\n255\n",                    // the magic word is not checked
     };
     for (const char* header : headers) {
@@ -81,6 +82,7 @@ TEST(ImageTGA, PixelFormatsBecomeRGBAInFileRowOrder) {
         {"24-bit", tgaFile(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}), {3, 2, 1, 255, 6, 5, 4, 255}},
         {"8-bit grey", tgaFile(3, 3, 1, 8, {0, 128, 255}), {0, 0, 0, 255, 128, 128, 128, 255, 255, 255, 255, 255}},
         {"bottom-up", tgaFile(2, 1, 2, 32, twoRows, 0x08), twoRows},
+        {"top-down", tgaFile(2, 1, 2, 32, twoRows, 0x28), twoRows},
         {"image ID", tgaFile(2, 1, 1, 24, {10, 20, 30}, 0, 3), {30, 20, 10, 255}},
         {"colour map", withMap, {30, 20, 10, 255}},
     };
