@@ -108,11 +108,13 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     const struct {
         const char* name;
         GLint mode;
-    } modes[] = {{"exp", GL_EXP}, {"LiN", GL_LINEAR}, {"", GL_EXP2}, {"EXP3", GL_EXP2}};
+        int type;   // g_fogtype, for the editor's fog line
+    } modes[] = {{"exp", GL_EXP, 1}, {"LiN", GL_LINEAR, 0}, {"", GL_EXP2, 2}, {"EXP3", GL_EXP2, 2}};
     for (const auto& m : modes) {
         std::strcpy(engine_.fogModeName, m.name);
         draw_resetFog(&level);
         EXPECT_EQ(getInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
+        EXPECT_EQ(g_fogtype, m.type) << "'" << m.name << "'";
     }
     EXPECT_FLOAT_EQ(getFloat(GL_FOG_DENSITY), 0.5f);
     EXPECT_FLOAT_EQ(getFloat(GL_FOG_START), 3.0f);

@@ -67,6 +67,8 @@ TEST(TextureZoom, ResampledValues)
         // sx = 65536 * 1 / 4 = 16384: weights 0, 1/4, 2/4, 3/4 of 255, rounded down.
         {"smooth 2x2 to 4x2", 2, 2, 32, {0, 255, 0, 255}, 2, 1, 1, 4, 2, {0, 63, 127, 191, 0, 63, 127, 191}},
         // sx = 32768: positions 0, 0, 1, 1 with weights 0, 1/2, 0, 1/2.
+        // ((0 - 255) * ex) >> 16 rounds towards minus infinity: -63.75 -> -64.
+        {"smooth falling", 2, 1, 24, {255, 0}, 2, 1, 1, 4, 1, {255, 191, 127, 63}},
         // TL 0, TR 100, BL 200, BR 40: t1 = 25x, t2 = 200 - 40x, t1 + floor((t2 - t1) * y / 4).
         {"smooth bilinear", 2, 2, 24, {0, 100, 200, 40}, 2, 2, 1, 4, 4,
          {0, 25, 50, 75, 50, 58, 67, 76, 100, 92, 85, 77, 150, 126, 102, 78}},
@@ -170,7 +172,7 @@ TEST_F(TextureGL, SidesBecomePowersOfTwoUpToTheMaximum)
     };
     std::string log;
     for (const auto& c : cases) {
-        const std::string file = std::to_string(c.w) + "x" + std::to_string(c.h) + ".ppm";
+        const std::string file = std::to_string(c.w) + "x" + std::to_string(c.h) + ".PPM";   // any case
         SCOPED_TRACE(file);
         engine_.maxTextureSize = c.maximum;
         writeSolidPPM(file, c.w, c.h, {90, 80, 70});
