@@ -40,9 +40,10 @@ inline void writeSolidPPM(const std::string& path, int w, int h, Rgb colour)
 inline Bytes tgaFile(uint8_t type, uint16_t w, uint16_t h, uint8_t bits, const Bytes& body,
                      uint8_t descriptor = 0, uint8_t idLength = 0)
 {
-    Bytes out = {idLength, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    out.insert(out.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
-                           static_cast<uint8_t>(h >> 8), bits, descriptor});
+    const uint8_t header[18] = {idLength, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(w),
+                                static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8),
+                                bits, descriptor};
+    Bytes out(header, header + sizeof header);
     out.insert(out.end(), idLength, 'i');
     out.insert(out.end(), body.begin(), body.end());
     return out;
