@@ -4,7 +4,6 @@
 
 #include <GL/gl.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -87,45 +86,14 @@ constexpr Rgb kGreen{0, 255, 0};
 constexpr Rgb kBlue{0, 0, 255};
 constexpr Rgb kWhite{255, 255, 255};
 
-// The matrices and matrix mode, to see that a drawing routine put them back.
-struct MatrixState {
-    float projection[16];
-    float modelview[16];
-    GLint mode;
-    MatrixState()
-    {
-        glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-    }
-    bool operator==(const MatrixState& o) const
-    {
-        return std::memcmp(projection, o.projection, sizeof projection) == 0
-               && std::memcmp(modelview, o.modelview, sizeof modelview) == 0 && mode == o.mode;
-    }
-};
-
 class Draw2D : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
-        glViewport(0, 0, kW, kH);
-        for (GLenum cap : {GL_FOG, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_SCISSOR_TEST, GL_DEPTH_TEST,
-                           GL_ALPHA_TEST}) {
-            glDisable(cap);
-        }
-        glEnable(GL_TEXTURE_2D);
         glAlphaFunc(GL_GREATER, 0.1f);
         glBlendFunc(GL_ONE, GL_ZERO);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
         chars.id = makeFontTexture();
         engine_.screenWidth = kW;
         engine_.screenHeight = kH;
@@ -137,13 +105,9 @@ protected:
     {
         GLuint font = chars.id;
         glDeleteTextures(1, &font);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glPopAttrib();
     }
 
+    CleanGLState gl_;
     CEngine engine_{};
     GlobalsGuard saved_{chars.id, Engine, leveled, g_consoleWindow};
 };
@@ -157,7 +121,7 @@ TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(1.0f, 2.0f, 3.0f);
     glMatrixMode(GL_PROJECTION);
-    const MatrixState before;
+    const GLMatrices before;
     // A depth buffer full of "nearest" values, as a 3D pass could leave it.
     glClearDepth(0.0);
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -180,7 +144,7 @@ TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
     EXPECT_TRUE(is(f, 23, 24, kWhite));     // the '#' beneath
     EXPECT_TRUE(is(f, 103, 53, kBlue));
     EXPECT_TRUE(is(f, 123, 52, kBlue));
-    EXPECT_TRUE(MatrixState() == before);
+    EXPECT_TRUE(GLMatrices() == before);
     EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
 }
@@ -271,7 +235,7 @@ TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
     glOrtho(0.0, 10.0, 0.0, 10.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glScalef(3.0f, 3.0f, 1.0f);
-    const MatrixState before;
+    const GLMatrices before;
 
     STexture tex;
     tex.id = makeQuadrantTexture();
@@ -282,7 +246,7 @@ TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
     EXPECT_TRUE(is(f, kW - 10, 10, kGreen));
     EXPECT_TRUE(is(f, 10, kH - 10, kBlue));
     EXPECT_TRUE(is(f, kW - 10, kH - 10, kWhite));
-    EXPECT_TRUE(MatrixState() == before);
+    EXPECT_TRUE(GLMatrices() == before);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));

@@ -61,7 +61,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
         level_ = std::make_unique<Lev>();
         std::memcpy(level_->fogColor, kLevelFog, sizeof kLevelFog);
         level_->levelDirectory = directory_;
@@ -77,26 +76,11 @@ protected:
         g_isOldGraka = 0;
         glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
         glFogfv(GL_FOG_COLOR, kGrey);
-        for (GLenum cap : {GL_CULL_FACE, GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_FOG, GL_LIGHTING, GL_BLEND}) {
-            glDisable(cap);
-        }
-        glEnable(GL_TEXTURE_2D);
-        glViewport(0, 0, kTestGLWidth, kTestGLHeight);
         glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
         glOrtho(-1.0, 1.0, -1.0, 1.0, -1.0, 1.0);   // deliberately not the sky's projection
         glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
     }
-    void TearDown() override
-    {
-        skyboxDestroy();
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glPopAttrib();
-    }
+    void TearDown() override { skyboxDestroy(); }
     void setFace(int i, const std::string& name)
     {
         std::memset(level_->skyFaceFiles[i], 0, 256);
@@ -116,6 +100,7 @@ protected:
     }
 
     static constexpr float kGrey[4] = {0.4f, 0.4f, 0.4f, 1.0f};
+    CleanGLState gl_;
     WorkDir dir_;
     char directory_[8] = "lvl";
     std::unique_ptr<Lev> level_;
@@ -242,8 +227,7 @@ TEST_F(Skybox, EachDirectionShowsItsOwnFaceUnfogged)
     skyboxInit();
     ASSERT_EQ(noskybox, 0);
 
-    float projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    const GLMatrices before;
     const struct {
         float angle, ax, ay;
     } views[6] = {{0, 0, 1}, {-90, 0, 1}, {180, 0, 1}, {90, 0, 1}, {-90, 1, 0}, {90, 1, 0}};
@@ -251,13 +235,8 @@ TEST_F(Skybox, EachDirectionShowsItsOwnFaceUnfogged)
         const Rgb centre = centreAfterDrawing(views[face].angle, views[face].ax, views[face].ay);
         expectRgb(centre, kFaceColour[face], "face " + std::to_string(face));
     }
-    // The projection, the matrix mode and the fog are as they were.
-    float after[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, after);
-    EXPECT_EQ(std::memcmp(projection, after, sizeof after), 0);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
+    // The matrices and the fog are as they were.
+    EXPECT_TRUE(GLMatrices() == before);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
     // With the level's fog off the box leaves GL fog off.
     level_->fogOn = 0;

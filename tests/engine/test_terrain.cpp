@@ -6,13 +6,10 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "camera/camera.h"
 #include "core/engine.h"
@@ -48,31 +45,20 @@ void fillTerrain(float value)
     std::fill(&terrain[0][0], &terrain[0][0] + kTerrainSize * kTerrainSize, value);
 }
 
-// The current matrices and viewport, for mapping between world and window.
-struct View {
-    GLdouble model[16];
-    GLdouble proj[16];
-    GLint viewport[4];
-    View()
-    {
-        glGetDoublev(GL_MODELVIEW_MATRIX, model);
-        glGetDoublev(GL_PROJECTION_MATRIX, proj);
-        glGetIntegerv(GL_VIEWPORT, viewport);
-    }
-};
-
 // The pixel under world point (x, y, z) in the current view.
 Rgb pixelAtWorld(double x, double y, double z)
 {
-    const View view;
+    GLdouble model[16];
+    GLdouble proj[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, proj);
+    glGetIntegerv(GL_VIEWPORT, viewport);
     GLdouble wx = 0;
     GLdouble wy = 0;
     GLdouble wz = 0;
-    gluProject(x, y, z, view.model, view.proj, view.viewport, &wx, &wy, &wz);
-    uint8_t rgb[3] = {0, 0, 0};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(static_cast<GLint>(wx), static_cast<GLint>(wy), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    return Rgb{rgb[0], rgb[1], rgb[2]};
+    gluProject(x, y, z, model, proj, viewport, &wx, &wy, &wz);
+    return Frame().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
 }
 
 void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)
@@ -85,7 +71,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
         std::memcpy(savedTerrain_, terrain, sizeof terrain);
         level_ = std::make_unique<Lev>();
         Level = level_.get();
@@ -94,27 +79,13 @@ protected:
         Engine = &engine_;
         noskybox = 0;
         Fogon = 0;
-        glViewport(0, 0, kTestGLWidth, kTestGLHeight);
-        for (GLenum cap : {GL_FOG, GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_BLEND, GL_ALPHA_TEST, GL_LIGHTING}) {
-            glDisable(cap);
-        }
-        glEnable(GL_TEXTURE_2D);   // as the engine runs; `grass` has no image
-        glShadeModel(GL_SMOOTH);
+        glShadeModel(GL_SMOOTH);   // texturing on as the engine runs; `grass` has no image
         glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
         glOrtho(-40.0, 40.0, -40.0, 40.0, -100.0, 100.0);
         glMatrixMode(GL_MODELVIEW);
         view(90.0f);
     }
-    void TearDown() override
-    {
-        std::memcpy(terrain, savedTerrain_, sizeof terrain);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glPopAttrib();
-    }
+    void TearDown() override { std::memcpy(terrain, savedTerrain_, sizeof terrain); }
     // Turned by `pitch` degrees about x from looking along -z: 90 looks
     // straight down (world x -40..40 across, z 40..-40 up the window), -90
     // straight up, 0 at the grid's side.
@@ -147,6 +118,7 @@ protected:
         return Boden == 1;
     }
 
+    CleanGLState gl_;
     WorkDir dir_;
     std::unique_ptr<Lev> level_;
     CEngine engine_{};

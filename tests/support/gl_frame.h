@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <vector>
 
@@ -83,4 +84,64 @@ public:
 
 private:
     std::vector<uint8_t> px_;
+};
+
+// A known GL state for one scope: every attribute saved, the whole window as
+// viewport, fog, lighting, blending, culling, scissor, depth and alpha tests
+// off, 2D texturing on, both matrices identity (their old values pushed), the
+// buffers cleared to black.  Everything is put back when the scope ends.
+class CleanGLState {
+public:
+    CleanGLState() : ok_(ensureGLContext())
+    {
+        if (!ok_) {
+            return;
+        }
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glViewport(0, 0, kTestGLWidth, kTestGLHeight);
+        for (GLenum cap : {GL_FOG, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_SCISSOR_TEST, GL_DEPTH_TEST, GL_ALPHA_TEST}) {
+            glDisable(cap);
+        }
+        glEnable(GL_TEXTURE_2D);
+        for (GLenum m : {GL_PROJECTION, GL_MODELVIEW}) {
+            glMatrixMode(m);
+            glPushMatrix();
+            glLoadIdentity();
+        }
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    ~CleanGLState()
+    {
+        if (ok_) {
+            for (GLenum m : {GL_PROJECTION, GL_MODELVIEW}) {
+                glMatrixMode(m);
+                glPopMatrix();
+            }
+            glPopAttrib();
+        }
+    }
+    CleanGLState(const CleanGLState&) = delete;
+    CleanGLState& operator=(const CleanGLState&) = delete;
+
+private:
+    bool ok_;
+};
+
+// Both matrices and the matrix mode, to see that drawing put them back.
+struct GLMatrices {
+    float projection[16];
+    float modelview[16];
+    GLint mode;
+    GLMatrices()
+    {
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+    }
+    bool operator==(const GLMatrices& o) const
+    {
+        return std::memcmp(projection, o.projection, sizeof projection) == 0 &&
+               std::memcmp(modelview, o.modelview, sizeof modelview) == 0 && mode == o.mode;
+    }
 };
