@@ -196,18 +196,6 @@ TEST_F(Input, TheLayoutDecidesTheSlotOfACharacterKey)
     EXPECT_EQ(heldAfterUpdate(), Names{});
 }
 
-TEST_F(Input, LookupsIgnoreCase)
-{
-    EXPECT_EQ(input_->getskeyaddr("k_escape"), &input_->keys[197]);
-    for (const char* miss : {"K_SPACE ", "SPACE", "", static_cast<const char*>(nullptr)}) {
-        EXPECT_EQ(input_->getskeyaddr(miss), nullptr);
-    }
-    input_->setKey("K_Mouse1", 1);
-    input_->setKey("K_NOSUCHKEY", 1);   // ignored
-    input_->setKey(nullptr, 1);
-    EXPECT_EQ(heldAfterUpdate(), Names{"K_MOUSE1"});
-}
-
 TEST_F(Input, MouseButtonsFollowDownAndUpAndTheWheelCountsForOneFrame)
 {
     const Names names = {"K_MOUSE1", "K_MOUSE2", "K_MOUSE3"};
