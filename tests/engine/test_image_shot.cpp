@@ -1,7 +1,7 @@
 // The screenshot writer on the offscreen GL context: the frame buffer is
 // filled with known colours by scissored clears and read back through the
-// PPM the writer stores.  Taking shots from a running engine is in
-// tests/e2e/fly.sh.
+// PPM the writer stores.  Whole-window shots of a running engine (top row
+// first, the frame-rate text top-left) are checked by tests/e2e/fly.sh.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -19,7 +19,6 @@ namespace {
 
 constexpr Rgb kGreen{0, 255, 0};
 constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kBlue{0, 0, 255};
 
 void fill(Rgb c, int x, int y, int w, int h)
 {
@@ -41,35 +40,18 @@ std::unique_ptr<CBitmap> load(const char* path)
     return b;
 }
 
-TEST(ImageScreenshot, RowsTopFirstRectangleFromTheBottomLeftNoPadding)
+TEST(ImageScreenshot, RectangleFromTheBottomLeftTopRowFirstNoPadding)
 {
     ASSERT_TRUE(ensureGLContext());
     WorkDir dir;
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    // All green; a red block 4 x 2 at the bottom-left and a blue block 3 x 3
-    // at the top-left (GL counts rows from the bottom).
+    // All green, a red block 4 x 2 at the bottom-left (GL counts rows from
+    // the bottom).
     glEnable(GL_SCISSOR_TEST);
     fill(kGreen, 0, 0, kTestGLWidth, kTestGLHeight);
     fill(kRed, 0, 0, 4, 2);
-    fill(kBlue, 0, kTestGLHeight - 3, 3, 3);
     glDisable(GL_SCISSOR_TEST);
-
-    KRTWriteShotPPM(0, 0, kTestGLWidth, kTestGLHeight, "Screenshot.ppm");
-    const std::string header = "P6\n320 240\n255\n";
-    EXPECT_EQ(readBytes("Screenshot.ppm").substr(0, header.size()), header);
-    const auto whole = load("Screenshot.ppm");
-    ASSERT_TRUE(whole->width == kTestGLWidth && whole->height == kTestGLHeight);
-    const int last = kTestGLHeight - 1;
-    const struct {
-        int x, row;
-        Rgb colour;
-    } probes[] = {
-        {2, 2, kBlue}, {3, 0, kGreen}, {0, 3, kGreen}, {3, last - 1, kRed}, {4, last, kGreen}, {0, last - 2, kGreen},
-    };
-    for (const auto& p : probes) {
-        EXPECT_EQ(at(*whole, p.x, p.row), p.colour) << p.x << "," << p.row;
-    }
 
     // GL columns 2..4, rows 1..2: 9-byte rows, whatever pack alignment the
     // caller had set (and kept).
@@ -78,6 +60,10 @@ TEST(ImageScreenshot, RowsTopFirstRectangleFromTheBottomLeftNoPadding)
     GLint alignment = 0;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     EXPECT_EQ(alignment, 8);
+    const std::string header = "P6\n3 2\n255\n";
+    const std::string bytes = readBytes("part.ppm");
+    EXPECT_EQ(bytes.substr(0, header.size()), header);
+    EXPECT_EQ(bytes.size(), header.size() + 3 * 2 * 3);
     const auto part = load("part.ppm");
     ASSERT_TRUE(part->width == 3 && part->height == 2);
     const Rgb expected[2][3] = {{kGreen, kGreen, kGreen}, {kRed, kRed, kGreen}};

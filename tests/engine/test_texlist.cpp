@@ -128,10 +128,8 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
         {"# trees of the north\r\nbark bark.ppm 1 1 # the trunk\r\n   blend 50 #nozbuf\r\n#leaves leaves.ppm 1 1\r\n"
          "moss moss.ppm 3 3",
          false, "bark bark.ppm 1,1 blend=50 | moss moss.ppm 3,3", ""},
-        {"", true, "", ""},
         // A missing number keeps the default and says where; the word that is
         // no number is not swallowed.
-        {"a a.ppm 1 1 blend", false, "a a.ppm 1,1", missing("a", "blend")},
         {"a a.ppm 1 1 blend leaves leaves.ppm 2 2", false, "a a.ppm 1,1 | leaves leaves.ppm 2,2", missing("a", "blend")},
         // The word that failed as scaleV is read as the keyword it is.
         {"a a.ppm 7 emissiveRGB 255 x.ppm", false, "a a.ppm 7,1 rgb=1,0,0",
