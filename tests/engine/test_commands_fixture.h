@@ -43,8 +43,7 @@ protected:
         Engine = &engine_;
         KeyInput = new CInput();
         Cam = new t_cam();
-        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove, g_grabbing) =
-            std::make_tuple(0, 1, 0, 0, 0, 0, 0);
+        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove) = std::make_tuple(0, 1, 0, 0, 0, 0);
         g_fogtype = 2;
         g_foghint = 1;
         txtcon[0] = '\0';
@@ -86,6 +85,6 @@ protected:
 
 private:
     // The globals the commands write.
-    GlobalsGuard saved_{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing, rotlock, Fogon,
+    GlobalsGuard saved_{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock, Fogon,
                         g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer, objmovespeed, fstart, fend, fdens};
 };

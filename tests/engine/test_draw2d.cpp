@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/mathlib.h"
+#include "render/display.h"
 #include "render/draw2d.h"
 #include "support/gl_frame.h"
 #include "support/guards.h"
@@ -65,7 +66,7 @@ GLuint makeQuadrantTexture()
 // Exactly the pixels of `lit` (disjoint rectangles) are lit.
 void expectLitExactly(const std::vector<Rect>& lit)
 {
-    const Frame f;
+    const FramePixels f;
     int area = 0;
     for (const Rect& r : lit) {
         const int a = (r.x1 - r.x0) * (r.y1 - r.y0);
@@ -76,7 +77,7 @@ void expectLitExactly(const std::vector<Rect>& lit)
 }
 
 // Whether pixel (x, y) is the colour, give or take the rasteriser's rounding.
-bool is(const Frame& f, int x, int y, Rgb want)
+bool is(const FramePixels& f, int x, int y, Rgb want)
 {
     return near(f.at(x, y), want, 50);
 }
@@ -95,11 +96,10 @@ protected:
         glBlendFunc(GL_ONE, GL_ZERO);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         chars.id = makeFontTexture();
-        engine_.screenWidth = kW;
-        engine_.screenHeight = kH;
-        engine_.imageRefWidth = kW;
-        engine_.imageRefHeight = kH;
-        Engine = &engine_;
+        g_view.screenWidth = kW;
+        g_view.screenHeight = kH;
+        g_view.imageRefWidth = kW;
+        g_view.imageRefHeight = kH;
     }
     void TearDown() override
     {
@@ -108,8 +108,7 @@ protected:
     }
 
     CleanGLState gl_;
-    CEngine engine_{};
-    GlobalsGuard saved_{chars.id, Engine, leveled, g_consoleWindow};
+    GlobalsGuard saved_{chars.id, g_view, leveled, g_consoleWindow};
 };
 
 }  // namespace
@@ -137,7 +136,7 @@ TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
     Draw_Char(100, 50, '#');
     Draw_Char(140, 50, static_cast<char>(0xE4));
 
-    const Frame f;
+    const FramePixels f;
     expectLitExactly({{16, 24, 32, 32}, {100, 50, 108, 58}, {120, 50, 128, 54}, {140, 50, 148, 54}});
     EXPECT_TRUE(is(f, 16, 24, kRed));   // A's top-left quarter
     EXPECT_TRUE(is(f, 23, 31, kGreen));   // its bottom-right quarter
@@ -240,7 +239,7 @@ TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
     STexture tex;
     tex.id = makeQuadrantTexture();
     drawImage(&tex, -1.0f, 1.0f, 2.0f, -2.0f, 1.0f, true);
-    const Frame f;
+    const FramePixels f;
     expectLitExactly({{0, 0, kW, kH}});
     EXPECT_TRUE(is(f, 10, 10, kRed));
     EXPECT_TRUE(is(f, kW - 10, 10, kGreen));

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "render/display.h"
 #include "support/gl_frame.h"
 #include "support/guards.h"
@@ -32,12 +32,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        Engine = &engine_;
-        engine_.screenWidth = 320;
-        engine_.screenHeight = 240;
-        engine_.viewDistance = 500.0f;
+        g_view = t_view{};
+        g_view.screenWidth = 320;
+        g_view.screenHeight = 240;
+        g_view.viewDistance = 500.0f;
         const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-        std::memcpy(engine_.fogColor, colour, sizeof colour);
+        std::memcpy(g_view.fogColor, colour, sizeof colour);
         ngrad = 0;
         fcull = 0;
         Fogon = 0;
@@ -48,18 +48,17 @@ protected:
         glDisable(GL_FOG);
         glDisable(GL_CULL_FACE);
     }
-    GlobalsGuard saved_{Engine, ngrad, fcull, Fogon, g_fogtype};
-    CEngine engine_{};
+    GlobalsGuard saved_{g_view, ngrad, fcull, Fogon, g_fogtype};
 };
 
 }  // namespace
 
 TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
 {
-    engine_.fogOn = 1;
+    g_view.fogOn = 1;
     initGL();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(getFloat(GL_COLOR_CLEAR_VALUE, i), engine_.fogColor[i]) << i;
+        EXPECT_FLOAT_EQ(getFloat(GL_COLOR_CLEAR_VALUE, i), g_view.fogColor[i]) << i;
     }
     EXPECT_EQ(getFloat(GL_SCISSOR_BOX, 2) + getFloat(GL_SCISSOR_BOX, 3), 560.0f);
     EXPECT_EQ(getFloat(GL_VIEWPORT, 2) + getFloat(GL_VIEWPORT, 3), 560.0f);
@@ -85,7 +84,7 @@ TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
     // "-ngrad" makes it 90 degrees, "-fcull" culls back faces.
     ngrad = 1;
     fcull = 1;
-    engine_.fogOn = 0;
+    g_view.fogOn = 0;
     glDisable(GL_FOG);
     Fogon = 0;
     initGL();
@@ -111,7 +110,7 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
         int type;   // g_fogtype, for the editor's fog line
     } modes[] = {{"exp", GL_EXP, 1}, {"LiN", GL_LINEAR, 0}, {"", GL_EXP2, 2}, {"EXP3", GL_EXP2, 2}};
     for (const auto& m : modes) {
-        std::strcpy(engine_.fogModeName, m.name);
+        std::strcpy(g_view.fogModeName, m.name);
         draw_resetFog(&level);
         EXPECT_EQ(getInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
         EXPECT_EQ(g_fogtype, m.type) << "'" << m.name << "'";

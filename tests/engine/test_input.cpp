@@ -272,21 +272,26 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
 {
     t_cam cam;
     Cam = &cam;
+    // After drawing, as the engine runs them: the defaults, then the held keys.
+    auto frame = [this] {
+        commandFrameDefaults();
+        input_->start();
+    };
     g_fruntimer = 0.0f;
     g_frametime = 0.04f;
     objmovespeed = 7.0f;
     fstart = fend = fdens = 2.0f;
     rotlock = 0;
     objRot = 1;
-    input_->start();                   // timer 0 -> 0.04
-    EXPECT_EQ(rotlock, 1);             // these two are reset from the first frame on
+    frame();   // timer 0 -> 0.04
+    EXPECT_EQ(rotlock, 1);   // these two are reset from the first frame on
     EXPECT_EQ(objRot, 0);
-    input_->start();
-    input_->start();                   // 0.08 -> 0.12: defaults still not applied
+    frame();
+    frame();   // 0.08 -> 0.12: defaults still not applied
     EXPECT_FLOAT_EQ(g_fruntimer, 0.12f);
     EXPECT_FLOAT_EQ(objmovespeed + fstart + fend + fdens, 13.0f);   // none changed
     EXPECT_FLOAT_EQ(cam.movespeed, 0.03f);   // the camera's own
-    input_->start();                   // 0.12 > 0.1: applied
+    frame();   // 0.12 > 0.1: applied
     EXPECT_FLOAT_EQ(objmovespeed, 1.0f);
     EXPECT_FLOAT_EQ(fstart, 0.5f);
     EXPECT_FLOAT_EQ(fend, 0.5f);
@@ -300,7 +305,7 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
     for (bool down : {true, false}) {
         key(SDL_SCANCODE_LSHIFT, down);
         input_->update();
-        input_->start();
+        frame();
         EXPECT_FLOAT_EQ(objmovespeed, down ? 12.5f : 1.0f);
         EXPECT_FLOAT_EQ(cam.movespeed, down ? 12.5f : 0.3f);
         EXPECT_EQ(rotlock, down ? 0 : 1);
@@ -325,57 +330,6 @@ TEST_F(Input, TheWindowIsTakenUntilTheInputIsDeletedAndItsCloseEndsTheLoop)
     key(SDL_SCANCODE_A, true);
     InputMsg m;
     EXPECT_FALSE(platformGetInputMsg(&m));
-}
-
-}  // namespace
-
-namespace {
-
-struct HandlerSaw {
-    int calls;
-    float yaw;
-    int mousedx;
-} g_saw;
-
-// Records what the frame had done when held keys ran, then asks for a step
-// forward as the camera's forward command does.
-void recordFrame(cvar)
-{
-    g_saw = {g_saw.calls + 1, Cam->yaw, KeyInput->mousedx};
-    Cam->move.z = 1.0f;
-    g_playermove = 1;
-}
-
-// One CEngine::update: input is read first, the frame is drawn with it (the
-// camera turns by this frame's mouse motion and moves by the requests of the
-// frame before), then held keys run, and only then is the frame's mouse
-// motion forgotten.
-TEST_F(Input, AFrameReadsInputThenDrawsThenRunsHeldKeys)
-{
-    level_.mouseSensitivity = 0.5f;
-    t_cam cam;
-    Cam = &cam;
-    CEngine engine{};
-    engine.screenWidth = kTestGLWidth;
-    set(Engine, &engine);
-    set(Boden, 0);
-    g_frametime = 0.1f;
-    g_saw = {};
-    bind("K_SPACE", recordFrame, 0);
-    key(SDL_SCANCODE_SPACE, true);
-    put(IDCMP_MOUSEMOVE, IECODE_NOBUTTON, 20, 0);
-    const t_vector start = cam.position;
-
-    engine.update();
-    EXPECT_EQ(g_saw.calls, 1);
-    EXPECT_NE(g_saw.yaw, 0.0f) << "held keys ran before the frame was drawn";
-    EXPECT_EQ(g_saw.mousedx, 20) << "the mouse motion was forgotten before held keys ran";
-    EXPECT_EQ(input_->mousedx, 0);
-    EXPECT_EQ(g_playermove, 1) << "the per-frame reset ran after held keys";
-    EXPECT_EQ(cam.position.z, start.z) << "this frame's request moved this frame";
-    engine.update();
-    EXPECT_EQ(g_saw.calls, 2);
-    EXPECT_LT(cam.position.z, start.z) << "the request of the frame before did not move";
 }
 
 }  // namespace

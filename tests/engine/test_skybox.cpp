@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "render/display.h"
 #include "render/skybox.h"
 #include "support/guards.h"
@@ -69,9 +69,8 @@ protected:
             writeSolidPPM(faceName(i), 4, 4, kFaceColour[i]);
         }
         Level = level_.get();
-        engine_.screenWidth = kTestGLWidth;
-        engine_.screenHeight = kTestGLHeight;
-        Engine = &engine_;
+        g_view.screenWidth = kTestGLWidth;
+        g_view.screenHeight = kTestGLHeight;
         noskybox = 0;
         g_isOldGraka = 0;
         glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
@@ -96,7 +95,7 @@ protected:
         glRotatef(angle, ax, ay, 0.0f);
         drawSkybox();
         glLoadIdentity();
-        return Frame().at(kTestGLWidth / 2, kTestGLHeight / 2);
+        return FramePixels().at(kTestGLWidth / 2, kTestGLHeight / 2);
     }
 
     static constexpr float kGrey[4] = {0.4f, 0.4f, 0.4f, 1.0f};
@@ -104,8 +103,7 @@ protected:
     WorkDir dir_;
     char directory_[8] = "lvl";
     std::unique_ptr<Lev> level_;
-    CEngine engine_{};
-    GlobalsGuard saved_{Level, Engine, noskybox, g_isOldGraka};
+    GlobalsGuard saved_{Level, g_view, noskybox, g_isOldGraka};
 };
 
 void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)

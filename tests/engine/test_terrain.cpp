@@ -11,8 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
 
 #include "render/display.h"
 #include "render/skybox.h"
@@ -58,7 +57,7 @@ Rgb pixelAtWorld(double x, double y, double z)
     GLdouble wy = 0;
     GLdouble wz = 0;
     gluProject(x, y, z, model, proj, viewport, &wx, &wy, &wz);
-    return Frame().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
+    return FramePixels().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
 }
 
 void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)
@@ -74,9 +73,8 @@ protected:
         std::memcpy(savedTerrain_, terrain, sizeof terrain);
         level_ = std::make_unique<Lev>();
         Level = level_.get();
-        engine_.viewDistance = 100.0f;
-        std::memcpy(engine_.fogColor, kFog, sizeof kFog);
-        Engine = &engine_;
+        g_view.viewDistance = 100.0f;
+        std::memcpy(g_view.fogColor, kFog, sizeof kFog);
         noskybox = 0;
         Fogon = 0;
         glShadeModel(GL_SMOOTH);   // texturing on as the engine runs; `grass` has no image
@@ -94,14 +92,14 @@ protected:
         glLoadIdentity();
         glRotatef(pitch, 1.0f, 0.0f, 0.0f);
     }
-    // A frame of the terrain on black, seen from `pitch`, around (0, 0) or
-    // around the camera `Cam`.
-    static void drawFrame(float pitch, bool aroundCam = false)
+    // A frame of the terrain around the camera at (camX, camZ) on black,
+    // seen from `pitch`.
+    static void drawFrame(float pitch, float camX = 0.0f, float camZ = 0.0f)
     {
         view(pitch);
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        aroundCam ? render_height_field() : render_height_field_at(0.0f, 0.0f);
+        render_height_field(camX, camZ);
         glFinish();
     }
     void setMapName(const std::string& name)
@@ -121,8 +119,7 @@ protected:
     CleanGLState gl_;
     WorkDir dir_;
     std::unique_ptr<Lev> level_;
-    CEngine engine_{};
-    GlobalsGuard saved_{Level, Engine, Cam, Boden, noskybox, Fogon};
+    GlobalsGuard saved_{Level, g_view, Boden, noskybox, Fogon};
     float savedTerrain_[kTerrainSize][kTerrainSize]{};
 };
 
@@ -208,7 +205,8 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
         float viewDistance, x, z;
         Rgb colour;
         const char* what;
-        bool aroundCam = false;
+        float camX = 0.0f;
+        float camZ = 0.0f;
     } cases[] = {
         {100, -20.5f, 0.5f, kWhite, "high half"},
         {100, -10.5f, -25.5f, kWhite, "high half, far row"},
@@ -220,18 +218,15 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
         {10, -5.5f, 0.5f, kWhite, "inside the square, high"},
         {10, -20.5f, 0.5f, kBlack, "outside the square"},
         {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
-        // Around the camera at (5, -4): grid x 16 .. 35, world -16 .. 3.
-        {10, -14.5f, 0.5f, kWhite, "inside the camera's square", true},
-        {10, 5.5f, 0.5f, kBlack, "outside the camera's square", true},
+        // Around (5, -4): grid x 16 .. 35, world -16 .. 3.
+        {10, -14.5f, 0.5f, kWhite, "inside the camera's square", 5.0f, -4.0f},
+        {10, 5.5f, 0.5f, kBlack, "outside the camera's square", 5.0f, -4.0f},
         {0, 0.5f, 0.5f, kBlack, "view distance 0"},
     };
-    t_cam camera;
-    camera.position = t_vector(5.0f, 100.0f, -4.0f);
-    Cam = &camera;
     for (const auto& c : cases) {
-        engine_.viewDistance = c.viewDistance;
+        g_view.viewDistance = c.viewDistance;
         glEnable(GL_CULL_FACE);
-        drawFrame(90.0f, c.aroundCam);
+        drawFrame(90.0f, c.camX, c.camZ);
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << c.what;
         expectRgb(pixelAtWorld(c.x, 0.0, c.z), c.colour, c.what);
     }

@@ -237,8 +237,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        engine_.maxTextureSize = 256;
-        Engine = &engine_;
+        textureSetMaxSize(256);
         Level = nullptr;
     }
     void TearDown() override
@@ -246,6 +245,7 @@ protected:
         for (int i = 0; i <= list_->lastIndex; i++) {
             list_->textures[i].freeTexture();
         }
+        textureSetMaxSize(0);
     }
 
     void add(const char* name, const char* file, int blendmode = 0)
@@ -266,8 +266,7 @@ protected:
         writePPM(path, 4, 4, [](int x, int y) { return x + y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
     }
 
-    GlobalsGuard saved_{Engine, Level, texrender};
-    CEngine engine_{};
+    GlobalsGuard saved_{Level, texrender};
     WorkDir dir_;
     std::unique_ptr<TextureList> list_ = std::make_unique<TextureList>();
 };

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
 #include "image/texture.h"
 #include "support/guards.h"
 #include "support/image_files.h"
@@ -130,10 +129,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        engine_.maxTextureSize = 256;
-        Engine = &engine_;
+        textureSetMaxSize(256);
     }
-    void TearDown() override { glBindTexture(GL_TEXTURE_2D, 0); }
+    void TearDown() override
+    {
+        textureSetMaxSize(0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
 
     static GLint level(const STexture& texture, GLenum what)
     {
@@ -152,8 +154,6 @@ protected:
         return out;
     }
 
-    GlobalsGuard saved_{Engine};
-    CEngine engine_{};
     WorkDir dir_;
 };
 
@@ -174,7 +174,7 @@ TEST_F(TextureGL, SidesBecomePowersOfTwoUpToTheMaximum)
     for (const auto& c : cases) {
         const std::string file = std::to_string(c.w) + "x" + std::to_string(c.h) + ".PPM";   // any case
         SCOPED_TRACE(file);
-        engine_.maxTextureSize = c.maximum;
+        textureSetMaxSize(c.maximum);
         writeSolidPPM(file, c.w, c.h, {90, 80, 70});
         STexture texture(file.c_str(), GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
         EXPECT_STREQ(texture.name, file.c_str());
@@ -222,7 +222,7 @@ TEST_F(TextureGL, AlphaFromTheKeyColourWhenAskedAndPresentAndFromEveryTga)
 
 TEST_F(TextureGL, BrokenOrTooWideImagesBecomeThePlaceholderOtherTypesNoTexture)
 {
-    engine_.maxTextureSize = 0;
+    textureSetMaxSize(0);
     writeSolidPPM("huge.ppm", 16384, 1, {1, 2, 3});
     writeSolidPPM("picture.bmp", 4, 4, {1, 1, 1});
     testing::internal::CaptureStdout();

@@ -57,9 +57,9 @@ inline std::ostream& operator<<(std::ostream& os, Rgb c)
 
 // The whole colour buffer as read back, addressed in window pixels with the
 // origin at the top left (GL counts rows from the bottom).
-class Frame {
+class FramePixels {
 public:
-    Frame() : px_(kTestGLWidth * kTestGLHeight * 4)
+    FramePixels() : px_(kTestGLWidth * kTestGLHeight * 4)
     {
         glFinish();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
