@@ -83,6 +83,9 @@ status=$?
 set -e
 engine_pid=""
 [ "$status" -eq 0 ] || fail "engine ended with status $status after Escape"
+# The level change ended the first game and sound modules and started new ones.
+[ "$(grep -c "Klangmodul PPC Version gefunden" "$work/engine.log")" -ge 2 ] || fail "no new sound module"
+[ "$(grep -c "Engine: Gamemodul, kannst gehen" "$work/engine.log")" -ge 2 ] || fail "first game not ended"
 
 "$build/tests/vext_shotcheck" --moved "$work/start.ppm" "$work/moved.ppm" \
   || fail "the view did not change while forward was held"

@@ -1,13 +1,9 @@
 // test_camera_fixture.h — shared set-up of the camera and input tests: a
 // zeroed level record as `Level`, no scene lists, collision on, no GUI, no
-// camera or input object; every global set through set() is restored
-// afterwards.
+// camera or input object; every global set through set() is restored.
 #pragma once
 
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <vector>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
@@ -15,6 +11,7 @@
 #include "core/modport.h"
 #include "input/input.h"
 #include "scene/objects.h"
+#include "support/guards.h"
 
 // A tree whose six face boxes lie far out of reach; tests move the boxes
 // they need into place.
@@ -44,27 +41,14 @@ protected:
         set(KeyInput, nullptr);
         set(Cam, nullptr);
         set(g_particleHeader, nullptr);
-        for (float* f : {&g_frametime, &g_fruntimer, &Cambufx, &Cambufy, &Cambufz}) {
-            set(*f, *f);
-        }
+        globals_.save(g_frametime, g_fruntimer, Cambufx, Cambufy, Cambufz);
     }
-    void TearDown() override
-    {
-        for (auto it = restore_.rbegin(); it != restore_.rend(); ++it) {
-            (*it)();
-        }
-    }
-
-    // Sets a global for this test; TearDown puts the old value back.
     template <class T, class V>
     void set(T& global, V value)
     {
-        restore_.push_back([&global, old = global] { global = old; });
-        global = value;
+        globals_.set(global, value);
     }
 
+    GlobalsGuard globals_;
     Lev level_{};
-
-private:
-    std::vector<std::function<void()>> restore_;
 };

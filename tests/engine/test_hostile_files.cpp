@@ -11,10 +11,11 @@
 #include "core/engine.h"
 #include "core/lev.h"
 #include "core/sys.h"
-#include "gl_fixture.h"
+#include "support/gl_frame.h"
 #include "image/imageio.h"
 #include "terrain/heightfield.h"
-#include "texture_test_files.h"
+#include "support/image_files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 
 TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
 {
-    texture_test::ScopedWorkDir dir;
+    WorkDir dir;
     ASSERT_EQ(mkfifo("fifo.ppm", 0600), 0);   // no writer: an open that blocks hangs here
     fs::create_symlink("/dev/zero", "zero.ppm");
     fs::create_directory("dir.ppm");
@@ -48,7 +49,7 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
         Boden = 1;
         init_height_field();
         const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(texture_test::isPlaceholder(*image, 24));
+        EXPECT_TRUE(isPlaceholder(*image, 24));
         EXPECT_EQ(Boden, 0);
         EXPECT_NE(out.find(std::string("Textur ( ") + c.name + " ) "), std::string::npos) << out;
         EXPECT_NE(out.find(std::string("Höhenkarte ( ") + c.name + " ): " + c.why), std::string::npos) << out;
@@ -73,9 +74,9 @@ TEST(HostileFiles, CopyNeverFollowsLinksInTheTargetNorReadsWhatIsNoFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        texture_test::ScopedWorkDir dir;
-        texture_test::writeBytes("gfx/a.ppm", "data");
-        texture_test::writeBytes("outside/victim.txt", "keep");
+        WorkDir dir;
+        writeBytes("gfx/a.ppm", "data");
+        writeBytes("outside/victim.txt", "keep");
         fs::create_directories("snd/dir.wav");
         fs::create_symlink("/dev/zero", "snd/zero.wav");
         ASSERT_EQ(mkfifo("snd/fifo.wav", 0600), 0);
@@ -88,7 +89,7 @@ TEST(HostileFiles, CopyNeverFollowsLinksInTheTargetNorReadsWhatIsNoFile)
         EXPECT_EQ(sysFileCopy(c.source, "save"), 0);
         const std::string out = testing::internal::GetCapturedStdout();
         EXPECT_NE(out.find("nicht kopiert"), std::string::npos) << out;
-        EXPECT_EQ(texture_test::readBytes("outside/victim.txt"), "keep");
+        EXPECT_EQ(readBytes("outside/victim.txt"), "keep");
         EXPECT_EQ(std::distance(fs::directory_iterator("outside"), fs::directory_iterator()), 1);
         // Nothing below save but the planted link and its folder.
         for (const auto& e : fs::recursive_directory_iterator("save")) {

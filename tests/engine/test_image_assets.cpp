@@ -16,18 +16,12 @@
 #include <vector>
 
 #include "image/imageio.h"
-#include "texture_test_files.h"
+#include "support/guards.h"
+#include "support/image_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using texture_test::readBytes;
-
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-    bool Black() const { return r == 0 && g == 0 && b == 0; }
-};
 
 // Every picture and its size.
 const struct {
@@ -58,9 +52,8 @@ std::pair<int, std::string> RunGenerator(const std::string& dir) {
 }
 
 std::unique_ptr<CBitmap> Load(const std::string& file) {
-    testing::internal::CaptureStdout();
-    std::unique_ptr<CBitmap> b(LoadPPM(file.c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << file;
+    std::unique_ptr<CBitmap> b;
+    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(file.c_str())); }), "") << file;
     return b;
 }
 
@@ -78,7 +71,7 @@ protected:
         }
         firstRun_ = RunGenerator(".");
     }
-    texture_test::ScopedWorkDir dir_;
+    WorkDir dir_;
     std::pair<int, std::string> firstRun_;
 };
 
@@ -102,7 +95,7 @@ TEST_F(AssetGenerator, ReproducibleQuietWhenUnchangedAndRepairsAChangedFile) {
         EXPECT_EQ(fs::last_write_time(p.file), stamps[p.file]) << p.file << " was rewritten";
         EXPECT_EQ(readBytes(p.file), readBytes(other + "/" + p.file)) << p.file;
     }
-    texture_test::writeBytes(other + "/gfx/load.ppm", std::string());
+    writeBytes(other + "/gfx/load.ppm", std::string());
     const auto repair = RunGenerator(other);
     EXPECT_EQ(repair.first, 0);
     EXPECT_NE(repair.second.find("1 written"), std::string::npos) << repair.second;
@@ -116,10 +109,10 @@ TEST_F(AssetGenerator, ReproducibleQuietWhenUnchangedAndRepairsAChangedFile) {
 // one-image sky starts with it.
 TEST_F(AssetGenerator, SkiesMeetTheLevelsFogColour) {
     const std::string dir = "withlevels";
-    texture_test::writeBytes(dir + "/config.cfg", "[fog]\ncolor = [0.2, 0.4, 0.6, 1.0]\n");
-    texture_test::writeBytes(dir + "/levels/select/level.toml",
+    writeBytes(dir + "/config.cfg", "[fog]\ncolor = [0.2, 0.4, 0.6, 1.0]\n");
+    writeBytes(dir + "/levels/select/level.toml",
                              "[camera]\nstart = [5.0, -4.0, 12.0]\n[fog]\ncolor = [0.8, 0.6, 0.4]\n");
-    texture_test::writeBytes(dir + "/levels/second/level.toml", "[camera]\nyaw = 10.0\n");
+    writeBytes(dir + "/levels/second/level.toml", "[camera]\nyaw = 10.0\n");
     ASSERT_EQ(RunGenerator(dir).first, 0);
     const Rgb selectFog{204, 153, 102};
     for (const int face : {0, 1, 2, 3, 5}) {
@@ -148,9 +141,10 @@ TEST_F(AssetGenerator, FontSheetHasOneDistinctGlyphPerPrintableCode) {
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
                 const Rgb p = At(*font, (code % 16) * 8 + x, (code / 16) * 8 + y);
-                ASSERT_TRUE(p.Black() || p == (Rgb{255, 255, 255})) << "code " << code;
-                ASSERT_TRUE(x > 0 || p.Black()) << "code " << code << " touches its left neighbour";
-                cell.push_back(!p.Black());
+                const bool black = p == Rgb{0, 0, 0};
+                ASSERT_TRUE(black || p == (Rgb{255, 255, 255})) << "code " << code;
+                ASSERT_TRUE(x > 0 || black) << "code " << code << " touches its left neighbour";
+                cell.push_back(!black);
             }
         }
         const bool lit = std::count(cell.begin(), cell.end(), true) > 0;

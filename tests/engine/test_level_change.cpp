@@ -7,8 +7,9 @@
 
 #include "core/engine.h"
 #include "core/modport.h"
-#include "gl_fixture.h"
-#include "texture_test_files.h"
+#include "support/gl_frame.h"
+#include "support/image_files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -17,10 +18,10 @@ namespace fs = std::filesystem;
 TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
 {
     ASSERT_TRUE(ensureGLContext());
-    texture_test::ScopedWorkDir dir;
+    WorkDir dir;
     fs::create_symlink(std::string(VEXT_BUILD_DIR) + "/Spielmod.mod", "Spielmod.mod");
-    texture_test::writeBytes("levels/good/level.toml", "");
-    texture_test::writeBytes("levels/broken/level.toml", "tree = []\n[fog\n");
+    writeBytes("levels/good/level.toml", "");
+    writeBytes("levels/broken/level.toml", "tree = []\n[fog\n");
     CEngine* const savedEngine = Engine;
     Lev* const savedLevel = Level;
     CreateEnginePort("VextPort");

@@ -14,7 +14,7 @@ namespace {
 
 TEST(Files, OnlyRegularFilesWithinTheCapAreRead)
 {
-    TempDir dir;
+    WorkDir dir;
     dir.writeFile("Gfx/Ok.ppm", "P6 data");
     ASSERT_EQ(mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.path() + "/zero");

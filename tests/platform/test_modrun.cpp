@@ -70,7 +70,7 @@ protected:
         return nullptr;
     }
 
-    TempDir dir_;
+    WorkDir dir_;
     MsgPort* replies_ = nullptr;
     MsgPort* orders_ = nullptr;
     std::vector<std::unique_ptr<TestModuleRecord>> records_;   // freed after the reap

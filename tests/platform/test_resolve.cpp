@@ -12,7 +12,7 @@ namespace {
 
 TEST(Resolve, EachComponentIsMatchedWithoutRegardToCaseAndTheOutputNeverOverflows)
 {
-    TempDir dir;
+    WorkDir dir;
     for (const char* file : {"gfx/gui/Pointer.tga", "snd/a.wav", "Snd/b.wav", "Data", "data/config.cfg", "f\xfcr.txt"}) {
         dir.writeFile(file, "x");
     }
