@@ -34,11 +34,9 @@ constexpr GLenum kBlendFactors[][2] = {
 };
 constexpr int kBlendModeCount = sizeof kBlendFactors / sizeof kBlendFactors[0];
 
-// A NUL byte separates words like white space, so that no word (and no name
-// or file handed on) is cut short or empty.
 bool isBlank(char c)
 {
-    return c == '\0' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
 // Words of a definition file, with "#" comments skipped.  A word is a view
