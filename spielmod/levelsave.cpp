@@ -350,7 +350,7 @@ size_t maxEnd(const TextEdits& ed, const toml::node& n)
 
 // Where a key-value line goes in a block table: after its last own key, or
 // after its header line.  Null for the root without keys of its own.
-std::optional<size_t> lineAfterLastKey(const TextEdits& ed, const toml::table& t, bool root)
+std::optional<size_t> lineAfterLastKey(TextEdits& ed, const toml::table& t, bool root)
 {
     std::optional<size_t> last;
     for (auto&& [k, v] : t) {
@@ -359,6 +359,7 @@ std::optional<size_t> lineAfterLastKey(const TextEdits& ed, const toml::table& t
         }
     }
     if (!last && !root) {
+        ed.expect(t);
         last = ed.lineEnd(ed.begin(t));
     }
     return last;
@@ -368,6 +369,7 @@ std::optional<size_t> lineAfterLastKey(const TextEdits& ed, const toml::table& t
 void setKey(TextEdits& ed, const toml::table& t, const Want& w, bool root = false)
 {
     if (const toml::node* n = t.get(w.key)) {
+        ed.expect(*n);
         const toml::array* a = n->as_array();
         if (sameValue(*n, w)) {
             return;
@@ -376,6 +378,7 @@ void setKey(TextEdits& ed, const toml::table& t, const Want& w, bool root = fals
             // Only the numbers that changed.
             for (size_t i = 0; i < a->size(); ++i) {
                 if (!sameNumber((*a)[i], w.floats[i])) {
+                    ed.expect((*a)[i]);
                     ed.replace(ed.begin((*a)[i]), ed.end((*a)[i]), floatText(w.floats[i]));
                 }
             }
@@ -562,6 +565,12 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
     const size_t n = arr != nullptr ? arr->size() : 0;
     const bool block = arr == nullptr || isBlock(*arr);
     auto entry = [&](size_t j) { return (*arr)[j].as_table(); };
+    for (size_t j = 0; j < n; ++j) {
+        ed.expect((*arr)[j]);
+    }
+    if (arr != nullptr && !block) {
+        ed.expect(*arr);
+    }
     // In-order matching: match[i] is the file entry of record i, or n.
     std::vector<size_t> match(count, n);
     std::vector<bool> kept(n, false);

@@ -78,10 +78,14 @@ public:
     // Offset of the '\n' ending the line that holds `at` (or the text's size).
     size_t lineEnd(size_t at) const;
 
+    // Checks that a node's first and last bytes are what such a value starts
+    // and ends with; a node found elsewhere makes the whole plan unusable.
+    void expect(const toml::node& n);
     void replace(size_t from, size_t to, std::string with);
     void insert(size_t at, std::string with) { replace(at, at, std::move(with)); }
     bool empty() const { return edits_.empty(); }
-    // The edited text; false when two edits overlap (nothing usable then).
+    // The edited text; false when two edits overlap or a node was not where
+    // its position said (nothing usable then).
     bool apply(std::string& out) const;
 
 private:
@@ -91,6 +95,7 @@ private:
     };
     std::vector<size_t> lines_;   // offset of the first byte of each line
     std::vector<Edit> edits_;
+    bool broken_ = false;
 };
 
 // The shortest decimal that reads back as the same float, as a TOML float

@@ -8,13 +8,16 @@
 // edit touches (comments, blank lines, key order, number spelling) stays.
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 
 #include "spielmod/levelstore.h"
 
 TextEdits::TextEdits(const std::string& source) : text(source)
 {
-    lines_.push_back(0);
+    // toml++ skips a byte-order mark without counting it as a column.
+    lines_.push_back(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\n') {
             lines_.push_back(i + 1);
@@ -49,6 +52,31 @@ size_t TextEdits::lineEnd(size_t at) const
     return nl == std::string::npos ? text.size() : nl;
 }
 
+void TextEdits::expect(const toml::node& n)
+{
+    const size_t from = begin(n);
+    const size_t to = end(n);
+    if (from >= to || to > text.size()) {
+        broken_ = true;
+        return;
+    }
+    const char first = text[from];
+    const char last = text[to - 1];
+    bool ok = false;
+    switch (n.type()) {
+    case toml::node_type::string: ok = (first == '"' || first == '\'') && last == first; break;
+    case toml::node_type::array: ok = first == '[' && last == ']'; break;
+    case toml::node_type::table: ok = n.as_table()->is_inline() ? first == '{' && last == '}' : first == '['; break;
+    case toml::node_type::boolean: ok = (first == 't' || first == 'f') && last == 'e'; break;
+    case toml::node_type::integer:
+    case toml::node_type::floating_point:
+        ok = std::strchr("0123456789+-in", first) != nullptr && std::isalnum(static_cast<unsigned char>(last));
+        break;
+    default: ok = true;
+    }
+    broken_ = broken_ || !ok;
+}
+
 void TextEdits::replace(size_t from, size_t to, std::string with)
 {
     edits_.push_back(Edit{std::min(from, text.size()), std::min(std::max(from, to), text.size()), edits_.size(),
@@ -57,6 +85,9 @@ void TextEdits::replace(size_t from, size_t to, std::string with)
 
 bool TextEdits::apply(std::string& out) const
 {
+    if (broken_) {
+        return false;
+    }
     std::vector<const Edit*> order;
     for (const Edit& e : edits_) {
         order.push_back(&e);
