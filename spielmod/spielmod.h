@@ -92,10 +92,12 @@ int spielLoadFromText(SpielContext* ctx, const SpielSource* config, const SpielS
                       const std::string& levelDirectory);
 
 // Writes the loaded level file back from the record: placements, counts,
-// camera start, fog, view distance, particle extents and origins; every other
-// key of the file stays as it was read.  Writes "level.toml.tmp" beside it
-// and renames it over the level file.  Returns 1 on success, 0 (with a
-// message; the old file untouched) on failure.
+// camera start, fog (mode included), view distance, particle extents and
+// origins, changed in place; every other byte of the file stays as it was
+// read.  Writes a new file beside it (created exclusively, never through a
+// link) and renames it over the level file; a level file whose real path
+// lies outside the data directory is not written.  Returns 1 on success, 0
+// (with a message; the old file untouched) on failure.
 int spielSave(SpielContext* ctx);
 
 // Requesters: print the title as a prompt, read one line.  An empty line or

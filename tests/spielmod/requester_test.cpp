@@ -16,7 +16,7 @@ TEST_F(SpielTest, RequestersReturnTheLineOrNullWhenCancelled)
     EXPECT_STREQ(lev.dirRequest("Wohin?", 0, nullptr), "/tmp/out dir");   // surrounding blanks dropped
     EXPECT_EQ(lev.dirRequest("again?", 0, nullptr), nullptr);             // empty line
     // A plain name is joined with the drawer.
-    EXPECT_STREQ(lev.fileRequest("Bitte w\xe4hle", "obj", "#?.raw", nullptr, 0, 0), "obj/fir.raw");
+    EXPECT_STREQ(lev.fileRequest("Bitte w\xc3\xa4hle", "obj", "#?.raw", nullptr, 0, 0), "obj/fir.raw");
     EXPECT_STREQ(lev.fileRequest("Objekt?", "obj", "#?.raw", nullptr, 0, 0), "other/stone.raw");
     EXPECT_STREQ(lev.fileRequest("Objekt?", nullptr, nullptr, nullptr, 0, 0), "fir.raw");
     EXPECT_EQ(lev.fileRequest("Objekt?", "obj", "#?.raw", nullptr, 0, 0), nullptr);   // blanks only
@@ -27,7 +27,7 @@ TEST_F(SpielTest, RequestersReturnTheLineOrNullWhenCancelled)
     char buf[256] = {};
     const std::string shown(buf, std::fread(buf, 1, sizeof buf - 1, prompt));
     std::fclose(prompt);
-    EXPECT_EQ(shown.rfind("Wohin? again? Bitte w\xe4hle [obj, #?.raw] ", 0), 0u) << shown;
+    EXPECT_EQ(shown.rfind("Wohin? again? Bitte w\xc3\xa4hle [obj, #?.raw] ", 0), 0u) << shown;
 }
 
 TEST_F(SpielTest, ServicesReachTheirOwnInstanceAcrossALevelChange)
