@@ -791,6 +791,8 @@ bool saveText(SpielContext& ctx, std::string& out)
         return false;
     }
     if (!inPlace(ctx, *ctx.store, ctx.lev, out)) {
+        spielMessage(&ctx, "%s: Änderungen nicht an Ort und Stelle einzutragen; Datei wird neu geschrieben "
+                     "(ohne Kommentare)", ctx.store->levelFilePath.c_str());
         out = fullRewrite(ctx, *ctx.store, ctx.lev);
     }
     return true;

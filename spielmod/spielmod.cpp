@@ -369,7 +369,9 @@ int spielLoadLevel(SpielContext* ctx, const char* levelName)
         // A level that does not exist is the engine's to report (it names
         // the level, or ends silently for the start level); only the reason
         // is kept for whoever asks the context.
-        ctx->messages.push_back(std::string("Level ") + levelName + " nicht gefunden (" + rel + " fehlt)");
+        std::string why = std::string("Level ") + levelName + " nicht gefunden (" + rel + " fehlt)";
+        keepUtf8(why);
+        ctx->messages.push_back(std::move(why));
         return 0;
     }
     const size_t slash = found.find_last_of('/');

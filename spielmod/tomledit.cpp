@@ -103,6 +103,8 @@ bool TextEdits::apply(std::string& out) const
         }
         return a->seq < b->seq;
     });
+    const size_t firstEnd = text.find('\n');
+    const bool crlf = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
     out.clear();
     size_t copied = 0;
     for (const Edit* e : order) {
@@ -110,7 +112,10 @@ bool TextEdits::apply(std::string& out) const
             return false;   // two edits of one range: the plan is wrong
         }
         out.append(text, copied, e->from - copied);
-        out += e->with;
+        for (const char c : e->with) {
+            // New lines end as the file's first line does.
+            out += c == '\n' && crlf ? "\r\n" : std::string(1, c);
+        }
         copied = e->to;
     }
     out.append(text, copied, std::string::npos);

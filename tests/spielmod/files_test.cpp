@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "spielmod/levelstore.h"
 #include "spielmod_fixture.h"
 
 namespace {
@@ -103,6 +104,8 @@ TEST_F(SpielFiles, MissingLevelOrUnsafeNameReturnsZero)
         EXPECT_EQ(ctx->lev.levelLoader(name, nullptr), 0) << name;
         EXPECT_TRUE(hasMessage("ist nicht erlaubt")) << name << ": " << messages();
     }
+    EXPECT_EQ(ctx->lev.levelLoader("\xfc/x", nullptr), 0);   // Latin-1: printed as UTF-8 all the same
+    EXPECT_TRUE(hasMessage("Levelname \"?/x\"")) << messages();
     EXPECT_EQ(ctx->lev.levelLoader(nullptr, nullptr), 0);
     EXPECT_EQ(ctx->lev.levelLoader(std::string(5000, 'x').c_str(), nullptr), 0);
     EXPECT_EQ(ctx->lev.levelDirectory, nullptr);   // nothing was ever loaded
@@ -305,4 +308,15 @@ TEST_F(SpielFiles, SaveNeverWritesThroughLinksOrOutsideTheDataFolder)
     ctx->lev.treeTable = nullptr;
     EXPECT_EQ(ctx->lev.saveInitFn(0), 0);
     EXPECT_EQ(dir.read("levels/forest/level.toml"), kLevel);
+}
+
+// A byte-order mark shifts no position; CRLF files get CRLF lines.
+TEST_F(SpielTest, InPlaceEditKeepsByteOrderMarkAndLineEnds)
+{
+    ASSERT_EQ(load("\xEF\xBB\xBF" "fog = { start = 1.0 }   # c\r\n"), 1) << messages();
+    ctx->lev.fogStart = 2.0f;
+    ctx->lev.camStartYaw = 5.0f;
+    std::string text;
+    ASSERT_TRUE(saveText(*ctx, text));
+    EXPECT_EQ(text, "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\n\r\n[camera]\r\nyaw = 5.0\r\n");
 }
