@@ -643,14 +643,17 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
     }
 }
 
-void placeParticles(TextEdits& ed, const toml::table& doc, const Lev& lev)
+void placeParticles(SpielContext& ctx, TextEdits& ed, const toml::table& doc, const Lev& lev)
 {
     const toml::array* list = doc.get_as<toml::array>("particles");
-    if (list == nullptr || list->size() != lev.particleSystemCount) {
-        return;   // the full rewrite reports it
+    const size_t n = list != nullptr ? list->size() : 0;
+    if (n != lev.particleSystemCount) {
+        spielMessage(&ctx, "%u Teilchensysteme im Level, %zu in der Datei: Boxen nicht gespeichert",
+                     lev.particleSystemCount, n);
+        return;
     }
     static const float kDefaultExtent[3] = {5.0f, 5.0f, 5.0f};
-    for (size_t i = 0; i < list->size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const toml::table& e = *(*list)[i].as_table();
         setKey(ed, e, wantFloats("extent", lev.particleExtent[i], 3, sameFloats(lev.particleExtent[i], kDefaultExtent, 3)));
         setKey(ed, e, wantFloats("origin", lev.particleOrigin[i], 3, allZero(lev.particleOrigin[i], 3)));
@@ -708,7 +711,7 @@ bool inPlace(SpielContext& ctx, const LevelStore& store, const Lev& lev, std::st
     placeSettings(ed, store.doc, lev, store.loaded);
     placeEntries(ed, store.doc, "tree", lev.treeTable, lev.treeCount, lev);
     placeEntries(ed, store.doc, "person", lev.personTable, lev.personCount, lev);
-    placeParticles(ed, store.doc, lev);
+    placeParticles(ctx, ed, store.doc, lev);
     if (!ed.apply(out)) {
         return false;
     }
