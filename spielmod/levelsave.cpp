@@ -411,14 +411,8 @@ void setKey(TextEdits& ed, const toml::table& t, const Want& w, bool root = fals
     for (auto&& [k, v] : t) {
         first = std::min(first, ed.lineStart(ed.begin(v.is_array() ? v.as_array()->front() : v)));
     }
-    ed.insert(first, keyValue(w) + "\n");
-}
-
-// Text for the end of the file, starting on a line of its own.
-std::string atEnd(const TextEdits& ed, const std::string& s)
-{
-    const bool open = !ed.text.empty() && ed.text.back() != '\n';
-    return (open ? "\n\n" : "\n") + s;
+    const bool open = first == ed.text.size() && !ed.text.empty() && ed.text.back() != '\n';
+    ed.insert(first, (open ? "\n" : "") + keyValue(w) + "\n");
 }
 
 // The settings the engine edits, section by section.  Missing sections are
@@ -447,6 +441,8 @@ void placeSettings(TextEdits& ed, const toml::table& doc, const Lev& lev, const 
           wantFloat("density", lev.fogDensity, lev.fogDensity == was.fogDensity)}},
         {"view", {wantFloat("distance", lev.viewDistance, lev.viewDistance == was.viewDistance)}},
     };
+    setKey(ed, doc, wantInt("object_name_counter", lev.objectNameCounter, lev.objectNameCounter == was.objectNameCounter),
+           true);
     for (const auto& [name, wants] : sections) {
         if (const toml::table* t = doc.get_as<toml::table>(name)) {
             for (const Want& w : wants) {
@@ -459,11 +455,9 @@ void placeSettings(TextEdits& ed, const toml::table& doc, const Lev& lev, const 
             lines += w.keepMissing ? "" : keyValue(w) + "\n";
         }
         if (!lines.empty()) {
-            ed.insert(ed.text.size(), atEnd(ed, "[" + std::string(name) + "]\n" + lines));
+            ed.append("[" + std::string(name) + "]\n" + lines);
         }
     }
-    setKey(ed, doc, wantInt("object_name_counter", lev.objectNameCounter, lev.objectNameCounter == was.objectNameCounter),
-           true);
 }
 
 // The keys of one placement, in the order a new entry is written.  `entry`
@@ -625,7 +619,7 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
         }
         const std::string text = newEntry(wants, key, block);
         if (arr == nullptr) {
-            ed.insert(ed.text.size(), atEnd(ed, text.substr(1)));
+            ed.append(text.substr(1));
         } else if (block) {
             ed.insert(previous < n ? blockExtent(ed, (*arr)[previous]).second : blockExtent(ed, (*arr)[0]).first,
                       text);

@@ -83,7 +83,10 @@ public:
     void expect(const toml::node& n);
     void replace(size_t from, size_t to, std::string with);
     void insert(size_t at, std::string with) { replace(at, at, std::move(with)); }
-    bool empty() const { return edits_.empty(); }
+    // A block for the end of the file, after every other edit there, on
+    // lines of its own after a blank line.
+    void append(std::string block) { tail_.push_back(std::move(block)); }
+    bool empty() const { return edits_.empty() && tail_.empty(); }
     // The edited text; false when two edits overlap or a node was not where
     // its position said (nothing usable then).
     bool apply(std::string& out) const;
@@ -95,6 +98,7 @@ private:
     };
     std::vector<size_t> lines_;   // offset of the first byte of each line
     std::vector<Edit> edits_;
+    std::vector<std::string> tail_;
     bool broken_ = false;
 };
 

@@ -106,19 +106,25 @@ bool TextEdits::apply(std::string& out) const
     const size_t firstEnd = text.find('\n');
     const bool crlf = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
     out.clear();
+    // New lines end as the file's first line does.
+    auto put = [&](const std::string& s) {
+        for (const char c : s) {
+            out += c == '\n' && crlf ? "\r\n" : std::string(1, c);
+        }
+    };
     size_t copied = 0;
     for (const Edit* e : order) {
         if (e->from < copied) {
             return false;   // two edits of one range: the plan is wrong
         }
         out.append(text, copied, e->from - copied);
-        for (const char c : e->with) {
-            // New lines end as the file's first line does.
-            out += c == '\n' && crlf ? "\r\n" : std::string(1, c);
-        }
+        put(e->with);
         copied = e->to;
     }
     out.append(text, copied, std::string::npos);
+    for (const std::string& block : tail_) {
+        put(out.empty() ? block : out.back() == '\n' ? "\n" + block : "\n\n" + block);
+    }
     return true;
 }
 

@@ -310,13 +310,21 @@ TEST_F(SpielFiles, SaveNeverWritesThroughLinksOrOutsideTheDataFolder)
     EXPECT_EQ(dir.read("levels/forest/level.toml"), kLevel);
 }
 
-// A byte-order mark shifts no position; CRLF files get CRLF lines.
-TEST_F(SpielTest, InPlaceEditKeepsByteOrderMarkAndLineEnds)
+// A byte-order mark shifts no position; CRLF files get CRLF lines; a key
+// added to the last table stays in it when sections are appended after it.
+TEST_F(SpielTest, InPlaceEditKeepsByteOrderMarkLineEndsAndTheLastTable)
 {
-    ASSERT_EQ(load("\xEF\xBB\xBF" "fog = { start = 1.0 }   # c\r\n"), 1) << messages();
-    ctx->lev.fogStart = 2.0f;
-    ctx->lev.camStartYaw = 5.0f;
-    std::string text;
-    ASSERT_TRUE(saveText(*ctx, text));
-    EXPECT_EQ(text, "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\n\r\n[camera]\r\nyaw = 5.0\r\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\xEF\xBB\xBF" "fog = { start = 1.0 }   # c\r\n",
+         "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\n\r\n[camera]\r\nyaw = 5.0\r\n"},
+        {"[fog]\nend = 9", "[fog]\nend = 9\nstart = 2.0\n\n[camera]\nyaw = 5.0\n"},
+    };
+    for (const auto& [level, expect] : cases) {
+        ASSERT_EQ(load(level), 1) << messages();
+        ctx->lev.fogStart = 2.0f;
+        ctx->lev.camStartYaw = 5.0f;
+        std::string text;
+        ASSERT_TRUE(saveText(*ctx, text));
+        EXPECT_EQ(text, expect);
+    }
 }
