@@ -547,8 +547,8 @@ std::pair<size_t, size_t> blockExtent(const TextEdits& ed, const toml::node& ent
             from = prev;
         }
     }
-    const size_t to = ed.lineEnd(maxEnd(ed, entry));
-    return {from, std::min(to + 1, ed.text.size())};
+    const size_t nl = ed.text.find('\n', ed.lineEnd(maxEnd(ed, entry)));
+    return {from, nl == std::string::npos ? ed.text.size() : nl + 1};
 }
 
 template <typename Rec>

@@ -75,7 +75,8 @@ public:
     size_t begin(const toml::node& n) const { return offset(n.source().begin); }
     size_t end(const toml::node& n) const { return offset(n.source().end); }
     size_t lineStart(size_t at) const;
-    // Offset of the '\n' ending the line that holds `at` (or the text's size).
+    // Offset of the "\n" or "\r\n" ending the line that holds `at` (or the
+    // text's size).
     size_t lineEnd(size_t at) const;
 
     // Checks that a node's first and last bytes are what such a value starts

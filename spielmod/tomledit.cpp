@@ -49,7 +49,10 @@ size_t TextEdits::lineStart(size_t at) const
 size_t TextEdits::lineEnd(size_t at) const
 {
     const size_t nl = text.find('\n', std::min(at, text.size()));
-    return nl == std::string::npos ? text.size() : nl;
+    if (nl == std::string::npos) {
+        return text.size();
+    }
+    return nl > at && text[nl - 1] == '\r' ? nl - 1 : nl;
 }
 
 void TextEdits::expect(const toml::node& n)

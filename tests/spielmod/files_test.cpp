@@ -316,13 +316,14 @@ TEST_F(SpielTest, InPlaceEditKeepsByteOrderMarkLineEndsAndTheLastTable)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"\xEF\xBB\xBF" "fog = { start = 1.0 }   # c\r\n",
-         "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\n\r\n[camera]\r\nyaw = 5.0\r\n"},
-        {"[fog]\nend = 9", "[fog]\nend = 9\nstart = 2.0\n\n[camera]\nyaw = 5.0\n"},
+         "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\nobject_name_counter = 3\r\n\r\n[camera]\r\nyaw = 5.0\r\n"},
+        {"[fog]\nend = 9", "object_name_counter = 3\n[fog]\nend = 9\nstart = 2.0\n\n[camera]\nyaw = 5.0\n"},
     };
     for (const auto& [level, expect] : cases) {
         ASSERT_EQ(load(level), 1) << messages();
         ctx->lev.fogStart = 2.0f;
         ctx->lev.camStartYaw = 5.0f;
+        ctx->lev.objectNameCounter = 3;
         std::string text;
         ASSERT_TRUE(saveText(*ctx, text));
         EXPECT_EQ(text, expect);
