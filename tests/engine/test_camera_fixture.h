@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
 #include "core/engine.h"
@@ -24,6 +26,13 @@ inline Tree farTree()
         tree.faceMax[j] = t_vector(9001.0f, 9001.0f, 9001.0f);
     }
     return tree;
+}
+
+inline void expectNear(const t_vector& got, const t_vector& want)
+{
+    const float tol = 1e-5f;
+    EXPECT_TRUE(std::abs(got.x - want.x) < tol && std::abs(got.y - want.y) < tol && std::abs(got.z - want.z) < tol)
+        << got.x << ", " << got.y << ", " << got.z << " instead of " << want.x << ", " << want.y << ", " << want.z;
 }
 
 class CameraTest : public testing::Test {

@@ -23,12 +23,7 @@ TEST(CommandMatch, EveryRegisteredNameMatchesItself)
 TEST(CommandMatch, CaseRulesAndArguments)
 {
     const std::string longName(150, 'n');
-    const struct {
-        std::string text;
-        t_handler handler;
-        float value;
-        std::string arg;
-    } cases[] = {
+    const struct { std::string text; t_handler handler; float value; std::string arg; } cases[] = {
         {"CAM_FORWARD", cmd_camForward, 0.0f, ""},
         {"obj_copy", cmd_objCopy, 0.0f, ""},
         // Case-sensitive names.

@@ -101,11 +101,7 @@ TEST_F(Frame, InputThenThreeDThenTwoDThenDefaultsThenHeldKeys)
 TEST(DisplayExit, NoVideoOrNoContextEndsTwentyThroughCloseEngine)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const struct {
-        const char* name;
-        bool noVideo;
-        const char* output;
-    } cases[] = {
+    const struct { const char* name; bool noVideo; const char* output; } cases[] = {
         {"no video", true, "Engine: Gamemodul, kannst gehen...\nCan't initialize MiniGL\n"},
         {"no context at any depth", false,
          "test 24Bit\ntest 16Bit\nEngine: Gamemodul, kannst gehen...\nContext creation failed\n"},

@@ -31,10 +31,7 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
     Lev* const savedLevel = Level;
     const uint8_t savedBoden = Boden;
     Level = &level;
-    const struct {
-        const char* name;
-        const char* why;
-    } cases[] = {
+    const struct { const char* name; const char* why; } cases[] = {
         {"fifo.ppm", "keine normale Datei"},
         {"zero.ppm", "keine normale Datei"},
         {"dir.ppm", "keine normale Datei"},
@@ -60,12 +57,8 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
 
 TEST(HostileFiles, CopyNeverFollowsLinksInTheTargetNorReadsWhatIsNoFile)
 {
-    const struct {
-        const char* what;
-        const char* source;
-        const char* link;     // planted below save/, pointing at outside/
-        const char* linkTo;
-    } cases[] = {
+    // link: planted below save/, pointing at outside/.
+    const struct { const char* what; const char* source; const char* link; const char* linkTo; } cases[] = {
         {"directory link in the target", "gfx/a.ppm", "save/gfx", "../outside"},
         {"file link at the target", "gfx/a.ppm", "save/gfx/a.ppm", "../../outside/victim.txt"},
         {"source linked to /dev/zero", "snd/zero.wav", nullptr, nullptr},

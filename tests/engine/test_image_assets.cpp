@@ -24,10 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every picture and its size.
-const struct {
-    const char* file;
-    int w, h;
-} kPictures[] = {
+const struct { const char* file; int w, h; } kPictures[] = {
     {"gfx/conchars.ppm", 128, 128},         {"gfx/load.ppm", 256, 256},           {"gfx/texrender.ppm", 64, 64},
     {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 64, 64},       {"gfx/gui/button.ppm", 64, 16},
     {"gfx/gui/border.ppm", 64, 16},         {"gfx/gui/borderl.ppm", 16, 16},      {"gfx/gui/borderr.ppm", 16, 16},

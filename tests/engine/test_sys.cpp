@@ -33,12 +33,8 @@ TEST(SysInit, StackTestByModeAndShutdownClosesIt)
 {
     GlobalsGuard guard(g_sysStackProbe, server, isON);
     EXPECT_EQ(g_sysStackProbe, &platformTcpStackPresent);
-    const struct {
-        SysStackProbeFn probe;
-        uint8_t server, isOn;
-        int status;   // -1: sysInit returns
-        const char* output;
-    } cases[] = {
+    // status -1: sysInit returns.
+    const struct { SysStackProbeFn probe; uint8_t server, isOn; int status; const char* output; } cases[] = {
         {platformTcpStackPresent, 1, 1, -1, ""},   // the loopback stack is always there
         {stackMissing, 0, 0, -1, ""},
         {stackMissing, 1, 0, kSysExitNoStack, "kein TCP/IP stack gefunden"},
@@ -72,11 +68,8 @@ TEST(SysClock, SubSecondDifferencesRolloverAndTheGrabStep)
         g_fakeMicros = micros;
         return sysGetTime(grabbing);
     };
-    const struct {
-        const char* name;
-        float frameTime;
-        std::vector<std::pair<int32_t, float>> readings;   // microseconds, seconds
-    } cases[] = {
+    // readings: microseconds, seconds.
+    const struct { const char* name; float frameTime; std::vector<std::pair<int32_t, float>> readings; } cases[] = {
         {"first reading is 0, then differences", 0.01f, {{250000, 0.0f}, {350000, 0.1f}, {999999, 0.649999f}}},
         {"second rollover repeats the previous frame time", 0.02f, {{900000, 0.0f}, {100000, 0.02f}}},
         // A sub-second part of exactly 0 looks like "no reading yet" next time.

@@ -61,11 +61,6 @@ Rgb pixelAtWorld(double x, double y, double z)
     return FramePixels().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
 }
 
-void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)
-{
-    EXPECT_TRUE(near(got, want, 2)) << what << ": " << got << " instead of " << want;
-}
-
 class Terrain : public testing::Test {
 protected:
     void SetUp() override
@@ -150,10 +145,7 @@ TEST_F(Terrain, MapIsTheBlueBytesTurnedBy180DegreesFoundWithoutRegardToCase)
 TEST_F(Terrain, NoMapNamedMeansNoTerrainSilentlyAndKeepsTheTable)
 {
     ASSERT_TRUE(loadMap([](int, int) { return uint8_t{42}; }));
-    const struct {
-        const char* what;
-        std::function<void()> prepare;
-    } cases[] = {
+    const struct { const char* what; std::function<void()> prepare; } cases[] = {
         {"no height map named", [&] { setMapName(""); }},
         {"no level record", [] { Level = nullptr; }},
     };
@@ -205,13 +197,8 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
 {
     // Grid x below 32 (world x < 0) high and white, the rest low and green.
     ASSERT_TRUE(loadMap([](int, int col) { return col >= 32 ? uint8_t{255} : uint8_t{0}; }));
-    const struct {
-        float viewDistance, x, z;
-        Rgb colour;
-        const char* what;
-        float camX = 0.0f;
-        float camZ = 0.0f;
-    } cases[] = {
+    const struct { float viewDistance, x, z; Rgb colour; const char* what; float camX = 0.0f; float camZ = 0.0f;
+                    } cases[] = {
         {100, -20.5f, 0.5f, kWhite, "high half"},
         {100, -10.5f, -25.5f, kWhite, "high half, far row"},
         {100, 15.5f, 10.5f, kGreen, "low half"},

@@ -70,8 +70,7 @@ std::pair<std::string, std::string> parse(const std::string& text, bool person, 
     std::vector<std::string> defs;
     t_texmodel model{};
     testing::internal::CaptureStdout();
-    const int count = parseTexDefs(
-        text.data(), size, person, "obj/test.tex",
+    const int count = parseTexDefs(text.data(), size, person, "obj/test.tex",
         [](const t_texdef& def, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(describe(def)); },
         &defs, &model);
     const std::string out = testing::internal::GetCapturedStdout();
@@ -104,11 +103,7 @@ std::string tooLong(int length, char letter)
 
 TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
 {
-    const struct {
-        std::string text;
-        bool person;
-        std::string entries, out;
-    } cases[] = {
+    const struct { std::string text; bool person; std::string entries, out; } cases[] = {
         // Every entry starts from the defaults again.
         {"bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n", false,
          "bark bark.ppm 1,1 nozbuf blend=50 | leaves leaves.ppm 2,2 blendmode=1", ""},

@@ -20,7 +20,7 @@ protected:
         return audio.loadSound(dir.write(name, bytes).c_str());
     }
 
-    TempDir dir;
+    SampleDir dir;
     KlangAudio audio{nullptr, FakeClock};
 };
 

@@ -84,7 +84,7 @@ TEST(Mixer, ChannelsArePannedResampledAndClamped)
 // left is heard on the left only, and nothing is heard once it is stopped.
 TEST(Mixer, DiskDriverCapturesPanAndStop)
 {
-    TempDir dir;
+    SampleDir dir;
     const std::string capture = dir.file("out.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);

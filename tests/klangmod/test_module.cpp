@@ -58,7 +58,7 @@ TEST(Module, CommandsWaitForAudioThatInitOpens)
         return WaitFor([&] { return done.load() == 1; });
     };
 
-    TempDir dir;
+    SampleDir dir;
     EXPECT_EQ(t->g_loadSound(dir.write("step.raw", std::vector<uint8_t>(96, 9)).data()), 0);
     t->g_setPitch(50, 0);
     EXPECT_EQ(t->g_playMusic(0), 1);

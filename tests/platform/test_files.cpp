@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -18,11 +18,8 @@ TEST(Files, OnlyRegularFilesWithinTheCapAreRead)
     dir.writeFile("Gfx/Ok.ppm", "P6 data");
     ASSERT_EQ(mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.path() + "/zero");
-    const struct {
-        const char* path;
-        size_t cap;              // bytes
-        FileError read, open;    // of ReadRegularFile, of OpenRegularFile
-    } cases[] = {
+    // cap: bytes; open: of ReadRegularFile, of OpenRegularFile.
+    const struct { const char* path; size_t cap; FileError read, open; } cases[] = {
         {"GFX/ok.PPM", 7, FileError::None, FileError::None},
         {"Gfx/Ok.ppm", 6, FileError::TooLarge, FileError::None},
         {"pipe", 100, FileError::NotRegular, FileError::NotRegular},

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/exec.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "tests/platform/modules/test_module.h"
 
 namespace {

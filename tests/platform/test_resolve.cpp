@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/exec.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -22,10 +22,7 @@ TEST(Resolve, EachComponentIsMatchedWithoutRegardToCaseAndTheOutputNeverOverflow
         deep += "Dir/";
     }
     const std::string longName(5000, 'A');
-    const struct {
-        std::string given, want;
-        int exists;
-    } cases[] = {
+    const struct { std::string given, want; int exists; } cases[] = {
         {"./gfx//gui", "./gfx//gui", 1},   // a path that exists as given is copied unchanged
         {"GFX/gui/POINTER.TGA", "gfx/gui/Pointer.tga", 1},
         {"GFX/", "gfx/", 1},
