@@ -1,9 +1,6 @@
 // The camera: start and reset from the level, key movement and turning,
 // mouse look with its wrap and clamp, and the view matrix on a real GL
 // context.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include "support/gl_frame.h"
 #include "test_camera_fixture.h"

@@ -1,12 +1,8 @@
 // Camera gravity and collision against hand-made face boxes: the box test,
 // falling, standing on a box top, climbing a low step, stopping at a high
 // wall and sliding along walls; then the same through t_cam::update.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "support/gl_frame.h"
 #include "test_camera_fixture.h"

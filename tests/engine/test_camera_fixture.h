@@ -3,8 +3,6 @@
 // camera or input object; every global set through set() is restored.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "camera/camera.h"

@@ -7,8 +7,6 @@
 // from the previous test's, which any guard sees as a fresh press.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "camera/camera.h"

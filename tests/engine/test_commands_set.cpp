@@ -1,12 +1,8 @@
 // The command set: the once-per-press guard, the fog commands against the GL
 // state of the headless context, the mode switches, the camera requests and
 // the level change of `map`.
-#include <GL/gl.h>
 
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "test_commands_fixture.h"
 
@@ -32,13 +28,9 @@ std::string fogLine(const char* hint, const char* type, float start, float end, 
 TEST(PressGuard, ActsOncePerPress)
 {
     const struct { uint32_t frame; bool acts; const char* why; } calls[] = {
-        {500, true, "first call"},
-        {501, false, "held"},
-        {506, true, "three frames after the last call"},
-        {506, false, "same frame again (a key and a button)"},
-        {999999, true, "new press"},
-        {0, false, "1000000 and then 0: two frames later"},
-        {1000000, true, "new press"},
+        {500, true, "first call"}, {501, false, "held"}, {506, true, "three frames after the last call"},
+        {506, false, "same frame again (a key and a button)"}, {999999, true, "new press"},
+        {0, false, "1000000 and then 0: two frames later"}, {1000000, true, "new press"},
         {2, true, "three frames later, across the wrap"},
     };
     t_pressguard g;
@@ -110,8 +102,7 @@ TEST_F(EditorCommands, FogTypeHintAndInfoPrintTheFogLine)
 {
     lev_.fogStart = 3.0f;
     const struct { t_handler handler; GLenum pname; GLenum glValue; const char* hint; const char* type; } presses[] = {
-        {cmd_fogType, GL_FOG_MODE, GL_LINEAR, "NICEST", "LIN"},
-        {cmd_fogType, GL_FOG_MODE, GL_EXP, "NICEST", "EXP"},
+        {cmd_fogType, GL_FOG_MODE, GL_LINEAR, "NICEST", "LIN"}, {cmd_fogType, GL_FOG_MODE, GL_EXP, "NICEST", "EXP"},
         {cmd_fogType, GL_FOG_MODE, GL_EXP2, "NICEST", "EXP2"},
         {cmd_fogHint, GL_FOG_HINT, GL_DONT_CARE, "DONTCARE", "EXP2"},
         {cmd_fogHint, GL_FOG_HINT, GL_FASTEST, "FASTEST", "EXP2"},

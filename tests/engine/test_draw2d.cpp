@@ -1,11 +1,5 @@
 // Bitmap text, 2D images and the console, checked on frames read back from a
 // real GL context with a font texture built here (known glyph cells).
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
-
-#include <string>
-#include <vector>
 
 #include "core/common.h"
 #include "core/mathlib.h"
@@ -158,8 +152,7 @@ TEST_F(Draw2D, StringLayoutWrapsBreaksAndClips)
         {"#", 0, -7, kW, {{0, 0, 8, 1}}},
         // Text off the left or bottom edge is clipped; extreme coordinates
         // must not overflow the cursor.
-        {"###", -8, 0, kW, {{0, 0, 16, 8}}},
-        {std::string(400, '#'), 0, 200, 8, {{0, 200, 8, kH}}},
+        {"###", -8, 0, kW, {{0, 0, 16, 8}}}, {std::string(400, '#'), 0, 200, 8, {{0, 200, 8, kH}}},
         {"##", 2147483640, 0, 2147483647, {}},
     };
     for (const auto& c : cases) {
@@ -192,8 +185,7 @@ TEST_F(Draw2D, ConsoleShowsOnlyInEditorModeInsideTheInfoWindow)
     t_consoleWindow full{-1.0f, 1.0f, 2.0f, -0.08f};
     t_consoleWindow narrow{0.0f, 0.5f, 0.25f, -0.08f};   // screen x 160 .. 200
     const struct { uint8_t leveled; t_consoleWindow* window; const char* text; std::vector<Rect> lit; } cases[] = {
-        {0, &full, "#", {}},
-        {1, nullptr, "#", {}},
+        {0, &full, "#", {}}, {1, nullptr, "#", {}},
         // Left edge 0; top trunc((0.92 / -2 + 0.5) * 240 + 3) = 12.
         {1, &full, "#", {{0, 12, 8, 20}}},
         // Five characters per line; top trunc((0.42 / -2 + 0.5) * 240 + 3) = 72.

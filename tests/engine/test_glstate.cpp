@@ -1,11 +1,6 @@
 // The fixed GL state after initGL and the per-level fog, read back with glGet.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <cmath>
-#include <cstring>
-#include <vector>
 
 #include "core/common.h"
 #include "render/display.h"

@@ -1,11 +1,8 @@
 // Files that are not what they seem: a level may name a FIFO, a device, a
 // directory or a link, and a copy target may hold links planted to lead the
 // copy elsewhere.  Nothing may hang, read without end or write outside.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "core/engine.h"
@@ -32,9 +29,7 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
     const uint8_t savedBoden = Boden;
     Level = &level;
     const struct { const char* name; const char* why; } cases[] = {
-        {"fifo.ppm", "keine normale Datei"},
-        {"zero.ppm", "keine normale Datei"},
-        {"dir.ppm", "keine normale Datei"},
+        {"fifo.ppm", "keine normale Datei"}, {"zero.ppm", "keine normale Datei"}, {"dir.ppm", "keine normale Datei"},
         {"gone.ppm", "nicht gefunden"},
     };
     for (const auto& c : cases) {

@@ -2,18 +2,13 @@
 // fresh directory and its pictures are read back with the engine's own PPM
 // reader: sizes, the font sheet's cell layout, and reproducible bytes.
 
-#include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "image/imageio.h"
 #include "support/guards.h"

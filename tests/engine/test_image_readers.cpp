@@ -1,12 +1,8 @@
 // Tests of the PPM and TGA readers: good files, odd but valid files, files
 // that lie about their size, the placeholders and the exact warning bytes.
 
-#include <gtest/gtest.h>
-
 #include <iterator>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "image/imageio.h"
 #include "support/guards.h"
@@ -102,8 +98,7 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
     mapPastEnd[7] = 32;
     struct Case { bool ppm; Bytes file; std::string (*warning)(const std::string&); };
     std::vector<Case> cases = {
-        {true, oneShort, shortReadWarning},
-        {true, {}, shortReadWarning},
+        {true, oneShort, shortReadWarning}, {true, {}, shortReadWarning},
         {true, Concat("P6\n0 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\n-2 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\n16384 2\n255\n", Bytes(kMaxImageSide * 3, 7)), shortReadWarning},  // one row of two
@@ -111,11 +106,9 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
         {true, Concat("P6\n1 16385\n255\n", kFourPixels), tooLargeWarning},
         {true, Concat("P6\n99999999999999999999999 1\n255\n", kFourPixels), tooLargeWarning},
         {true, Concat("P6\n4294967297 4294967297\n255\n", kFourPixels), tooLargeWarning},
-        {false, tgaFile(2, 0, 1, 32, Bytes(64, 1)), tgaHeaderWarning},
-        {false, Bytes(17, 0), tgaHeaderWarning},
+        {false, tgaFile(2, 0, 1, 32, Bytes(64, 1)), tgaHeaderWarning}, {false, Bytes(17, 0), tgaHeaderWarning},
         {false, tgaFile(2, 2, 2, 32, Bytes(15, 9)), shortReadWarning},  // one byte short
-        {false, idPastEnd, shortReadWarning},
-        {false, mapPastEnd, shortReadWarning},
+        {false, idPastEnd, shortReadWarning}, {false, mapPastEnd, shortReadWarning},
         {false, tgaFile(2, 16385, 1, 32, Bytes(64, 1)), tooLargeWarning},
         {false, tgaFile(2, 1, 65535, 32, Bytes(64, 1)), tooLargeWarning},
     };

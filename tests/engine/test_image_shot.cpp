@@ -2,13 +2,8 @@
 // filled with known colours by scissored clears and read back through the
 // PPM the writer stores.  Whole-window shots of a running engine (top row
 // first, the frame-rate text top-left) are checked by tests/e2e/fly.sh.
-#include <gtest/gtest.h>
 
-#include <GL/gl.h>
-
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "image/imageio.h"
 #include "support/gl_frame.h"

@@ -1,15 +1,11 @@
 // The key table: names and codes after Init, window events through the key
 // slots, the wheel, mouse deltas, and the held-key dispatch with its frame
 // defaults.
-#include <gtest/gtest.h>
 
 #include <SDL.h>
 
 #include <cctype>
-#include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "support/gl_frame.h"
 #include "test_camera_fixture.h"

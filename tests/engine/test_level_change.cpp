@@ -1,9 +1,5 @@
 // A level change to a level that does not load keeps the running level and
 // its game module, with the real game module reading real level files.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "core/engine.h"
 #include "core/modport.h"

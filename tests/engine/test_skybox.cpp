@@ -1,14 +1,8 @@
 // The sky box: choosing between the six faces and the "stdbg.ppm" fallback,
 // the fallback's fog and clear colour read back with glGet, and frames
 // rendered on the headless context.
-#include <gtest/gtest.h>
 
-#include <GL/gl.h>
-
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <string>
 
 #include "core/common.h"
 #include "render/display.h"

@@ -2,10 +2,6 @@
 // and the module handshake against real and misbehaving module files.  The
 // normal start, a missing module file and the missing level are run as a
 // user runs them in tests/e2e/spine.sh.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
 
 #include "camera/camera.h"
 #include "commands/functions.h"

@@ -1,9 +1,7 @@
 // core/sys: the stack test at start, the exit, the frame clock and file
 // existence.
-#include <gtest/gtest.h>
 
 #include <utility>
-#include <vector>
 
 #include "core/engine.h"
 #include "core/sys.h"
@@ -36,8 +34,7 @@ TEST(SysInit, StackTestByModeAndShutdownClosesIt)
     // status -1: sysInit returns.
     const struct { SysStackProbeFn probe; uint8_t server, isOn; int status; const char* output; } cases[] = {
         {platformTcpStackPresent, 1, 1, -1, ""},   // the loopback stack is always there
-        {stackMissing, 0, 0, -1, ""},
-        {stackMissing, 1, 0, kSysExitNoStack, "kein TCP/IP stack gefunden"},
+        {stackMissing, 0, 0, -1, ""}, {stackMissing, 1, 0, kSysExitNoStack, "kein TCP/IP stack gefunden"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "server " << int(c.server) << ", status " << c.status);

@@ -1,15 +1,10 @@
 // The height-field terrain: loading the height map (mapping, refusals) and
 // frames rendered on the headless context and read back.
-#include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <memory>
-#include <string>
 
 #include "core/common.h"
 
@@ -146,8 +141,7 @@ TEST_F(Terrain, NoMapNamedMeansNoTerrainSilentlyAndKeepsTheTable)
 {
     ASSERT_TRUE(loadMap([](int, int) { return uint8_t{42}; }));
     const struct { const char* what; std::function<void()> prepare; } cases[] = {
-        {"no height map named", [&] { setMapName(""); }},
-        {"no level record", [] { Level = nullptr; }},
+        {"no height map named", [&] { setMapName(""); }}, {"no level record", [] { Level = nullptr; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -199,16 +193,12 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
     ASSERT_TRUE(loadMap([](int, int col) { return col >= 32 ? uint8_t{255} : uint8_t{0}; }));
     const struct { float viewDistance, x, z; Rgb colour; const char* what; float camX = 0.0f; float camZ = 0.0f;
                     } cases[] = {
-        {100, -20.5f, 0.5f, kWhite, "high half"},
-        {100, -10.5f, -25.5f, kWhite, "high half, far row"},
-        {100, 15.5f, 10.5f, kGreen, "low half"},
-        {100, 35.5f, 0.5f, kBlack, "beyond the grid's x edge"},
+        {100, -20.5f, 0.5f, kWhite, "high half"}, {100, -10.5f, -25.5f, kWhite, "high half, far row"},
+        {100, 15.5f, 10.5f, kGreen, "low half"}, {100, 35.5f, 0.5f, kBlack, "beyond the grid's x edge"},
         {100, 0.5f, -36.5f, kBlack, "beyond the grid's z edge"},
         // The square around (0, 0): grid 21 .. 40, world -11 .. 8.
-        {10, 5.5f, 5.5f, kGreen, "inside the square"},
-        {10, -5.5f, 0.5f, kWhite, "inside the square, high"},
-        {10, -20.5f, 0.5f, kBlack, "outside the square"},
-        {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
+        {10, 5.5f, 5.5f, kGreen, "inside the square"}, {10, -5.5f, 0.5f, kWhite, "inside the square, high"},
+        {10, -20.5f, 0.5f, kBlack, "outside the square"}, {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
         // Around (5, -4): grid x 16 .. 35, world -16 .. 3.
         {10, -14.5f, 0.5f, kWhite, "inside the camera's square", 5.0f, -4.0f},
         {10, 5.5f, 0.5f, kBlack, "outside the camera's square", 5.0f, -4.0f},

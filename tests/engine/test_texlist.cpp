@@ -1,18 +1,11 @@
 // The texture table: the definition-file grammar, the definition-file cache,
 // adding textures and initTex over a level's trees and persons, including
 // its fatal exits.
-#include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "core/engine.h"
 #include "core/lev.h"
@@ -150,11 +143,8 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
 TEST(TexDefFileName, ExtensionFromTheFirstDotOfTheFileNameIsReplaced)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"obj/fir.raw", "obj/fir.tex"},
-        {"obj/fir.v2.md2", "obj/fir.tex"},
-        {"obj/fir", "obj/fir.tex"},
-        {"./obj/t.raw", "./obj/t.tex"},
-        {"obj.v2/t.raw", "obj.v2/t.tex"},
+        {"obj/fir.raw", "obj/fir.tex"}, {"obj/fir.v2.md2", "obj/fir.tex"}, {"obj/fir", "obj/fir.tex"},
+        {"./obj/t.raw", "./obj/t.tex"}, {"obj.v2/t.raw", "obj.v2/t.tex"},
         {std::string(300, 'x'), std::string(kTexWordMax, 'x') + ".tex"},
     };
     char out[300];

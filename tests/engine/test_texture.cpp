@@ -1,15 +1,10 @@
 // Texture objects: power-of-two sizes, colour keying, the 16.16 resampler
 // (expected values worked out by hand from the step tables), and textures
 // uploaded to a real GL context, read back with glGetTexLevelParameteriv.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <climits>
 #include <cmath>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "image/texture.h"
 #include "support/guards.h"
@@ -153,8 +148,7 @@ TEST_F(TextureGL, SidesBecomePowersOfTwoUpToTheMaximum)
 {
     // resized null: uploaded as it is.
     const struct { int w, h, maximum, glW, glH; const char* resized; } cases[] = {
-        {64, 64, 256, 64, 64, nullptr},
-        {100, 50, 256, 128, 64, "from 100 x 50 to 128 x 64"},
+        {64, 64, 256, 64, 64, nullptr}, {100, 50, 256, 128, 64, "from 100 x 50 to 128 x 64"},
         {49, 49, 256, 64, 64, "from 49 x 49 to 64 x 64"},   // the factor would fall a pixel short
         {300, 20, 100, 100, 32, "from 300 x 20 to 100 x 32"},  // a maximum that is no power of two
         {600, 4, 0, 1024, 4, "from 600 x 4 to 1024 x 4"},      // 0: GL's own limit

@@ -6,10 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "klangmod/audio_device.h"

@@ -1,8 +1,6 @@
 // The mixer's arithmetic; then the path to a sound card, captured by SDL's
 // disk driver.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <thread>
 

@@ -1,9 +1,6 @@
 // The module's main routine on a thread of its own, as the engine starts it.
 // (Started without an engine: tests/e2e/spine.sh.)
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>

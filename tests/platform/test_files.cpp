@@ -1,10 +1,8 @@
 // ReadRegularFile / OpenRegularFile / IsRegularFile on everything a level
 // file may name: a normal file (any case), one over the cap, a FIFO without
 // a writer (must not block), a device behind a symlink, a directory.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "platform/files.h"
@@ -20,8 +18,7 @@ TEST(Files, OnlyRegularFilesWithinTheCapAreRead)
     std::filesystem::create_symlink("/dev/zero", dir.path() + "/zero");
     // cap: bytes; open: of ReadRegularFile, of OpenRegularFile.
     const struct { const char* path; size_t cap; FileError read, open; } cases[] = {
-        {"GFX/ok.PPM", 7, FileError::None, FileError::None},
-        {"Gfx/Ok.ppm", 6, FileError::TooLarge, FileError::None},
+        {"GFX/ok.PPM", 7, FileError::None, FileError::None}, {"Gfx/Ok.ppm", 6, FileError::TooLarge, FileError::None},
         {"pipe", 100, FileError::NotRegular, FileError::NotRegular},
         {"zero", 100, FileError::NotRegular, FileError::NotRegular},
         {"gfx", 100, FileError::NotRegular, FileError::NotRegular},

@@ -3,11 +3,8 @@
 // beside this test program).  The engine's handshake tests
 // (engine/test_spine.cpp) cover a module that ends at once.
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/exec.h"
