@@ -9,6 +9,7 @@
 #include "core/lev.h"
 #include "core/sys.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "image/imageio.h"
 #include "terrain/heightfield.h"
 #include "support/image_files.h"
@@ -25,8 +26,7 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
     fs::create_symlink("/dev/zero", "zero.ppm");
     fs::create_directory("dir.ppm");
     Lev level{};
-    Lev* const savedLevel = Level;
-    const uint8_t savedBoden = Boden;
+    GlobalsGuard saved(Level, Boden);
     Level = &level;
     const struct { const char* name; const char* why; } cases[] = {
         {"fifo.ppm", "keine normale Datei"}, {"zero.ppm", "keine normale Datei"}, {"dir.ppm", "keine normale Datei"},
@@ -35,19 +35,18 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(sysFileExist(c.name), 0);
-        testing::internal::CaptureStdout();
-        const std::unique_ptr<CBitmap> image(LoadPPM(c.name));
+        std::unique_ptr<CBitmap> image;
         std::strcpy(level.heightMapFile, c.name);
         Boden = 1;
-        init_height_field();
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = stdoutOf([&] {
+            image.reset(LoadPPM(c.name));
+            init_height_field();
+        });
         EXPECT_TRUE(isPlaceholder(*image, 24));
         EXPECT_EQ(Boden, 0);
         EXPECT_NE(out.find(std::string("Textur ( ") + c.name + " ) "), std::string::npos) << out;
         EXPECT_NE(out.find(std::string("Höhenkarte ( ") + c.name + " ): " + c.why), std::string::npos) << out;
     }
-    Level = savedLevel;
-    Boden = savedBoden;
 }
 
 TEST(HostileFiles, CopyNeverFollowsLinksInTheTargetNorReadsWhatIsNoFile)
@@ -73,9 +72,9 @@ TEST(HostileFiles, CopyNeverFollowsLinksInTheTargetNorReadsWhatIsNoFile)
             fs::create_directories(fs::path(c.link).parent_path());
             fs::create_symlink(c.linkTo, c.link);
         }
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(sysFileCopy(c.source, "save"), 0);
-        const std::string out = testing::internal::GetCapturedStdout();
+        int copied = -1;
+        const std::string out = stdoutOf([&] { copied = sysFileCopy(c.source, "save"); });
+        EXPECT_EQ(copied, 0);
         EXPECT_NE(out.find("nicht kopiert"), std::string::npos) << out;
         EXPECT_EQ(readBytes("outside/victim.txt"), "keep");
         EXPECT_EQ(std::distance(fs::directory_iterator("outside"), fs::directory_iterator()), 1);

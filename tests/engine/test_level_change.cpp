@@ -4,6 +4,7 @@
 #include "core/engine.h"
 #include "core/modport.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "support/image_files.h"
 #include "support/temp_dir.h"
 
@@ -18,8 +19,7 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
     fs::create_symlink(std::string(VEXT_BUILD_DIR) + "/Spielmod.mod", "Spielmod.mod");
     writeBytes("levels/good/level.toml", "");
     writeBytes("levels/broken/level.toml", "tree = []\n[fog\n");
-    CEngine* const savedEngine = Engine;
-    Lev* const savedLevel = Level;
+    GlobalsGuard saved(Engine, Level);
     CreateEnginePort("VextPort");
     testing::internal::CaptureStdout();
     OpenGameModul();
@@ -38,8 +38,6 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
     EXPECT_NE(out.find("levels/broken/level.toml:2:"), std::string::npos) << out;
     EXPECT_NE(out.find("Level broken nicht geladen, der bisherige Level läuft weiter"), std::string::npos) << out;
     EXPECT_EQ(RunningModuleCount(), 0);
-    Engine = savedEngine;
-    Level = savedLevel;
 }
 
 }  // namespace

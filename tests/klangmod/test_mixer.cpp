@@ -28,15 +28,9 @@ TEST(Mixer, ChannelsArePannedResampledAndClamped)
     const int16_t ramp[] = {0, 1000, 2000, 3000};
     const int16_t pair[] = {1000, -2000};
     const int16_t loud[] = {32767, -32768};
-    const struct Case {
-        const char* name;
-        KlangSampleInfo info;
-        uint32_t frequency;
-        int32_t volume;
-        uint32_t pan;
-        int loop;
-        std::vector<int16_t> want;   // left/right pairs
-    } cases[] = {
+    // want: left/right pairs.
+    const struct Case { const char* name; KlangSampleInfo info; uint32_t frequency; int32_t volume; uint32_t pan;
+                        int loop; std::vector<int16_t> want; } cases[] = {
         {"left", {KLANG_M8S, m8, 1}, kRate, 0x10000, 0, 0, {16384, 0}},
         {"right, half volume", {KLANG_M8S, m8, 1}, kRate, 0x8000, 0x10000, 0, {0, 8192}},
         {"centre", {KLANG_M8S, m8, 1}, kRate, 0x10000, 0x8000, 0, {8192, 8192}},
