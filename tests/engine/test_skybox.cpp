@@ -104,7 +104,6 @@ protected:
 
 TEST_F(Skybox, SixFacesGiveSixTexturesAndLeaveTheColoursAlone)
 {
-    noskybox = 1;
     writeStdbg("lvl");
     skyboxInit();
     EXPECT_EQ(noskybox, 0);

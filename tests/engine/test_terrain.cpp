@@ -43,15 +43,12 @@ void fillTerrain(float value)
 // The pixel under world point (x, y, z) in the current view.
 Rgb pixelAtWorld(double x, double y, double z)
 {
-    GLdouble model[16];
-    GLdouble proj[16];
+    GLdouble model[16], proj[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);
     glGetDoublev(GL_PROJECTION_MATRIX, proj);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLdouble wx = 0;
-    GLdouble wy = 0;
-    GLdouble wz = 0;
+    GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(x, y, z, model, proj, viewport, &wx, &wy, &wz);
     return FramePixels().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
 }
@@ -147,9 +144,7 @@ TEST_F(Terrain, NoMapNamedMeansNoTerrainSilentlyAndKeepsTheTable)
         SCOPED_TRACE(c.what);
         c.prepare();
         Boden = 1;
-        testing::internal::CaptureStdout();
-        init_height_field();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(stdoutOf(init_height_field), "");
         EXPECT_EQ(Boden, 0);
         EXPECT_FLOAT_EQ(terrain[5][7], 0.42f);
     }
@@ -162,9 +157,7 @@ TEST_F(Terrain, WrongSizeOrBrokenMapIsRefusedWithAWarningNamingTheFile)
         SCOPED_TRACE(name + " " + alsoSaid);
         setMapName(name);
         Boden = 1;
-        testing::internal::CaptureStdout();
-        init_height_field();
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = stdoutOf(init_height_field);
         EXPECT_EQ(Boden, 0);
         EXPECT_NE(out.find(name), std::string::npos) << out;
         EXPECT_NE(out.find(alsoSaid), std::string::npos) << out;
