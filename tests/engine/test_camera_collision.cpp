@@ -1,12 +1,8 @@
 // Camera gravity and collision against hand-made face boxes: the box test,
 // falling, standing on a box top, climbing a low step, stopping at a high
 // wall and sliding along walls; then the same through t_cam::update.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "support/gl_frame.h"
 #include "test_camera_fixture.h"
@@ -32,13 +28,6 @@ t_vector collide(t_vector pos, const t_vector& prev, const std::vector<Tree>& tr
     return pos;
 }
 
-void expectNear(const t_vector& got, const t_vector& want)
-{
-    EXPECT_NEAR(got.x, want.x, 1e-6f);
-    EXPECT_NEAR(got.y, want.y, 1e-6f);
-    EXPECT_NEAR(got.z, want.z, 1e-6f);
-}
-
 // A tree whose face box `box` spans lo..hi; its other boxes are far away.
 Tree treeWithBox(int box, t_vector lo, t_vector hi)
 {
@@ -59,12 +48,7 @@ const Tree kWallX = treeWithBox(2, t_vector(0.95f, 0, -10), t_vector(1.05f, 3, 1
 TEST_F(Collision, BoxTestUsesThePointBelowTheEyeAndWidensByTheFramesMotion)
 {
     const Tree cube = treeWithBox(3, t_vector(0, 0, 0), t_vector(1, 1, 1));
-    const struct {
-        const char* what;
-        const Tree* tree;
-        t_vector pos, prev;
-        bool hit;
-    } cases[] = {
+    const struct { const char* what; const Tree* tree; t_vector pos, prev; bool hit; } cases[] = {
         {"tested point inside", &cube, {0.5f, 2, 0.5f}, {0.5f, 2, 0.5f}, true},
         {"camera inside, point below", &cube, {0.5f, 3.5f, 0.5f}, {0.5f, 3.5f, 0.5f}, false},
         {"0.3 beyond max x, standing", &cube, {1.3f, 2, 0.5f}, {1.3f, 2, 0.5f}, false},
@@ -114,20 +98,15 @@ TEST_F(Collision, GravityPullsUntilTheCameraStandsOnABoxTop)
     }
     // Walking across the top is free; beside the slab the camera falls.
     expectNear(collide(t_vector(1.4f, pos.y, 2), pos, {kFloor}), t_vector(1.4f, pos.y, 2));
-    expectNear(collide(t_vector(6, pos.y, 2), t_vector(6, pos.y, 2), {kFloor}),
-               t_vector(6, pos.y - 0.1f, 2));
+    expectNear(collide(t_vector(6, pos.y, 2), t_vector(6, pos.y, 2), {kFloor}), t_vector(6, pos.y - 0.1f, 2));
 }
 
 TEST_F(Collision, LowStepsAreClimbedAndWallsStopOrSlide)
 {
     // A post met only on the diagonal: either axis alone passes it.
     const Tree post = treeWithBox(3, t_vector(0.35f, 0, -0.65f), t_vector(0.45f, 3, -0.55f));
-    const struct {
-        const char* what;
-        std::vector<Tree> trees;
-        t_vector prev, pos, want;
-        int box;   // the face box hit, for one tree
-    } cases[] = {
+    // box: the face box hit, for one tree.
+    const struct { const char* what; std::vector<Tree> trees; t_vector prev, pos, want; int box; } cases[] = {
         // Wall top 1.8, camera 2.0: d = 0.2 is within the step height; the
         // climb is d * dt and spends the frame's horizontal step.
         {"low step", {kLowWallZ}, {0, 2, -0.5f}, {0, 2, -0.9f}, {0, 2.02f, -0.5f}, 0},

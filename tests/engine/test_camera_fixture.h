@@ -3,7 +3,7 @@
 // camera or input object; every global set through set() is restored.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <cmath>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
@@ -24,6 +24,13 @@ inline Tree farTree()
         tree.faceMax[j] = t_vector(9001.0f, 9001.0f, 9001.0f);
     }
     return tree;
+}
+
+inline void expectNear(const t_vector& got, const t_vector& want)
+{
+    const float tol = 1e-5f;
+    EXPECT_TRUE(std::abs(got.x - want.x) < tol && std::abs(got.y - want.y) < tol && std::abs(got.z - want.z) < tol)
+        << got.x << ", " << got.y << ", " << got.z << " instead of " << want.x << ", " << want.y << ", " << want.z;
 }
 
 class CameraTest : public testing::Test {

@@ -7,8 +7,7 @@
 // from the previous test's, which any guard sees as a fresh press.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <tuple>
 
 #include "camera/camera.h"
@@ -33,9 +32,8 @@ protected:
         framecounter = base;   // not restored: later tests rely on fresh frames
         lev_.viewDistance = 50.0f;
         lev_.fogOn = 1;
-        for (int c = 0; c < 4; ++c) {
-            lev_.fogColor[c] = c < 3 ? 0.5f : 1.0f;
-        }
+        std::fill(lev_.fogColor, lev_.fogColor + 3, 0.5f);
+        lev_.fogColor[3] = 1.0f;
         lev_.fogStart = 10.0f;
         lev_.fogEnd = 45.0f;
         lev_.fogDensity = 0.03f;
@@ -52,9 +50,7 @@ protected:
     void TearDown() override
     {
         delete Cam;
-        Cam = nullptr;
         delete KeyInput;
-        KeyInput = nullptr;
         glDisable(GL_FOG);
         glHint(GL_FOG_HINT, GL_FASTEST);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -85,6 +81,6 @@ protected:
 
 private:
     // The globals the commands write.
-    GlobalsGuard saved_{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock, Fogon,
+    GlobalsGuard saved_{Level, Engine, Cam, KeyInput, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock, Fogon,
                         g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer, objmovespeed, fstart, fend, fdens};
 };

@@ -2,8 +2,6 @@
 // prefix commands and their arguments) and binding the level's key table
 // into the key slots.
 #include <initializer_list>
-#include <string>
-#include <vector>
 
 #include "test_commands_fixture.h"
 
@@ -23,32 +21,21 @@ TEST(CommandMatch, EveryRegisteredNameMatchesItself)
 TEST(CommandMatch, CaseRulesAndArguments)
 {
     const std::string longName(150, 'n');
-    const struct {
-        std::string text;
-        t_handler handler;
-        float value;
-        std::string arg;
-    } cases[] = {
-        {"CAM_FORWARD", cmd_camForward, 0.0f, ""},
-        {"obj_copy", cmd_objCopy, 0.0f, ""},
+    const struct { std::string text; t_handler handler; float value; std::string arg; } cases[] = {
+        {"CAM_FORWARD", cmd_camForward, 0.0f, ""}, {"obj_copy", cmd_objCopy, 0.0f, ""},
         // Case-sensitive names.
-        {"OBJ_COPY", nullptr, 0.0f, ""},
-        {"MAP second", nullptr, 0.0f, ""},
+        {"OBJ_COPY", nullptr, 0.0f, ""}, {"MAP second", nullptr, 0.0f, ""},
         // Exact names match whole texts only.
-        {"quitnow", nullptr, 0.0f, ""},
-        {"noclip ", nullptr, 0.0f, ""},
+        {"quitnow", nullptr, 0.0f, ""}, {"noclip ", nullptr, 0.0f, ""},
         // Speeds compare 11 characters without case and read a float from the
         // 13th character on: blanks are skipped, other separators end it.
-        {"cam_setspeed 12.5", cmd_camSetspeed, 12.5f, ""},
-        {"OBJ_SETSPEED\t0.25", cmd_objSetspeed, 0.25f, ""},
-        {"Cam_SetSpeeX 7", cmd_camSetspeed, 7.0f, ""},
-        {"cam_setspeed=3.5", cmd_camSetspeed, 0.0f, ""},
+        {"cam_setspeed 12.5", cmd_camSetspeed, 12.5f, ""}, {"OBJ_SETSPEED\t0.25", cmd_objSetspeed, 0.25f, ""},
+        {"Cam_SetSpeeX 7", cmd_camSetspeed, 7.0f, ""}, {"cam_setspeed=3.5", cmd_camSetspeed, 0.0f, ""},
         {"cam_setspeed", cmd_camSetspeed, 0.0f, ""},
         {"cam_setspee", cmd_camSetspeed, 0.0f, ""},   // nothing past the text is read
         {"cam_setspe", nullptr, 0.0f, ""},
         // map takes the text from the 5th character on, at most 99 characters.
-        {"map second", cmd_map, 0.0f, "second"},
-        {"mapsecond", cmd_map, 0.0f, "econd"},
+        {"map second", cmd_map, 0.0f, "second"}, {"mapsecond", cmd_map, 0.0f, "econd"},
         {"map " + longName, cmd_map, 0.0f, longName.substr(0, 99)},
     };
     for (const auto& c : cases) {

@@ -1,12 +1,8 @@
 // The command set: the once-per-press guard, the fog commands against the GL
 // state of the headless context, the mode switches, the camera requests and
 // the level change of `map`.
-#include <GL/gl.h>
 
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "test_commands_fixture.h"
 
@@ -31,18 +27,10 @@ std::string fogLine(const char* hint, const char* type, float start, float end, 
 
 TEST(PressGuard, ActsOncePerPress)
 {
-    const struct {
-        uint32_t frame;
-        bool acts;
-        const char* why;
-    } calls[] = {
-        {500, true, "first call"},
-        {501, false, "held"},
-        {506, true, "three frames after the last call"},
-        {506, false, "same frame again (a key and a button)"},
-        {999999, true, "new press"},
-        {0, false, "1000000 and then 0: two frames later"},
-        {1000000, true, "new press"},
+    const struct { uint32_t frame; bool acts; const char* why; } calls[] = {
+        {500, true, "first call"}, {501, false, "held"}, {506, true, "three frames after the last call"},
+        {506, false, "same frame again (a key and a button)"}, {999999, true, "new press"},
+        {0, false, "1000000 and then 0: two frames later"}, {1000000, true, "new press"},
         {2, true, "three frames later, across the wrap"},
     };
     t_pressguard g;
@@ -67,12 +55,7 @@ protected:
 
 TEST_F(EditorCommands, FogDistanceStepsStopAtZeroAndPrintTheFogLine)
 {
-    const struct {
-        t_handler handler;
-        float Lev::*field;
-        GLenum pname;
-        float before, after;
-    } steps[] = {
+    const struct { t_handler handler; float Lev::*field; GLenum pname; float before, after; } steps[] = {
         {cmd_minusFogStart, &Lev::fogStart, GL_FOG_START, 0.3f, 0.0f},
         {cmd_plusFogStart, &Lev::fogStart, GL_FOG_START, 0.0f, 0.5f},
         {cmd_plusFogEnd, &Lev::fogEnd, GL_FOG_END, 5000.0f, 5000.5f},   // no upper limit
@@ -118,15 +101,8 @@ TEST_F(EditorCommands, FogColourStepsEveryFrameClampsAndIsTheClearColour)
 TEST_F(EditorCommands, FogTypeHintAndInfoPrintTheFogLine)
 {
     lev_.fogStart = 3.0f;
-    const struct {
-        t_handler handler;
-        GLenum pname;
-        GLenum glValue;
-        const char* hint;
-        const char* type;
-    } presses[] = {
-        {cmd_fogType, GL_FOG_MODE, GL_LINEAR, "NICEST", "LIN"},
-        {cmd_fogType, GL_FOG_MODE, GL_EXP, "NICEST", "EXP"},
+    const struct { t_handler handler; GLenum pname; GLenum glValue; const char* hint; const char* type; } presses[] = {
+        {cmd_fogType, GL_FOG_MODE, GL_LINEAR, "NICEST", "LIN"}, {cmd_fogType, GL_FOG_MODE, GL_EXP, "NICEST", "EXP"},
         {cmd_fogType, GL_FOG_MODE, GL_EXP2, "NICEST", "EXP2"},
         {cmd_fogHint, GL_FOG_HINT, GL_DONT_CARE, "DONTCARE", "EXP2"},
         {cmd_fogHint, GL_FOG_HINT, GL_FASTEST, "FASTEST", "EXP2"},
@@ -154,20 +130,13 @@ TEST_F(EditorCommands, FogTypeHintAndInfoPrintTheFogLine)
 TEST_F(EditorCommands, TogglesActOncePerPressAndEditorOnesNotInPlayMode)
 {
     lev_.lightCount = 2;
-    const struct {
-        const char* name;
-        t_handler handler;
-        int (*value)();
-        int off, on;
-        bool editorOnly;
-    } toggles[] = {
+    const struct { const char* name; t_handler handler; int (*value)(); int off, on; bool editorOnly; } toggles[] = {
         {"noclip", cmd_noclip, [] { return int(collon); }, 1, 0, false},
         {"showfps", cmd_showfps, [] { return int(g_showfps); }, 0, 1, false},
         {"cam_grab", cmd_camGrab, [] { return int(Cam->grab); }, 0, 1, false},
         {"swgui", cmd_swgui, [] { return int(GuiOn); }, 0, 1, true},
         {"swdynlight", cmd_swdynlight, [] { return int(Level->dynamicLighting); }, 0, 1, true},
-        {"fog_switch", cmd_fogSwitch,
-         [] { return int(glIsEnabled(GL_FOG)) + Fogon + Level->fogOn; }, 3, 0, true},
+        {"fog_switch", cmd_fogSwitch, [] { return int(glIsEnabled(GL_FOG)) + Fogon + Level->fogOn; }, 3, 0, true},
     };
     for (const auto& t : toggles) {
         SCOPED_TRACE(t.name);
@@ -231,12 +200,7 @@ TEST_F(ModeCommands, SwleveledSwitchesGuiAndCollisionTogether)
 
 TEST_F(ModeCommands, CameraRequestsAndQuitActEveryFrame)
 {
-    const struct {
-        t_handler handler;
-        const float* request;
-        float value;
-        uint8_t moves;
-    } cases[] = {
+    const struct { t_handler handler; const float* request; float value; uint8_t moves; } cases[] = {
         {cmd_camYawright, &Cam->turn.x, 1.0f, 0},   {cmd_camYawleft, &Cam->turn.x, -1.0f, 0},
         {cmd_camPitchdown, &Cam->turn.y, 1.0f, 0},  {cmd_camPitchup, &Cam->turn.y, -1.0f, 0},
         {cmd_camForward, &Cam->move.z, 1.0f, 1},    {cmd_camBackward, &Cam->move.z, -1.0f, 1},

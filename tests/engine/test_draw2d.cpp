@@ -1,11 +1,5 @@
 // Bitmap text, 2D images and the console, checked on frames read back from a
 // real GL context with a font texture built here (known glyph cells).
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
-
-#include <string>
-#include <vector>
 
 #include "core/common.h"
 #include "core/mathlib.h"
@@ -19,9 +13,8 @@ namespace {
 constexpr int kW = kTestGLWidth;
 constexpr int kH = kTestGLHeight;
 
-struct Rect {
-    int x0, y0, x1, y1;   // window pixels [x0, x1) x [y0, y1), origin top-left
-};
+// Window pixels [x0, x1) x [y0, y1), origin top-left.
+struct Rect { int x0, y0, x1, y1; };
 
 GLuint makeTexture(int side, const std::vector<uint8_t>& rgba)
 {
@@ -96,10 +89,8 @@ protected:
         glBlendFunc(GL_ONE, GL_ZERO);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         chars.id = makeFontTexture();
-        g_view.screenWidth = kW;
-        g_view.screenHeight = kH;
-        g_view.imageRefWidth = kW;
-        g_view.imageRefHeight = kH;
+        g_view.screenWidth = g_view.imageRefWidth = kW;
+        g_view.screenHeight = g_view.imageRefHeight = kH;
     }
     void TearDown() override
     {
@@ -138,23 +129,15 @@ TEST_F(Draw2D, GlyphsLandUprightOnTheirPixelsWhateverTheDepthAndMatrices)
 
     const FramePixels f;
     expectLitExactly({{16, 24, 32, 32}, {100, 50, 108, 58}, {120, 50, 128, 54}, {140, 50, 148, 54}});
-    EXPECT_TRUE(is(f, 16, 24, kRed));   // A's top-left quarter
-    EXPECT_TRUE(is(f, 23, 31, kGreen));   // its bottom-right quarter
-    EXPECT_TRUE(is(f, 23, 24, kWhite));     // the '#' beneath
-    EXPECT_TRUE(is(f, 103, 53, kBlue));
-    EXPECT_TRUE(is(f, 123, 52, kBlue));
+    EXPECT_TRUE(is(f, 16, 24, kRed) && is(f, 23, 31, kGreen) && is(f, 23, 24, kWhite));   // A's quarters, '#' beneath
+    EXPECT_TRUE(is(f, 103, 53, kBlue) && is(f, 123, 52, kBlue));
     EXPECT_TRUE(GLMatrices() == before);
-    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(!glIsEnabled(GL_ALPHA_TEST) && glIsEnabled(GL_DEPTH_TEST));
 }
 
 TEST_F(Draw2D, StringLayoutWrapsBreaksAndClips)
 {
-    const struct {
-        std::string text;
-        int x, y, limit;
-        std::vector<Rect> lit;
-    } cases[] = {
+    const struct { std::string text; int x, y, limit; std::vector<Rect> lit; } cases[] = {
         // 100 characters from x 0 with limit 320: wrapped after 40.
         {std::string(100, '#'), 0, 0, 320, {{0, 0, 320, 16}, {0, 16, 160, 24}}},
         // From x 100 with limit 124: three per line, back at the start column.
@@ -169,8 +152,7 @@ TEST_F(Draw2D, StringLayoutWrapsBreaksAndClips)
         {"#", 0, -7, kW, {{0, 0, 8, 1}}},
         // Text off the left or bottom edge is clipped; extreme coordinates
         // must not overflow the cursor.
-        {"###", -8, 0, kW, {{0, 0, 16, 8}}},
-        {std::string(400, '#'), 0, 200, 8, {{0, 200, 8, kH}}},
+        {"###", -8, 0, kW, {{0, 0, 16, 8}}}, {std::string(400, '#'), 0, 200, 8, {{0, 200, 8, kH}}},
         {"##", 2147483640, 0, 2147483647, {}},
     };
     for (const auto& c : cases) {
@@ -186,15 +168,13 @@ TEST_F(Draw2D, PrintfReplacesTheTextAndIsCutToTheConsoleSize)
 {
     Con.printf("erste %d", 1);
     Con.printf("zweite %s", "Meldung");
-    EXPECT_STREQ(txtcon, "zweite Meldung");
     Con.printf("%s!", txtcon);
     EXPECT_STREQ(txtcon, "zweite Meldung!");
 
     std::string longText(20000, 'x');
     longText[kConsoleSize - 2] = 'y';
     Con.printf("%s", longText.c_str());
-    EXPECT_EQ(std::strlen(txtcon), static_cast<size_t>(kConsoleSize - 1));
-    EXPECT_EQ(txtcon[kConsoleSize - 2], 'y');
+    EXPECT_EQ(txtcon, longText.substr(0, kConsoleSize - 1));
     const std::string exact(kConsoleSize - 1, 'z');
     Con.printf("%s", exact.c_str());
     EXPECT_EQ(exact, txtcon);
@@ -204,14 +184,8 @@ TEST_F(Draw2D, ConsoleShowsOnlyInEditorModeInsideTheInfoWindow)
 {
     t_consoleWindow full{-1.0f, 1.0f, 2.0f, -0.08f};
     t_consoleWindow narrow{0.0f, 0.5f, 0.25f, -0.08f};   // screen x 160 .. 200
-    const struct {
-        uint8_t leveled;
-        t_consoleWindow* window;
-        const char* text;
-        std::vector<Rect> lit;
-    } cases[] = {
-        {0, &full, "#", {}},
-        {1, nullptr, "#", {}},
+    const struct { uint8_t leveled; t_consoleWindow* window; const char* text; std::vector<Rect> lit; } cases[] = {
+        {0, &full, "#", {}}, {1, nullptr, "#", {}},
         // Left edge 0; top trunc((0.92 / -2 + 0.5) * 240 + 3) = 12.
         {1, &full, "#", {{0, 12, 8, 20}}},
         // Five characters per line; top trunc((0.42 / -2 + 0.5) * 240 + 3) = 72.
@@ -241,14 +215,10 @@ TEST_F(Draw2D, NdcImageCoversTheScreenUprightThroughTheAlphaTest)
     drawImage(&tex, -1.0f, 1.0f, 2.0f, -2.0f, 1.0f, true);
     const FramePixels f;
     expectLitExactly({{0, 0, kW, kH}});
-    EXPECT_TRUE(is(f, 10, 10, kRed));
-    EXPECT_TRUE(is(f, kW - 10, 10, kGreen));
-    EXPECT_TRUE(is(f, 10, kH - 10, kBlue));
-    EXPECT_TRUE(is(f, kW - 10, kH - 10, kWhite));
+    EXPECT_TRUE(is(f, 10, 10, kRed) && is(f, kW - 10, 10, kGreen) && is(f, 10, kH - 10, kBlue) &&
+                is(f, kW - 10, kH - 10, kWhite));
     EXPECT_TRUE(GLMatrices() == before);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST) && glIsEnabled(GL_DEPTH_TEST));
 
     // The opacity goes through the alpha test (GL_GREATER 0.1).
     glClear(GL_COLOR_BUFFER_BIT);

@@ -1,11 +1,7 @@
 // The order inside one engine frame, and the display failures that end the
 // engine with status 20 through closeEngine.
-#include <gtest/gtest.h>
 
 #include <unistd.h>
-
-#include <cstdlib>
-#include <vector>
 
 #include "commands/cmdglobals.h"
 #include "core/modport.h"
@@ -17,13 +13,9 @@
 
 namespace {
 
-// What the held key's command saw each time it ran.
-struct Seen {
-    uint32_t frame;         // framecounter
-    float camZ;             // camera position z
-    float yaw;              // camera yaw
-    float objSpeed;         // objmovespeed
-};
+// What the held key's command saw each time it ran: framecounter, the
+// camera's z and yaw, objmovespeed.
+struct Seen { uint32_t frame; float camZ, yaw, objSpeed; };
 std::vector<Seen> g_seen;
 
 // Records, then asks for one frame of forward motion and overrides a
@@ -101,11 +93,7 @@ TEST_F(Frame, InputThenThreeDThenTwoDThenDefaultsThenHeldKeys)
 TEST(DisplayExit, NoVideoOrNoContextEndsTwentyThroughCloseEngine)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const struct {
-        const char* name;
-        bool noVideo;
-        const char* output;
-    } cases[] = {
+    const struct { const char* name; bool noVideo; const char* output; } cases[] = {
         {"no video", true, "Engine: Gamemodul, kannst gehen...\nCan't initialize MiniGL\n"},
         {"no context at any depth", false,
          "test 24Bit\ntest 16Bit\nEngine: Gamemodul, kannst gehen...\nContext creation failed\n"},

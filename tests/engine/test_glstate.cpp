@@ -1,10 +1,6 @@
 // The fixed GL state after initGL and the per-level fog, read back with glGet.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "core/common.h"
 #include "render/display.h"
@@ -38,9 +34,7 @@ protected:
         g_view.viewDistance = 500.0f;
         const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
         std::memcpy(g_view.fogColor, colour, sizeof colour);
-        ngrad = 0;
-        fcull = 0;
-        Fogon = 0;
+        ngrad = fcull = Fogon = 0;
         g_fogtype = 2;
     }
     void TearDown() override
@@ -65,16 +59,14 @@ TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
     for (GLenum on : {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_TEXTURE_2D, GL_FOG}) {
         EXPECT_TRUE(glIsEnabled(on)) << on;
     }
-    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST)) << "only the function is set";
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_EQ(getInt(GL_ALPHA_TEST_FUNC), GL_GREATER);
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST) || glIsEnabled(GL_CULL_FACE)) << "alpha test: only the function is set";
+    for (auto [e, want] : {std::pair<GLenum, GLint>{GL_ALPHA_TEST_FUNC, GL_GREATER}, {GL_SHADE_MODEL, GL_SMOOTH},
+                           {GL_BLEND_SRC, GL_ONE}, {GL_BLEND_DST, GL_ZERO}, {GL_FOG_MODE, GL_EXP2},
+                           {GL_MATRIX_MODE, GL_MODELVIEW}}) {
+        EXPECT_EQ(getInt(e), want) << e;
+    }
     EXPECT_NEAR(getFloat(GL_ALPHA_TEST_REF), 0.1f, 1e-6);
-    EXPECT_EQ(getInt(GL_SHADE_MODEL), GL_SMOOTH);
-    EXPECT_EQ(getInt(GL_BLEND_SRC), GL_ONE);
-    EXPECT_EQ(getInt(GL_BLEND_DST), GL_ZERO);
-    EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP2);
     EXPECT_EQ(Fogon, 1);
-    EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
     // 45 degrees vertically, 4:3, far plane at the view distance.
     const float f = 1.0f / std::tan(22.5f * static_cast<float>(M_PI) / 180.0f);
     EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), f, 1e-4);
@@ -82,16 +74,13 @@ TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
     EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 10), -(500.0f + 0.1f) / (500.0f - 0.1f), 1e-5);
 
     // "-ngrad" makes it 90 degrees, "-fcull" culls back faces.
-    ngrad = 1;
-    fcull = 1;
-    g_view.fogOn = 0;
+    ngrad = fcull = 1;
+    g_view.fogOn = Fogon = 0;
     glDisable(GL_FOG);
-    Fogon = 0;
     initGL();
     EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), 1.0f, 1e-5);
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_FOG));
     EXPECT_EQ(getInt(GL_FRONT_FACE), GL_CCW);
-    EXPECT_FALSE(glIsEnabled(GL_FOG));
     EXPECT_EQ(Fogon, 0);
 }
 
@@ -104,22 +93,18 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     level.fogEnd = 33.0f;
     level.fogColor[0] = 1.0f;
     level.fogColor[3] = 0.5f;
-    const struct {
-        const char* name;
-        GLint mode;
-        int type;   // g_fogtype, for the editor's fog line
-    } modes[] = {{"exp", GL_EXP, 1}, {"LiN", GL_LINEAR, 0}, {"", GL_EXP2, 2}, {"EXP3", GL_EXP2, 2}};
+    // type: g_fogtype, for the editor's fog line.
+    const struct { const char* name; GLint mode; int type; } modes[] = {
+        {"exp", GL_EXP, 1}, {"LiN", GL_LINEAR, 0}, {"", GL_EXP2, 2}, {"EXP3", GL_EXP2, 2}};
     for (const auto& m : modes) {
         std::strcpy(g_view.fogModeName, m.name);
         draw_resetFog(&level);
         EXPECT_EQ(getInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
         EXPECT_EQ(g_fogtype, m.type) << "'" << m.name << "'";
     }
-    EXPECT_FLOAT_EQ(getFloat(GL_FOG_DENSITY), 0.5f);
-    EXPECT_FLOAT_EQ(getFloat(GL_FOG_START), 3.0f);
-    EXPECT_FLOAT_EQ(getFloat(GL_FOG_END), 33.0f);
-    EXPECT_FLOAT_EQ(getFloat(GL_FOG_COLOR, 0), 1.0f);
-    EXPECT_FLOAT_EQ(getFloat(GL_FOG_COLOR, 3), 0.5f);
+    const std::vector<float> got{getFloat(GL_FOG_DENSITY), getFloat(GL_FOG_START), getFloat(GL_FOG_END),
+                                 getFloat(GL_FOG_COLOR, 0), getFloat(GL_FOG_COLOR, 3)};
+    EXPECT_EQ(got, (std::vector<float>{0.5f, 3.0f, 33.0f, 1.0f, 0.5f}));
     EXPECT_EQ(getInt(GL_FOG_HINT), GL_FASTEST);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
 

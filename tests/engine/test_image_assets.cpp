@@ -2,18 +2,13 @@
 // fresh directory and its pictures are read back with the engine's own PPM
 // reader: sizes, the font sheet's cell layout, and reproducible bytes.
 
-#include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "image/imageio.h"
 #include "support/guards.h"
@@ -24,10 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every picture and its size.
-const struct {
-    const char* file;
-    int w, h;
-} kPictures[] = {
+const struct { const char* file; int w, h; } kPictures[] = {
     {"gfx/conchars.ppm", 128, 128},         {"gfx/load.ppm", 256, 256},           {"gfx/texrender.ppm", 64, 64},
     {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 64, 64},       {"gfx/gui/button.ppm", 64, 16},
     {"gfx/gui/border.ppm", 64, 16},         {"gfx/gui/borderl.ppm", 16, 16},      {"gfx/gui/borderr.ppm", 16, 16},

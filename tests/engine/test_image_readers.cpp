@@ -1,11 +1,8 @@
 // Tests of the PPM and TGA readers: good files, odd but valid files, files
 // that lie about their size, the placeholders and the exact warning bytes.
 
-#include <gtest/gtest.h>
-
 #include <iterator>
 #include <memory>
-#include <string>
 
 #include "image/imageio.h"
 #include "support/guards.h"
@@ -57,9 +54,7 @@ TEST(ImagePPM, HeaderLayoutsThatAllReadTheSame) {
         file.insert(file.end(), {99, 98, 97});  // bytes behind the pixels are ignored
         const Result r = Parse(true, file, "t.ppm");
         EXPECT_EQ(r.output, "");
-        EXPECT_EQ(r.bitmap->width, 2);
-        EXPECT_EQ(r.bitmap->height, 2);
-        EXPECT_EQ(r.bitmap->depth, 24);
+        EXPECT_EQ((std::vector<int>{r.bitmap->width, r.bitmap->height, r.bitmap->depth}), (std::vector<int>{2, 2, 24}));
         EXPECT_EQ(PixelsOf(*r.bitmap), kFourPixels);
     }
     // The largest side is accepted when its data are present.
@@ -74,10 +69,7 @@ TEST(ImageTGA, PixelFormatsBecomeRGBAInFileRowOrder) {
     withMap[5] = 2;   // two entries
     withMap[7] = 15;  // of 15 bits: two bytes each, skipped
     const Bytes twoRows = {1, 1, 1, 255, 2, 2, 2, 255};  // row 0 then row 1 of a 1 x 2 image
-    const struct {
-        const char* what;
-        Bytes file, rgba;
-    } cases[] = {
+    const struct { const char* what; Bytes file, rgba; } cases[] = {
         {"32-bit", tgaFile(2, 1, 1, 32, {10, 20, 30, 40}), {30, 20, 10, 40}},
         {"24-bit", tgaFile(2, 2, 1, 24, {1, 2, 3, 4, 5, 6}), {3, 2, 1, 255, 6, 5, 4, 255}},
         {"8-bit grey", tgaFile(3, 3, 1, 8, {0, 128, 255}), {0, 0, 0, 255, 128, 128, 128, 255, 255, 255, 255, 255}},
@@ -104,14 +96,9 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
     mapPastEnd[1] = 1;
     mapPastEnd[5] = mapPastEnd[6] = 0xFF;
     mapPastEnd[7] = 32;
-    struct Case {
-        bool ppm;
-        Bytes file;
-        std::string (*warning)(const std::string&);
-    };
+    struct Case { bool ppm; Bytes file; std::string (*warning)(const std::string&); };
     std::vector<Case> cases = {
-        {true, oneShort, shortReadWarning},
-        {true, {}, shortReadWarning},
+        {true, oneShort, shortReadWarning}, {true, {}, shortReadWarning},
         {true, Concat("P6\n0 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\n-2 2\n255\n", kFourPixels), shortReadWarning},
         {true, Concat("P6\n16384 2\n255\n", Bytes(kMaxImageSide * 3, 7)), shortReadWarning},  // one row of two
@@ -119,11 +106,9 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
         {true, Concat("P6\n1 16385\n255\n", kFourPixels), tooLargeWarning},
         {true, Concat("P6\n99999999999999999999999 1\n255\n", kFourPixels), tooLargeWarning},
         {true, Concat("P6\n4294967297 4294967297\n255\n", kFourPixels), tooLargeWarning},
-        {false, tgaFile(2, 0, 1, 32, Bytes(64, 1)), tgaHeaderWarning},
-        {false, Bytes(17, 0), tgaHeaderWarning},
+        {false, tgaFile(2, 0, 1, 32, Bytes(64, 1)), tgaHeaderWarning}, {false, Bytes(17, 0), tgaHeaderWarning},
         {false, tgaFile(2, 2, 2, 32, Bytes(15, 9)), shortReadWarning},  // one byte short
-        {false, idPastEnd, shortReadWarning},
-        {false, mapPastEnd, shortReadWarning},
+        {false, idPastEnd, shortReadWarning}, {false, mapPastEnd, shortReadWarning},
         {false, tgaFile(2, 16385, 1, 32, Bytes(64, 1)), tooLargeWarning},
         {false, tgaFile(2, 1, 65535, 32, Bytes(64, 1)), tooLargeWarning},
     };
@@ -141,8 +126,6 @@ TEST(ImageReaders, BrokenFilesGiveTheirWarningAndThePlaceholder) {
         EXPECT_EQ(r.output, cases[i].warning(name));
         EXPECT_TRUE(isPlaceholder(*r.bitmap, cases[i].ppm ? 24 : 32));
     }
-    // No data at all, whatever size is claimed.
-    EXPECT_EQ(Parse(true, {}, "n.ppm").output, shortReadWarning("n.ppm"));
     std::unique_ptr<CBitmap> tga;
     EXPECT_EQ(stdoutOf([&] { tga.reset(ParseTGA(nullptr, 1000, "n.tga")); }), tgaHeaderWarning("n.tga"));
     EXPECT_TRUE(isPlaceholder(*tga, 32));
@@ -155,8 +138,7 @@ TEST(ImageFiles, ReadFromDiskWithoutRegardToCaseAndNameTheFileAsGiven) {
     writeBytes("gfx/Load.ppm", Concat("P6\n2 2\n255\n", kFourPixels));
     writeBytes("gfx/a.tga", tgaFile(2, 1, 1, 32, {10, 20, 30, 40}));
     writeBytes("short.ppm", Concat("P6\n4 4\n255\n", kFourPixels));
-    std::unique_ptr<CBitmap> ppm;
-    std::unique_ptr<CBitmap> tga;
+    std::unique_ptr<CBitmap> ppm, tga;
     EXPECT_EQ(stdoutOf([&] {
         ppm.reset(LoadPPM("Gfx/LOAD.PPM"));
         tga.reset(LoadTGAFile("GFX/A.tga"));

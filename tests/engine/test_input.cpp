@@ -1,15 +1,11 @@
 // The key table: names and codes after Init, window events through the key
 // slots, the wheel, mouse deltas, and the held-key dispatch with its frame
 // defaults.
-#include <gtest/gtest.h>
 
 #include <SDL.h>
 
 #include <cctype>
-#include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "support/gl_frame.h"
 #include "test_camera_fixture.h"
@@ -21,11 +17,7 @@ using Names = std::vector<std::string>;
 // Names at their codes, with a PC key that reaches each (none: the mouse
 // has messages of its own).  Every letter and digit is added by the test;
 // the rest is one of each kind and every code that keys or names share.
-const struct {
-    const char* name;
-    int code;
-    SDL_Scancode sc;
-} kKeyTable[] = {
+const struct { const char* name; int code; SDL_Scancode sc; } kKeyTable[] = {
     {"K_ESCAPE", 197, SDL_SCANCODE_ESCAPE}, {"K_SPACE", 192, SDL_SCANCODE_SPACE},
     {"K_ARROWLEFT", 207, SDL_SCANCODE_LEFT}, {"K_F1", 208, SDL_SCANCODE_F1},
     {"K_F10", 217, SDL_SCANCODE_F10}, {"K_F11", 203, SDL_SCANCODE_F11},
@@ -179,8 +171,7 @@ TEST_F(Input, EveryNameSitsAtItsCodeAndIsReachedByItsKeyAlone)
 TEST_F(Input, TheLayoutDecidesTheSlotOfACharacterKey)
 {
     platformSetKeyLookup(germanLayout);
-    for (auto [sc, name] : {std::pair{SDL_SCANCODE_Y, "K_Z"}, {SDL_SCANCODE_Z, "K_Y"},
-                            {SDL_SCANCODE_SEMICOLON, "K_OE"},
+    for (auto [sc, name] : {std::pair{SDL_SCANCODE_Y, "K_Z"}, {SDL_SCANCODE_Z, "K_Y"}, {SDL_SCANCODE_SEMICOLON, "K_OE"},
                             // The a-umlaut's code is K_LALT's after Init.
                             {SDL_SCANCODE_APOSTROPHE, "K_LALT"}}) {
         key(sc, true);
@@ -227,9 +218,7 @@ TEST_F(Input, TheLastMoveMessageOfAFrameGivesTheDelta)
     put(IDCMP_MOUSEMOVE, IECODE_NOBUTTON, 10, -4);
     put(IDCMP_MOUSEMOVE, IECODE_NOBUTTON, -3, 6);
     input_->update();
-    EXPECT_EQ(input_->mousemoved, 1);
-    EXPECT_EQ(input_->mousedx, -3);
-    EXPECT_EQ(input_->mousedy, 6);
+    EXPECT_EQ((std::vector<int>{input_->mousemoved, input_->mousedx, input_->mousedy}), (std::vector<int>{1, -3, 6}));
     input_->endframe();
     EXPECT_EQ(input_->mousemoved + input_->mousedx + input_->mousedy, 0);
 
@@ -284,20 +273,15 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
     rotlock = 0;
     objRot = 1;
     frame();   // timer 0 -> 0.04
-    EXPECT_EQ(rotlock, 1);   // these two are reset from the first frame on
-    EXPECT_EQ(objRot, 0);
+    EXPECT_TRUE(rotlock == 1 && objRot == 0) << "reset from the first frame on";
     frame();
     frame();   // 0.08 -> 0.12: defaults still not applied
     EXPECT_FLOAT_EQ(g_fruntimer, 0.12f);
     EXPECT_FLOAT_EQ(objmovespeed + fstart + fend + fdens, 13.0f);   // none changed
     EXPECT_FLOAT_EQ(cam.movespeed, 0.03f);   // the camera's own
     frame();   // 0.12 > 0.1: applied
-    EXPECT_FLOAT_EQ(objmovespeed, 1.0f);
-    EXPECT_FLOAT_EQ(fstart, 0.5f);
-    EXPECT_FLOAT_EQ(fend, 0.5f);
-    EXPECT_FLOAT_EQ(fdens, 0.01f);
-    EXPECT_FLOAT_EQ(cam.movespeed, 0.3f);
-    EXPECT_FLOAT_EQ(cam.turnspeed, 8.5f);
+    EXPECT_EQ((std::vector<float>{objmovespeed, fstart, fend, fdens, cam.movespeed, cam.turnspeed}),
+              (std::vector<float>{1.0f, 0.5f, 0.5f, 0.01f, 0.3f, 8.5f}));
 
     // A held key's command wins for the frames it is held.
     bind("K_LSHIFT", setSpeeds, 0);
@@ -315,8 +299,7 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
 TEST_F(Input, TheWindowIsTakenUntilTheInputIsDeletedAndItsCloseEndsTheLoop)
 {
     EXPECT_NE(input_->window, nullptr);
-    EXPECT_EQ(input_->window, mglGetWindowHandle());
-    EXPECT_EQ(g_window, input_->window);
+    EXPECT_TRUE(input_->window == mglGetWindowHandle() && g_window == input_->window);
     input_->update();
     EXPECT_EQ(g_bquit, 0);
     SDL_Event quit{};

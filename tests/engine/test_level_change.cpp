@@ -1,14 +1,11 @@
 // A level change to a level that does not load keeps the running level and
 // its game module, with the real game module reading real level files.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "core/engine.h"
 #include "core/modport.h"
 #include "render/draw2d.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "support/image_files.h"
 #include "support/temp_dir.h"
 
@@ -23,8 +20,7 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
     fs::create_symlink(std::string(VEXT_BUILD_DIR) + "/Spielmod.mod", "Spielmod.mod");
     writeBytes("levels/good/level.toml", "");
     writeBytes("levels/broken/level.toml", "tree = []\n[fog\n");
-    CEngine* const savedEngine = Engine;
-    Lev* const savedLevel = Level;
+    GlobalsGuard saved(Engine, Level);
     CreateEnginePort("VextPort");
     testing::internal::CaptureStdout();
     OpenGameModul();
@@ -46,8 +42,6 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
     // The console names the file and line too.
     EXPECT_NE(console.find("levels/broken/level.toml:2:"), std::string::npos) << console;
     EXPECT_EQ(RunningModuleCount(), 0);
-    Engine = savedEngine;
-    Level = savedLevel;
 }
 
 }  // namespace

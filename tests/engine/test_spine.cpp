@@ -2,10 +2,6 @@
 // and the module handshake against real and misbehaving module files.  The
 // normal start, a missing module file and the missing level are run as a
 // user runs them in tests/e2e/spine.sh.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
 
 #include "camera/camera.h"
 #include "commands/functions.h"
@@ -118,18 +114,14 @@ TEST_F(ModuleDir, CloseEngineStatusAndMessages)
     EXPECT_EQ(runToExit([] { closeEngine(KRT_FILE, "x"); }), R(10, ""));
     // Formatted into 256 bytes.
     const std::string longArg(400, 'a');
-    EXPECT_EQ(runToExit([&] { closeEngine(KRT_INTERNAL, "%s", longArg.c_str()); }),
-              R(9, std::string(255, 'a') + "\n"));
+    EXPECT_EQ(runToExit([&] { closeEngine(KRT_INTERNAL, "%s", longArg.c_str()); }), R(9, std::string(255, 'a') + "\n"));
 }
 
 TEST_F(ModuleDir, BrokenGameModulesEndTheEngineWithoutHanging)
 {
     // Kind 3 never posts its record, kind 1 posts a wrong version.
-    const struct {
-        int kind;
-        int status;
-        const char* printed;
-    } cases[] = {{3, KRT_FILE, "Spielmod.mod"}, {1, KRT_BADGAME, "falsche game.mod version\n"}};
+    const struct { int kind; int status; const char* printed;
+                    } cases[] = {{3, KRT_FILE, "Spielmod.mod"}, {1, KRT_BADGAME, "falsche game.mod version\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         const std::string sub = "kind" + std::to_string(c.kind);

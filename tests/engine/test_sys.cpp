@@ -1,9 +1,7 @@
 // core/sys: the stack test at start, the exit, the frame clock and file
 // existence.
-#include <gtest/gtest.h>
 
 #include <utility>
-#include <vector>
 
 #include "core/engine.h"
 #include "core/sys.h"
@@ -33,15 +31,10 @@ TEST(SysInit, StackTestByModeAndShutdownClosesIt)
 {
     GlobalsGuard guard(g_sysStackProbe, server, isON);
     EXPECT_EQ(g_sysStackProbe, &platformTcpStackPresent);
-    const struct {
-        SysStackProbeFn probe;
-        uint8_t server, isOn;
-        int status;   // -1: sysInit returns
-        const char* output;
-    } cases[] = {
+    // status -1: sysInit returns.
+    const struct { SysStackProbeFn probe; uint8_t server, isOn; int status; const char* output; } cases[] = {
         {platformTcpStackPresent, 1, 1, -1, ""},   // the loopback stack is always there
-        {stackMissing, 0, 0, -1, ""},
-        {stackMissing, 1, 0, kSysExitNoStack, "kein TCP/IP stack gefunden"},
+        {stackMissing, 0, 0, -1, ""}, {stackMissing, 1, 0, kSysExitNoStack, "kein TCP/IP stack gefunden"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "server " << int(c.server) << ", status " << c.status);
@@ -72,11 +65,8 @@ TEST(SysClock, SubSecondDifferencesRolloverAndTheGrabStep)
         g_fakeMicros = micros;
         return sysGetTime(grabbing);
     };
-    const struct {
-        const char* name;
-        float frameTime;
-        std::vector<std::pair<int32_t, float>> readings;   // microseconds, seconds
-    } cases[] = {
+    // readings: microseconds, seconds.
+    const struct { const char* name; float frameTime; std::vector<std::pair<int32_t, float>> readings; } cases[] = {
         {"first reading is 0, then differences", 0.01f, {{250000, 0.0f}, {350000, 0.1f}, {999999, 0.649999f}}},
         {"second rollover repeats the previous frame time", 0.02f, {{900000, 0.0f}, {100000, 0.02f}}},
         // A sub-second part of exactly 0 looks like "no reading yet" next time.

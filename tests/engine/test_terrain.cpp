@@ -1,15 +1,10 @@
 // The height-field terrain: loading the height map (mapping, refusals) and
 // frames rendered on the headless context and read back.
-#include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <memory>
-#include <string>
 
 #include "core/common.h"
 
@@ -48,22 +43,14 @@ void fillTerrain(float value)
 // The pixel under world point (x, y, z) in the current view.
 Rgb pixelAtWorld(double x, double y, double z)
 {
-    GLdouble model[16];
-    GLdouble proj[16];
+    GLdouble model[16], proj[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);
     glGetDoublev(GL_PROJECTION_MATRIX, proj);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    GLdouble wx = 0;
-    GLdouble wy = 0;
-    GLdouble wz = 0;
+    GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(x, y, z, model, proj, viewport, &wx, &wy, &wz);
     return FramePixels().at(static_cast<int>(wx), kTestGLHeight - 1 - static_cast<int>(wy));
-}
-
-void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)
-{
-    EXPECT_TRUE(near(got, want, 2)) << what << ": " << got << " instead of " << want;
 }
 
 class Terrain : public testing::Test {
@@ -150,20 +137,14 @@ TEST_F(Terrain, MapIsTheBlueBytesTurnedBy180DegreesFoundWithoutRegardToCase)
 TEST_F(Terrain, NoMapNamedMeansNoTerrainSilentlyAndKeepsTheTable)
 {
     ASSERT_TRUE(loadMap([](int, int) { return uint8_t{42}; }));
-    const struct {
-        const char* what;
-        std::function<void()> prepare;
-    } cases[] = {
-        {"no height map named", [&] { setMapName(""); }},
-        {"no level record", [] { Level = nullptr; }},
+    const struct { const char* what; std::function<void()> prepare; } cases[] = {
+        {"no height map named", [&] { setMapName(""); }}, {"no level record", [] { Level = nullptr; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         c.prepare();
         Boden = 1;
-        testing::internal::CaptureStdout();
-        init_height_field();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(stdoutOf(init_height_field), "");
         EXPECT_EQ(Boden, 0);
         EXPECT_FLOAT_EQ(terrain[5][7], 0.42f);
     }
@@ -176,9 +157,7 @@ TEST_F(Terrain, WrongSizeOrBrokenMapIsRefusedWithAWarningNamingTheFile)
         SCOPED_TRACE(name + " " + alsoSaid);
         setMapName(name);
         Boden = 1;
-        testing::internal::CaptureStdout();
-        init_height_field();
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = stdoutOf(init_height_field);
         EXPECT_EQ(Boden, 0);
         EXPECT_NE(out.find(name), std::string::npos) << out;
         EXPECT_NE(out.find(alsoSaid), std::string::npos) << out;
@@ -205,23 +184,14 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
 {
     // Grid x below 32 (world x < 0) high and white, the rest low and green.
     ASSERT_TRUE(loadMap([](int, int col) { return col >= 32 ? uint8_t{255} : uint8_t{0}; }));
-    const struct {
-        float viewDistance, x, z;
-        Rgb colour;
-        const char* what;
-        float camX = 0.0f;
-        float camZ = 0.0f;
-    } cases[] = {
-        {100, -20.5f, 0.5f, kWhite, "high half"},
-        {100, -10.5f, -25.5f, kWhite, "high half, far row"},
-        {100, 15.5f, 10.5f, kGreen, "low half"},
-        {100, 35.5f, 0.5f, kBlack, "beyond the grid's x edge"},
+    const struct { float viewDistance, x, z; Rgb colour; const char* what; float camX = 0.0f; float camZ = 0.0f;
+                    } cases[] = {
+        {100, -20.5f, 0.5f, kWhite, "high half"}, {100, -10.5f, -25.5f, kWhite, "high half, far row"},
+        {100, 15.5f, 10.5f, kGreen, "low half"}, {100, 35.5f, 0.5f, kBlack, "beyond the grid's x edge"},
         {100, 0.5f, -36.5f, kBlack, "beyond the grid's z edge"},
         // The square around (0, 0): grid 21 .. 40, world -11 .. 8.
-        {10, 5.5f, 5.5f, kGreen, "inside the square"},
-        {10, -5.5f, 0.5f, kWhite, "inside the square, high"},
-        {10, -20.5f, 0.5f, kBlack, "outside the square"},
-        {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
+        {10, 5.5f, 5.5f, kGreen, "inside the square"}, {10, -5.5f, 0.5f, kWhite, "inside the square, high"},
+        {10, -20.5f, 0.5f, kBlack, "outside the square"}, {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
         // Around (5, -4): grid x 16 .. 35, world -16 .. 3.
         {10, -14.5f, 0.5f, kWhite, "inside the camera's square", 5.0f, -4.0f},
         {10, 5.5f, 0.5f, kBlack, "outside the camera's square", 5.0f, -4.0f},

@@ -1,15 +1,10 @@
 // Texture objects: power-of-two sizes, colour keying, the 16.16 resampler
 // (expected values worked out by hand from the step tables), and textures
 // uploaded to a real GL context, read back with glGetTexLevelParameteriv.
-#include <gtest/gtest.h>
-
-#include <GL/gl.h>
 
 #include <climits>
 #include <cmath>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "image/texture.h"
 #include "support/guards.h"
@@ -55,14 +50,8 @@ TEST(TextureSize, NextPowerOfTwoAtItsEdges)
 // size given), and the expected size and values of every colour channel.
 TEST(TextureZoom, ResampledValues)
 {
-    const struct {
-        const char* why;
-        int w, h, depth;
-        Values in;
-        double fx, fy;
-        int smooth, outW, outH;
-        Values out;
-    } cases[] = {
+    const struct { const char* why; int w, h, depth; Values in; double fx, fy; int smooth, outW, outH; Values out;
+                    } cases[] = {
         // sx = 65536 * 1 / 4 = 16384: weights 0, 1/4, 2/4, 3/4 of 255, rounded down.
         {"smooth 2x2 to 4x2", 2, 2, 32, {0, 255, 0, 255}, 2, 1, 1, 4, 2, {0, 63, 127, 191, 0, 63, 127, 191}},
         // sx = 32768: positions 0, 0, 1, 1 with weights 0, 1/2, 0, 1/2.
@@ -104,10 +93,7 @@ TEST(TextureZoom, RefusesWhatItCannotResample)
     EXPECT_EQ(zoomBitmapToSize(src.get(), 4, 4, 1), nullptr);
 
     // The source pitch is a 16-bit quantity: rows of 65536 bytes or more are refused.
-    const struct {
-        int width, depth;
-        bool ok;
-    } rows[] = {{16383, 32, true}, {16384, 32, false}, {21846, 24, false}};
+    const struct { int width, depth; bool ok; } rows[] = {{16383, 32, true}, {16384, 32, false}, {21846, 24, false}};
     for (const auto& r : rows) {
         auto wide = greyBitmap(r.width, 1, r.depth, Values(r.width, 3));
         std::unique_ptr<CBitmap> dst(zoomBitmapToSize(wide.get(), r.width / 4, 1, r.depth == 32));
@@ -160,12 +146,9 @@ protected:
 // Uploaded sizes read back from GL, and one log line per texture, appended.
 TEST_F(TextureGL, SidesBecomePowersOfTwoUpToTheMaximum)
 {
-    const struct {
-        int w, h, maximum, glW, glH;
-        const char* resized;  // null: uploaded as it is
-    } cases[] = {
-        {64, 64, 256, 64, 64, nullptr},
-        {100, 50, 256, 128, 64, "from 100 x 50 to 128 x 64"},
+    // resized null: uploaded as it is.
+    const struct { int w, h, maximum, glW, glH; const char* resized; } cases[] = {
+        {64, 64, 256, 64, 64, nullptr}, {100, 50, 256, 128, 64, "from 100 x 50 to 128 x 64"},
         {49, 49, 256, 64, 64, "from 49 x 49 to 64 x 64"},   // the factor would fall a pixel short
         {300, 20, 100, 100, 32, "from 300 x 20 to 100 x 32"},  // a maximum that is no power of two
         {600, 4, 0, 1024, 4, "from 600 x 4 to 1024 x 4"},      // 0: GL's own limit
@@ -198,13 +181,9 @@ TEST_F(TextureGL, AlphaFromTheKeyColourWhenAskedAndPresentAndFromEveryTga)
 {
     writePPM("keyed.ppm", 4, 4, [](int x, int) { return x == 0 ? Rgb{0, 0, 0} : Rgb{200, 100, 50}; });
     writeSolidTGA("glass.tga", 8, 4, {1, 2, 3}, 77);
-    const struct {
-        const char* file;
-        bool alphaKey;
-        int keyR, keyG, keyB;
-        bool alpha;
-        std::vector<uint8_t> firstTwo;  // the RGBA of texels (0, 0) and (1, 0)
-    } cases[] = {
+    // firstTwo: the RGBA of texels (0, 0) and (1, 0).
+    const struct { const char* file; bool alphaKey; int keyR, keyG, keyB; bool alpha; std::vector<uint8_t> firstTwo;
+                    } cases[] = {
         {"keyed.ppm", true, 0, 0, 0, true, {0, 0, 0, 0, 200, 100, 50, 255}},
         {"keyed.ppm", true, 200, 100, 50, true, {0, 0, 0, 255, 200, 100, 50, 0}},
         {"glass.tga", false, 0, 0, 0, true, {1, 2, 3, 77, 1, 2, 3, 77}},
@@ -231,8 +210,7 @@ TEST_F(TextureGL, BrokenOrTooWideImagesBecomeThePlaceholderOtherTypesNoTexture)
     STexture other("picture.bmp", GL_LINEAR, GL_LINEAR, false, 0, 0, 0);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("missing.ppm"), std::string::npos);
-    EXPECT_NE(out.find("Warnung!!! Textur huge.ppm ist zu groß zum Skalieren (16384 x 1 Pixel)!\n"),
-              std::string::npos)
+    EXPECT_NE(out.find("Warnung!!! Textur huge.ppm ist zu groß zum Skalieren (16384 x 1 Pixel)!\n"), std::string::npos)
         << out;
     for (const STexture* texture : {&missing, &huge}) {
         SCOPED_TRACE(texture->name);

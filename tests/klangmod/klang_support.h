@@ -6,15 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "klangmod/audio_device.h"
+#include "support/temp_dir.h"
 
 namespace klangtest {
 
@@ -73,27 +70,15 @@ inline int64_t FakeClock(void)
     return g_fakeNow.load();
 }
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        char tmpl[] = "/tmp/klangmod_testXXXXXX";
-        path_ = mkdtemp(tmpl) != nullptr ? tmpl : "";
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+// A scratch folder, addressed by file name.
+struct SampleDir : TempDir {
+    std::string file(const std::string& name) const { return path() + "/" + name; }
     // Writes bytes to name and returns the full path.
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
-        const std::string p = file(name);
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
-        return p;
+        writeBytes(file(name), std::string(bytes.begin(), bytes.end()));
+        return file(name);
     }
-
-private:
-    std::string path_;
 };
 
 // A seed file of the sample reader's fuzz target: a kind byte (0 8SVX,

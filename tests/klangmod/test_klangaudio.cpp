@@ -1,8 +1,6 @@
 // The sample table and channel bookkeeping: loading files, channel choice
 // and durations with a hand-stepped clock, volume and pan, numbering.
 
-#include <gtest/gtest.h>
-
 #include <limits>
 
 #include "klang_support.h"
@@ -20,7 +18,7 @@ protected:
         return audio.loadSound(dir.write(name, bytes).c_str());
     }
 
-    TempDir dir;
+    SampleDir dir;
     KlangAudio audio{nullptr, FakeClock};
 };
 

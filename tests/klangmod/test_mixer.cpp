@@ -1,8 +1,6 @@
 // The mixer's arithmetic; then the path to a sound card, captured by SDL's
 // disk driver.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <thread>
 
@@ -30,15 +28,9 @@ TEST(Mixer, ChannelsArePannedResampledAndClamped)
     const int16_t ramp[] = {0, 1000, 2000, 3000};
     const int16_t pair[] = {1000, -2000};
     const int16_t loud[] = {32767, -32768};
-    const struct Case {
-        const char* name;
-        KlangSampleInfo info;
-        uint32_t frequency;
-        int32_t volume;
-        uint32_t pan;
-        int loop;
-        std::vector<int16_t> want;   // left/right pairs
-    } cases[] = {
+    // want: left/right pairs.
+    const struct Case { const char* name; KlangSampleInfo info; uint32_t frequency; int32_t volume; uint32_t pan;
+                        int loop; std::vector<int16_t> want; } cases[] = {
         {"left", {KLANG_M8S, m8, 1}, kRate, 0x10000, 0, 0, {16384, 0}},
         {"right, half volume", {KLANG_M8S, m8, 1}, kRate, 0x8000, 0x10000, 0, {0, 8192}},
         {"centre", {KLANG_M8S, m8, 1}, kRate, 0x10000, 0x8000, 0, {8192, 8192}},
@@ -84,7 +76,7 @@ TEST(Mixer, ChannelsArePannedResampledAndClamped)
 // left is heard on the left only, and nothing is heard once it is stopped.
 TEST(Mixer, DiskDriverCapturesPanAndStop)
 {
-    TempDir dir;
+    SampleDir dir;
     const std::string capture = dir.file("out.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);

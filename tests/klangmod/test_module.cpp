@@ -1,9 +1,6 @@
 // The module's main routine on a thread of its own, as the engine starts it.
 // (Started without an engine: tests/e2e/spine.sh.)
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -58,7 +55,7 @@ TEST(Module, CommandsWaitForAudioThatInitOpens)
         return WaitFor([&] { return done.load() == 1; });
     };
 
-    TempDir dir;
+    SampleDir dir;
     EXPECT_EQ(t->g_loadSound(dir.write("step.raw", std::vector<uint8_t>(96, 9)).data()), 0);
     t->g_setPitch(50, 0);
     EXPECT_EQ(t->g_playMusic(0), 1);

@@ -3,8 +3,6 @@
 // layouts, conversion to what the mixer plays, and the problem named for
 // each broken file.
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "klang_support.h"
@@ -30,12 +28,10 @@ TEST(SampleFormat, SeedFilesGiveTheirSamplesOrTheirProblem)
         {"aiff_s8_offset", "", KLANG_S8S, 12, 37, 0},   // SSND offset 3
         {"wav_m8", "", KLANG_M8S, 9, int8_t(37 ^ 0x80), 22050},   // unsigned
         {"wav_s16", "", KLANG_S16S, 6, 111 * 256 + 74, 22050},   // little-endian
-        {"raw", "", KLANG_M8S, 24, 37, 0},
-        {"svx_cut", "Chunk BODY (21 Bytes) reicht über das Dateiende"},
+        {"raw", "", KLANG_M8S, 24, 37, 0}, {"svx_cut", "Chunk BODY (21 Bytes) reicht über das Dateiende"},
         {"svx_nobody", "kein BODY-Chunk"},
         {"aiff_24bit", "nur Mono oder Stereo mit 8 oder 16 Bit spielbar (hier 1 Kanäle, 24 Bit)"},
-        {"aiff_badoffset", "SSND-Offset 65535 hinter dem Chunk-Ende"},
-        {"wav_float", "kein PCM (Format 3)"},
+        {"aiff_badoffset", "SSND-Offset 65535 hinter dem Chunk-Ende"}, {"wav_float", "kein PCM (Format 3)"},
         {"wav_cut", "kein data-Chunk"},
     };
     for (const Case& c : cases) {

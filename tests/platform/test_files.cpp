@@ -1,14 +1,12 @@
 // ReadRegularFile / OpenRegularFile / IsRegularFile on everything a level
 // file may name: a normal file (any case), one over the cap, a FIFO without
 // a writer (must not block), a device behind a symlink, a directory.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "platform/files.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -18,13 +16,9 @@ TEST(Files, OnlyRegularFilesWithinTheCapAreRead)
     dir.writeFile("Gfx/Ok.ppm", "P6 data");
     ASSERT_EQ(mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.path() + "/zero");
-    const struct {
-        const char* path;
-        size_t cap;              // bytes
-        FileError read, open;    // of ReadRegularFile, of OpenRegularFile
-    } cases[] = {
-        {"GFX/ok.PPM", 7, FileError::None, FileError::None},
-        {"Gfx/Ok.ppm", 6, FileError::TooLarge, FileError::None},
+    // cap: bytes; open: of ReadRegularFile, of OpenRegularFile.
+    const struct { const char* path; size_t cap; FileError read, open; } cases[] = {
+        {"GFX/ok.PPM", 7, FileError::None, FileError::None}, {"Gfx/Ok.ppm", 6, FileError::TooLarge, FileError::None},
         {"pipe", 100, FileError::NotRegular, FileError::NotRegular},
         {"zero", 100, FileError::NotRegular, FileError::NotRegular},
         {"gfx", 100, FileError::NotRegular, FileError::NotRegular},

@@ -3,15 +3,12 @@
 // beside this test program).  The engine's handshake tests
 // (engine/test_spine.cpp) cover a module that ends at once.
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/exec.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "tests/platform/modules/test_module.h"
 
 namespace {

@@ -1,12 +1,10 @@
 // The case-insensitive path resolver: ResolvePath (over ResolvePathString),
 // OpenResolved.
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/exec.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -22,34 +20,23 @@ TEST(Resolve, EachComponentIsMatchedWithoutRegardToCaseAndTheOutputNeverOverflow
         deep += "Dir/";
     }
     const std::string longName(5000, 'A');
-    const struct {
-        std::string given, want;
-        int exists;
-    } cases[] = {
+    const struct { std::string given, want; int exists; } cases[] = {
         {"./gfx//gui", "./gfx//gui", 1},   // a path that exists as given is copied unchanged
-        {"GFX/gui/POINTER.TGA", "gfx/gui/Pointer.tga", 1},
-        {"GFX/", "gfx/", 1},
+        {"GFX/gui/POINTER.TGA", "gfx/gui/Pointer.tga", 1}, {"GFX/", "gfx/", 1},
         {"./GFX/../GFX/Gui/..", "./gfx/../gfx/gui/..", 1},
         {dir.path() + "/GFX/Gui/POINTER.tga", dir.path() + "/gfx/gui/Pointer.tga", 1},
         // An exact name wins even though "Snd" holds b.wav; without one the
         // first in byte order ("SND") is taken.
-        {"snd/A.WAV", "snd/a.wav", 1},
-        {"snd/b.wav", "snd/b.wav", 0},
-        {"sNd/x.wav", "SND/x.wav", 0},
+        {"snd/A.WAV", "snd/a.wav", 1}, {"snd/b.wav", "snd/b.wav", 0}, {"sNd/x.wav", "SND/x.wav", 0},
         // Inner components prefer folders; the last may be a plain file.
-        {"DATA/config.cfg", "data/config.cfg", 1},
-        {"DATA", "Data", 1},
+        {"DATA/config.cfg", "data/config.cfg", 1}, {"DATA", "Data", 1},
         // A missing final component is kept, so a new file can be made; nothing
         // below a missing folder or a file can be matched.
-        {"GFX/Neu.ppm", "gfx/Neu.ppm", 0},
-        {"Fehlt/GFX/gui", "Fehlt/GFX/gui", 0},
-        {"GFX/gui/pointer.tga/x", "gfx/gui/Pointer.tga/x", 0},
-        {deep + "file", deep + "file", 0},
+        {"GFX/Neu.ppm", "gfx/Neu.ppm", 0}, {"Fehlt/GFX/gui", "Fehlt/GFX/gui", 0},
+        {"GFX/gui/pointer.tga/x", "gfx/gui/Pointer.tga/x", 0}, {deep + "file", deep + "file", 0},
         {"GFX/" + longName, "gfx/" + longName, 0},
         // Only ASCII letters are folded.
-        {"F\xfcR.TXT", "f\xfcr.txt", 1},
-        {"f\xdcr.txt", "f\xdcr.txt", 0},
-        {"", "", 0},
+        {"F\xfcR.TXT", "f\xfcr.txt", 1}, {"f\xdcr.txt", "f\xdcr.txt", 0}, {"", "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given.substr(0, 80));

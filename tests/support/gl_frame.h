@@ -9,11 +9,13 @@
 #pragma once
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "platform/display.h"
@@ -53,6 +55,11 @@ inline bool near(Rgb a, Rgb b, int tol = 3)
 inline std::ostream& operator<<(std::ostream& os, Rgb c)
 {
     return os << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ")";
+}
+
+inline void expectRgb(Rgb got, Rgb want, const std::string& what)
+{
+    EXPECT_TRUE(near(got, want)) << what << ": " << got << " instead of " << want;
 }
 
 // The whole colour buffer as read back, addressed in window pixels with the

@@ -2,10 +2,7 @@
 // tests, and what the readers give for a broken one.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "image/bitmap.h"
 #include "support/gl_frame.h"
