@@ -16,6 +16,9 @@
 #include "image/texlist.h"
 #include "input/input.h"
 #include "render/skybox.h"
+#include "scene/draw.h"
+#include "scene/light.h"
+#include "scene/objects.h"
 #include "terrain/heightfield.h"
 #include "platform/display.h"
 #include "render/display.h"
@@ -118,9 +121,8 @@ void CEngine::init(Lev* level)
     windowed = static_cast<uint8_t>(level->windowMode & 0xff);
     pixelDepth = level->pixelDepth;
     maxTextureSize = level->maxTextureSize;
-    // The player figure and its texture are loaded here once the scene
-    // code exists.
     openScreen(screenWidth, screenHeight, pixelDepth, 3, windowed != 0);
+    initPlayerFigure();
 }
 
 void CEngine::update()
@@ -135,6 +137,7 @@ void CEngine::beforframeupdate()
     if (KeyInput != nullptr) {
         KeyInput->update();
     }
+    updateMeshs();
 }
 
 void CEngine::render()
@@ -155,7 +158,9 @@ void CEngine::render3D()
         render_height_field();
     }
     glPushMatrix();
+    drawMeshs(false);
     drawSkybox();
+    drawPlayerFigure();
     glPopMatrix();
 }
 
@@ -196,6 +201,7 @@ void initEngine(int argc, char** argv)
     init_height_field();
     draw_loadscreen();
     TexList.initTex();
+    initObj();
     skyboxInit();
     if (leveled) {
         collon = 0;
@@ -204,12 +210,19 @@ void initEngine(int argc, char** argv)
     mglActivateWindow();
 }
 
+void initObj()
+{
+    loadMeshs();
+}
+
 void freeGame()
 {
+    DestroyLights();
     skyboxDestroy();
     CloseKlangmodul();
     CloseGameModul();
     ReapModules(0);
+    DestroyObjects();
 }
 
 void initGame(const char* levelName)
@@ -224,8 +237,10 @@ void initGame(const char* levelName)
     OpenKlangmodul();
     init_height_field();
     TexList.initTex();
+    initObj();
     skyboxInit();
     Init_Server();
+    initLight();
     std::printf("\t\t\tGO\t\t\n");
 }
 

@@ -84,6 +84,8 @@ void initEngine(int argc, char** argv);
 // Level change while the display stays open; called by `map` after freeGame.
 void initGame(const char* levelName);
 void freeGame();
+// Loads the level's scene objects and their meshes (loadMeshs, scene/objects.h).
+void initObj();
 // Shuts down in order, prints the message (when longer than one character)
 // and ends the process with the code's exit status.  Never returns.
 [[noreturn]] void closeEngine(KRT_RESULT code, const char* format, ...)
