@@ -101,7 +101,11 @@ public:
     {
         if (++count_ <= kMaxMessagesPerFile) {
             const int shown = static_cast<int>(length < 40 ? length : 40);
-            std::printf("meshmodul meldet: %s Zeile %u: %s (\"%.*s\")\n", file_, line, what, shown, word);
+            if (shown == 0) {
+                std::printf("meshmodul meldet: %s Zeile %u: %s\n", file_, line, what);
+            } else {
+                std::printf("meshmodul meldet: %s Zeile %u: %s (\"%.*s\")\n", file_, line, what, shown, word);
+            }
         }
     }
 
@@ -223,8 +227,11 @@ void parseMeshText(const char* data, size_t size, const char* fileForMessages,
             }
             if (n == Number::NotANumber) {
                 problem = "keine Zahl, Fläche unvollständig verworfen";
-                // The word may name a texture or start the next face.
-                tokens.unread(word);
+                // A word inside the face may name a texture or start the next
+                // face; a face's first word that is no number is dropped.
+                if (read > 0) {
+                    tokens.unread(word);
+                }
                 break;
             }
             ++read;
