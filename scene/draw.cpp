@@ -318,6 +318,11 @@ void drawMeshs(bool)
         tree.drawMesh(false);
         glPopMatrix();
     }
+    // The passes after this one (sky, text, GUI) expect the frame's start
+    // state: no sphere mapping, plain replacing blend, the usual depth test.
+    TexList.selectEnvmode(false);
+    TexList.selectBlendmode(kBlendReplace);
+    glDepthFunc(GL_LEQUAL);
 }
 
 void initPlayerFigure()

@@ -76,4 +76,10 @@ void GenerateGuiImages(AssetWriter& out);
 // Height maps, sky faces and the one-image sky of the demo levels.
 void GenerateLevelImages(AssetWriter& out);
 
+// --- Scene objects (assetgen_scene.cpp) -------------------------------------
+
+// data/obj/: raw meshes with their .tex files and images, MD2 figures and
+// the player's pilot figure.
+void GenerateSceneAssets(AssetWriter& out);
+
 }  // namespace assetgen
