@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/camera.h"
+#include "commands/commands.h"
 #include "core/engine.h"
 #include "engine/gl_fixture.h"
 #include "image/texlist.h"
@@ -275,4 +276,21 @@ TEST_F(SceneLevel, DrawnTreeTakesItsLightsColour)
     EXPECT_LT(pixel[1], 10);
     EXPECT_LT(pixel[2], 10);
     glDisable(GL_BLEND);
+}
+
+TEST_F(SceneLevel, EditorCopiesPastesAndDeletesTheSelection)
+{
+    build({treeRecord("rock", "obj/rock.raw", t_vector(1, 2, 3))});
+    const uint8_t oldLeveled = leveled;
+    leveled = 1;
+    selectedObj = &baum[0].header;
+    cmd_objCopy(cvar{});
+    cmd_objPaste(cvar{});
+    ASSERT_EQ(level_.treeCount, 2u);
+    EXPECT_STRCASEEQ(baum[1].header.name, "rock1");
+    EXPECT_EQ(selectedObj, &baum[1].header);
+    cmd_objDelete(cvar{});
+    EXPECT_EQ(level_.treeCount, 1u);
+    EXPECT_STREQ(baum[0].header.name, "rock");
+    leveled = oldLeveled;
 }
