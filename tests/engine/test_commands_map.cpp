@@ -55,6 +55,7 @@ std::string levelName(const char* wanted)
     fs::create_symlink(build / "Klangmod.mod", dir / "Klangmod.mod");
     fs::create_symlink(data / "config.cfg", dir / "config.cfg");
     fs::create_directory_symlink(data / "levels", dir / "levels");
+    fs::create_directory_symlink(data / "obj", dir / "obj");
     fs::current_path(dir);
 
     testing::internal::CaptureStdout();
