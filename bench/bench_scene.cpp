@@ -44,6 +44,7 @@ bool startDemo()
         Engine->init(Level);
         draw_resetFog(Level);
         OpenCamModul();
+        setSceneViewer(&Cam->position, &Cam->yaw);
         init_height_field();
         TexList.initTex();
         initObj();

@@ -7,9 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "commands/cmdglobals.h"
-#include "core/engine.h"
-#include "input/input.h"
+#include "core/common.h"
 #include "render/draw2d.h"
 
 t_cam* Cam = nullptr;
@@ -130,11 +128,9 @@ void t_cam::reset()
     Cambufz = position.z;
 }
 
-void t_cam::cammove()
+void t_cam::cammove(const t_camMouse& mouse)
 {
-    const bool mouseMoved = KeyInput != nullptr && KeyInput->mousemoved != 0;
-    steer(g_frametime, mouseMoved, mouseMoved ? KeyInput->mousedx : 0,
-          mouseMoved ? KeyInput->mousedy : 0);
+    steer(g_frametime, mouse.moved, mouse.moved ? mouse.dx : 0, mouse.moved ? mouse.dy : 0);
     // Frame grabbing, when it exists, runs here: after the mouse, before update.
     update();
     Cambufx = position.x;

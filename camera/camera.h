@@ -10,10 +10,8 @@
 // the camera and loads its transform onto the current model-view matrix.
 // Everything else reads the position, `yaw`, `pitch` and `viewmatrix`.
 //
-// World units, y up; forward at yaw 0 is -z; yaw turns about y (positive to
-// the right), pitch about x (positive looks down); angles in degrees; the
-// frame time g_frametime in seconds scales every speed.  The collision point
-// lies eyeHeight below the camera position.
+// The frame time g_frametime scales every speed.  The collision point lies
+// eyeHeight below the camera position.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +19,14 @@
 
 #include "core/mathlib.h"
 #include "scene/objects.h"
+
+// The mouse of one frame as the camera needs it; the engine copies it from
+// the input part before the 3D pass.
+struct t_camMouse {
+    bool moved = false;     // a mouse-move message arrived this frame
+    int32_t dx = 0;         // pixels, positive right; the last message's delta
+    int32_t dy = 0;         // pixels, positive down
+};
 
 class t_cam : public t_objheader {
 public:
@@ -51,10 +57,10 @@ public:
     // level only pitch and the buffer change.
     void reset();
 
-    // The camera's frame: steer() with g_frametime and the mouse of KeyInput
-    // (none while KeyInput is null), then update(), then the position becomes
-    // the previous-frame position.  Called first in the 3D pass.
-    void cammove();
+    // The camera's frame: steer() with g_frametime and this frame's mouse,
+    // then update(), then the position becomes the previous-frame position.
+    // Called first in the 3D pass.
+    void cammove(const t_camMouse& mouse);
 
     // Key movement and turning with frame time dt (seconds), clearing of the
     // requests, and mouse look with the given mouse state (deltas in pixels,

@@ -1,10 +1,13 @@
-// cmdglobals.h — per-frame state that the commands set and the input part
-// resets to its frame defaults after every frame (before the held keys' commands run).
+// cmdglobals.h — per-frame state that the commands set, and the frame
+// defaults that restore it after every frame (before the held keys' commands
+// run again).
 //
-// Written by the bound commands (commands/), the editor's mouse edits
-// (editor/) and the frame defaults of CInput::start (input/); read by the
-// object movement (scene/), the fog step commands, the camera's mouse look
-// (camera/) and the GUI pointer (gui/).  Single-threaded.
+// Written by the bound commands (commands/) and the editor's mouse edits
+// (editor/); read by the object movement (scene/) and the fog step commands.
+// The engine calls commandFrameDefaults once per frame, after drawing and
+// before the input part runs the held keys' commands.  The mouse-ownership
+// bytes rotlock and objRot live in core/common.h, because the camera and the
+// GUI below the commands read them.  Single-threaded.
 #pragma once
 
 #include <cstdint>
@@ -13,5 +16,13 @@ extern float objmovespeed;   // editor object move speed, units per second; fram
 extern float fstart;         // step of +fog_start/-fog_start, units; frame default 0.5
 extern float fend;           // step of +fog_end/-fog_end, units; frame default 0.5
 extern float fdens;          // step of +fog_density/-fog_density; frame default 0.01
-extern uint8_t rotlock;      // 1: the mouse drives the GUI pointer while the GUI is shown; 0 while swrotlock is held
-extern uint8_t objRot;       // 1: a mouse-driven edit this frame, the camera ignores the mouse; reset every frame
+
+// Seconds the frame defaults have been running (sum of g_frametime over the
+// frames seen by commandFrameDefaults); 0 at program start.
+extern float g_fruntimer;
+
+// The frame defaults that held keys' commands may override for one frame:
+// the camera's move and turn speeds and the steps above (only once 0.1 s
+// have run), rotlock 1 and objRot 0 (every frame); then g_fruntimer
+// advances by g_frametime.
+void commandFrameDefaults();

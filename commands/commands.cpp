@@ -9,7 +9,7 @@
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "input/input.h"
@@ -26,12 +26,12 @@ const FogHint foghints[3] = {
 
 int32_t g_foghint = 1;
 
-ChangeLevelFn g_changeLevel = changeLevel;
+ChangeLevelFn g_changeLevel = nullptr;
 
 namespace {
 
-// framecounter runs 0..1000000 and then restarts at 0: 1000001 values.
-constexpr float kFrameCounterPeriod = 1000001.0f;
+// framecounter runs 0..kFrameCounterWrap and then restarts at 0.
+constexpr float kFrameCounterPeriod = static_cast<float>(kFrameCounterWrap) + 1.0f;
 // A press must come more than this many frames after the previous call.
 constexpr float kPressGapFrames = 2.0f;
 
@@ -40,10 +40,9 @@ constexpr float kPressGapFrames = 2.0f;
 constexpr float kScrollRepeat = 0.5f;
 constexpr float kScrollFreshPress = 1.0f;
 
-// One step of a fog colour component: 1/255.
-constexpr float kFogColorStep = 0.003922f;
+// One step of a fog colour component: one 8-bit step.
+constexpr float kFogColorStep = kByteToUnit;
 
-constexpr int kFogModeCount = 3;
 constexpr int kFogHintCount = 3;
 
 bool editorOn()
@@ -240,20 +239,13 @@ void printFogLine()
                fogModeName(), Level->fogStart, Level->fogEnd, Level->fogDensity);
 }
 
-void changeLevel(const char* levelName)
-{
-    freeGame();
-    initGame(levelName);
-}
-
 void cmd_screenshotPPM(cvar)
 {
     static t_pressguard guard;
     if (!guard.pressed() || Level == nullptr) {
         return;
     }
-    KRTWriteShotPPM(0, 0, static_cast<int>(Level->screenWidth),
-                    static_cast<int>(Level->screenHeight), "Screenshot.ppm");
+    KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, "Screenshot.ppm");
 }
 
 void cmd_saveGameFiles(cvar)
@@ -505,8 +497,6 @@ void cmd_camGrab(cvar)
         return;
     }
     toggle(Cam->grab);
-    // The frame clock reports a fixed 0.04 s while frames are grabbed.
-    g_grabbing = Cam->grab;
 }
 
 void cmd_camRecord(cvar)
@@ -552,9 +542,7 @@ void cmd_map(cvar v)
 
 void cmd_swwindowmode(cvar)
 {
-    if (Engine != nullptr) {
-        toggle(Engine->windowed);
-    }
+    toggle(g_view.windowed);
 }
 
 void cmd_objLoad(cvar)

@@ -10,24 +10,24 @@
 //   editor   does nothing unless the editor mode `leveled` is set, and then
 //            leaves its guard untouched.
 // All run on the engine's thread.  They read and write Level (fields are
-// the level record's, core/lev.h), Cam, the GL fog state and the globals of
-// core/engine.h and commands/cmdglobals.h.
+// the level record's, core/lev.h), Cam, g_view, the GL fog state and the
+// globals of core/common.h and commands/cmdglobals.h.
 #pragma once
 
 #include <cstdint>
 
-#include "commands/cvar.h"
+#include "input/cvar.h"
 
 // The once-per-press guard of toggle and step commands: each such command
 // keeps one in a function-local static.  A press acts when the frame counter
-// (render/display.h `framecounter`) has moved on by more than two frames
+// (core/common.h `framecounter`) has moved on by more than two frames
 // since the previous call, or on the very first call; every call (acting or
 // not) records the current frame, so a held key acts once and a key tapped in
 // consecutive frames acts once.
 struct t_pressguard {
     float frame = -1.0f;    // framecounter at the last call; -1 before the first
     // True when this call is a new press.  Counts across the counter's wrap
-    // from 1000000 to 0.
+    // from kFrameCounterWrap to 0.
     bool pressed();
 };
 
@@ -53,15 +53,15 @@ extern int32_t g_foghint;   // index into foghints; initial 1 (NICEST)
 // console with the current hint, mode and Level's fog values.
 void printFogLine();
 
-// The level change of `map`: freeGame, then initGame with `levelName`.
-// Tests replace g_changeLevel to watch `map` without starting modules.
+// The level change of `map`, installed by the engine (its changeLevel:
+// freeGame, then initGame with `levelName`); null: `map` does nothing.
+// Tests replace it to watch `map` without starting modules.
 using ChangeLevelFn = void (*)(const char* levelName);
 extern ChangeLevelFn g_changeLevel;
-void changeLevel(const char* levelName);
 
 // --- The commands, by registered name ----------------------------------
 
-void cmd_screenshotPPM(cvar v);     // "ScreenshotPPM"    once: "Screenshot.ppm" of the level's screen size
+void cmd_screenshotPPM(cvar v);     // "ScreenshotPPM"    once: "Screenshot.ppm" of the whole drawable (g_view)
 void cmd_saveGameFiles(cvar v);     // "SaveGameFiles"    editor, once: asks for a directory
 void cmd_showfps(cvar v);           // "showfps"          once: toggles g_showfps
 void cmd_camSetspeed(cvar v);       // "cam_setspeed N"   held: camera move speed = N units per second
@@ -78,7 +78,7 @@ void cmd_camBackward(cvar v);
 void cmd_camSlideleft(cvar v);
 void cmd_camSlideright(cvar v);
 
-// Editor, held: fog colour component +/- 1/255, clamped to 0..1; also the
+// Editor, held: fog colour component +/- kByteToUnit, clamped to 0..1; also the
 // clear colour.
 void cmd_plusFogColorR(cvar v);
 void cmd_minusFogColorR(cvar v);
@@ -112,7 +112,7 @@ void cmd_camPlay(cvar v);           // "cam_play"         once: toggles playback
 void cmd_soundNothing(cvar v);      // "sound_pause", "sound_play", "+sound_freq", "-sound_freq": nothing
 void cmd_quit(cvar v);              // "quit"             held: g_bquit = 1
 void cmd_map(cvar v);               // "map NAME"         held: loads level NAME (g_changeLevel)
-void cmd_swwindowmode(cvar v);      // "swwindowmode"     held: toggles Engine->windowed
+void cmd_swwindowmode(cvar v);      // "swwindowmode"     held: toggles g_view.windowed
 
 // Object editing; editor.  obj_load, obj_copy, obj_paste and obj_delete act
 // once per press, the others every frame while held.

@@ -7,7 +7,7 @@
 #include <strings.h>
 
 #include "commands/commands.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "input/input.h"
 #include "render/draw2d.h"
 
@@ -119,23 +119,12 @@ constexpr size_t kFloatArgumentStart = 12;
 constexpr size_t kTextPrefixLength = 3;
 constexpr size_t kTextArgumentStart = 4;
 
-constexpr size_t kTextCapacity = sizeof(cvar{}.text) - 1;   // 99 characters
-
 // The argument that starts at `start`, or "" when the text is shorter: a
 // bare "map" or "cam_setspee" has no argument, and nothing past its
 // terminating zero is read.
 const char* argumentAt(const char* command, size_t start)
 {
     return std::strlen(command) > start ? command + start : "";
-}
-
-void copyText(char (&dst)[100], const char* src)
-{
-    const size_t n = src != nullptr ? strnlen(src, kTextCapacity) : 0;
-    if (n > 0) {
-        std::memcpy(dst, src, n);
-    }
-    dst[n] = '\0';
 }
 
 bool matches(const CommandDef& def, const char* command)
@@ -178,7 +167,7 @@ t_cmdmatch matchCommand(const char* command)
             m.fval = std::strtof(argumentAt(command, kFloatArgumentStart), nullptr);
         } else if (def.rule == kPrefixText) {
             m.kind = kCmdText;
-            copyText(m.text, argumentAt(command, kTextArgumentStart));
+            copyBounded(m.text, argumentAt(command, kTextArgumentStart), sizeof m.text);
         } else {
             m.kind = kCmdPlain;
         }
@@ -227,7 +216,7 @@ void CFunctions::setFunctions(t_handler handler, const char* text, const char* k
 {
     if (t_keyslot* slot = slotFor(key)) {
         slot->handler = handler;
-        copyText(slot->arg.text, text);
+        copyBounded(slot->arg.text, text, sizeof slot->arg.text);
     }
 }
 

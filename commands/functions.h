@@ -21,7 +21,7 @@
 // A text that matches nothing is skipped without a message.
 #pragma once
 
-#include "commands/cvar.h"
+#include "input/cvar.h"
 
 class CFunctions {
 public:

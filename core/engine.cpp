@@ -3,7 +3,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,8 @@
 #include <strings.h>
 
 #include "camera/camera.h"
+#include "commands/cmdglobals.h"
+#include "commands/commands.h"
 #include "core/modport.h"
 #include "core/sys.h"
 #include "image/texlist.h"
@@ -24,31 +25,24 @@
 #include "render/display.h"
 
 CEngine* Engine = nullptr;
-Lev* Level = nullptr;
-uint8_t g_bquit = 0;
-float g_frametime = 0.04f;
-float g_grabframetime = 0.0f;
-int32_t g_showfps = 0;
-int32_t fps = 0;
-int32_t fpsz = 0;
 int32_t gargcp = 0;
 char** gargv = nullptr;
-uint8_t server = 0;
-uint8_t texrender = 0;
-uint8_t fcull = 0;
-uint8_t ngrad = 0;
-uint8_t leveled = 0;
-uint8_t collon = 1;
-uint8_t GuiOn = 0;
-uint8_t Boden = 0;
-uint8_t g_playermove = 0;
 uint8_t demo = 0;
-
-ProcessExitFn g_processExit = [](int status) { std::exit(status); };
 
 const char* g_startLevel = "select";
 
 namespace {
+
+// The hooks through which the floors below reach the engine's own work.
+// Installed before main (and again by initEngine), so that closeEngine and
+// `map` do the engine's work also in programs that never run initEngine.
+bool installEngineHooks()
+{
+    g_shutdownHook = engineShutdown;
+    g_changeLevel = changeLevel;
+    return true;
+}
+[[maybe_unused]] const bool g_hooksInstalled = installEngineHooks();
 
 int64_t g_fpsSlot = 0;   // calendar seconds mod 16 of the running fps slot
 
@@ -93,35 +87,32 @@ void loadLevelOrDie(const char* name, void* window, bool silent)
     }
 }
 
-int exitStatusFor(KRT_RESULT code)
-{
-    return code == KRT_QUIT ? 0 : static_cast<int>(code);
-}
-
 }  // namespace
 
 void CEngine::init(Lev* level)
 {
     *this = CEngine{};
-    std::memcpy(fogColor, level->fogColor, sizeof fogColor);
-    fogOn = level->fogOn;
-    fogDensity = level->fogDensity;
-    fogEnd = level->fogEnd;
-    fogStart = level->fogStart;
-    std::memset(fogModeName, 0, sizeof fogModeName);
-    std::memcpy(fogModeName, level->fogModeName, strnlen(level->fogModeName, 4));
     particleSystemCount = level->particleSystemCount;
     personCount = level->personCount;
     treeCount = level->treeCount;
-    viewDistance = level->viewDistance;
-    screenWidth = static_cast<int32_t>(level->screenWidth);
-    screenHeight = static_cast<int32_t>(level->screenHeight);
-    imageRefWidth = screenWidth;
-    imageRefHeight = screenHeight;
-    windowed = static_cast<uint8_t>(level->windowMode & 0xff);
     pixelDepth = level->pixelDepth;
-    maxTextureSize = level->maxTextureSize;
-    openScreen(screenWidth, screenHeight, pixelDepth, 3, windowed != 0);
+
+    t_view view{};
+    std::memcpy(view.fogColor, level->fogColor, sizeof view.fogColor);
+    view.fogOn = level->fogOn;
+    view.fogDensity = level->fogDensity;
+    view.fogEnd = level->fogEnd;
+    view.fogStart = level->fogStart;
+    std::memcpy(view.fogModeName, level->fogModeName, strnlen(level->fogModeName, 4));
+    view.viewDistance = level->viewDistance;
+    view.screenWidth = static_cast<int32_t>(level->screenWidth);
+    view.screenHeight = static_cast<int32_t>(level->screenHeight);
+    view.imageRefWidth = view.screenWidth;
+    view.imageRefHeight = view.screenHeight;
+    view.windowed = static_cast<uint8_t>(level->windowMode & 0xff);
+    g_view = view;
+    textureSetMaxSize(level->maxTextureSize);
+    openScreen(view.screenWidth, view.screenHeight, pixelDepth, 3, view.windowed != 0);
     initPlayerFigure();
 }
 
@@ -152,13 +143,17 @@ void CEngine::render()
 void CEngine::render3D()
 {
     if (Cam != nullptr) {
-        Cam->cammove();
+        t_camMouse mouse;
+        if (KeyInput != nullptr && KeyInput->mousemoved != 0) {
+            mouse = t_camMouse{true, KeyInput->mousedx, KeyInput->mousedy};
+        }
+        Cam->cammove(mouse);
     }
-    if (Boden) {
-        render_height_field();
+    if (Boden && Cam != nullptr) {
+        render_height_field(Cam->position.x, Cam->position.z);
     }
     glPushMatrix();
-    drawMeshs(false);
+    drawMeshs(false, objmovespeed);
     drawSkybox();
     drawPlayerFigure();
     glPopMatrix();
@@ -167,6 +162,7 @@ void CEngine::render3D()
 void CEngine::afterframeupdate()
 {
     g_playermove = 0;
+    commandFrameDefaults();
     if (KeyInput != nullptr) {
         KeyInput->start();
         KeyInput->endframe();
@@ -175,6 +171,7 @@ void CEngine::afterframeupdate()
 
 void initEngine(int argc, char** argv)
 {
+    installEngineHooks();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (FILE* log = std::fopen("texmod.txt", "w")) {
         std::fclose(log);
@@ -187,7 +184,7 @@ void initEngine(int argc, char** argv)
         }
     }
     sysInit();
-    CreateEnginePort("VextPort");
+    CreateEnginePort(kEnginePortName);
     demo = 0;
     OpenGameModul();
     loadLevelOrDie(g_startLevel, nullptr, std::strcmp(g_startLevel, "select") == 0);
@@ -197,6 +194,7 @@ void initEngine(int argc, char** argv)
     OpenInputModul();
     OpenFunctionsModul();
     OpenCamModul();
+    setSceneViewer(Cam != nullptr ? &Cam->position : nullptr, Cam != nullptr ? &Cam->yaw : nullptr);
     OpenKlangmodul();
     init_height_field();
     draw_loadscreen();
@@ -244,25 +242,14 @@ void initGame(const char* levelName)
     std::printf("\t\t\tGO\t\t\n");
 }
 
-void closeEngine(KRT_RESULT code, const char* format, ...)
+void changeLevel(const char* levelName)
 {
-    // A fatal condition met while already closing must not start over.
-    static bool closing = false;
-    if (closing) {
-        std::fflush(stdout);
-        g_processExit(exitStatusFor(code));
-        std::abort();
-    }
-    closing = true;
+    freeGame();
+    initGame(levelName);
+}
 
-    char message[256] = {0};
-    if (format != nullptr && std::strlen(format) > 1) {
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(message, sizeof message, format, args);
-        va_end(args);
-    }
-
+void engineShutdown(KRT_RESULT code, const char* message)
+{
     sysShowCursor(true);
     CloseFunctionsModul();
     CloseInputModul();
@@ -276,13 +263,12 @@ void closeEngine(KRT_RESULT code, const char* format, ...)
     DeleteEnginePort();
     ServerShutdown();
     closeScreen();
-    if (format != nullptr && std::strlen(format) > 1) {
+    if (message != nullptr && message[0] != '\0') {
         std::printf("%s\n", message);
     }
     // Modules that were told to end get a moment to do so; their threads are
     // joined so nothing of theirs outlives the engine.
     ReapModules(50);
-    closing = false;
     sysShutdown(exitStatusFor(code));
 }
 
@@ -311,7 +297,7 @@ long runFrameLoop(long maxFrames)
     fpsStartSlot(static_cast<int64_t>(std::time(nullptr)));
     long frames = 0;
     while (g_bquit == 0) {
-        g_frametime = sysGetTime(false);
+        g_frametime = sysGetTime(Cam != nullptr && Cam->grab != 0);
         g_grabframetime = g_frametime;
         fpsTick(static_cast<int64_t>(std::time(nullptr)));
         Engine->update();

@@ -6,53 +6,30 @@
 // subsystem calls on a fatal condition; it may run at any time, also before
 // the display or the modules exist.
 //
-// Conventions used across the engine: y is up, the camera looks along -z at
-// yaw 0, angles in degrees, matrices column-major (OpenGL), frame time in
-// seconds, image rows top-first in memory unless a reader says otherwise.
+// Only the engine's own files (engine.cpp, main.cpp, modport.cpp) include
+// this header; the floors below get what they need from core/common.h.
 #pragma once
 
 #include <cstdint>
 
-#include "core/lev.h"
+#include "core/common.h"
 
 class CNoise;
 
-// Result codes of closeEngine; also the process exit status (KRT_QUIT ends 0).
-enum KRT_RESULT {
-    KRT_QUIT = 1,       // normal end of the frame loop
-    KRT_FATAL = 2,      // level cannot be loaded, texture table full
-    KRT_BADSOUND = 3,   // sound module answered with a wrong version
-    KRT_BADGAME = 4,    // game module answered with a wrong version
-    KRT_MESHPOOL = 6,   // mesh pool full or without player
-    KRT_NOMEM = 8,      // no memory for object names
-    KRT_INTERNAL = 9,   // internal mesh pool error
-    KRT_FILE = 10,      // a data file (or module file) is missing or unreadable
-};
-
-// The engine object: copies of the level's display and fog settings taken at
-// start-up (a level change keeps them), plus the per-frame work.
+// The engine object: the level's counts and settings taken at start-up (a
+// level change keeps them), plus the per-frame work.  The display and fog
+// settings go to the renderer (render/display.h `g_view`), the maximum texture
+// size to image/ (textureSetMaxSize).
 class CEngine {
 public:
-    float fogColor[4];              // RGBA 0..1
-    uint8_t fogOn;
-    float fogDensity;
-    float fogEnd;                   // units
-    float fogStart;                 // units
-    char fogModeName[8];            // at most 4 characters of the level's name
     uint32_t particleSystemCount;
     uint32_t personCount;
     uint32_t treeCount;
-    float viewDistance;             // far clip and terrain radius, units
-    int32_t screenWidth;            // pixels
-    int32_t screenHeight;           // pixels
-    int32_t imageRefWidth;          // pixel reference size for 2D images
-    int32_t imageRefHeight;
-    uint8_t windowed;               // window instead of full screen
     uint8_t pixelDepth;             // bits
     CNoise* noise;                  // null unless the level has a noise overlay
-    uint16_t maxTextureSize;        // texels
 
-    // Copies the level's settings and opens the display.
+    // Copies the level's settings into the renderer and image/, and opens
+    // the display.
     void init(Lev* level);
     // One frame: beforframeupdate, render, afterframeupdate.
     void update();
@@ -63,19 +40,8 @@ public:
 };
 
 extern CEngine* Engine;
-extern Lev* Level;
-extern uint8_t g_bquit;         // nonzero ends the frame loop
-extern float g_frametime;       // seconds of the last frame; initial 0.04
-extern float g_grabframetime;
-extern int32_t g_showfps;
-extern int32_t fps, fpsz;       // frames of the last whole slot / of the running slot
 extern int32_t gargcp;
 extern char** gargv;
-extern uint8_t server, texrender, fcull, ngrad, leveled;
-extern uint8_t collon;          // camera collision; initial 1
-extern uint8_t GuiOn;
-extern uint8_t Boden;           // the level has terrain
-extern uint8_t g_playermove;
 extern uint8_t demo;            // demo flag of the original; the record has no field for it
 extern const char* g_startLevel; // level loaded at start-up ("select" unless --level)
 
@@ -86,10 +52,12 @@ void initGame(const char* levelName);
 void freeGame();
 // Loads the level's scene objects and their meshes (loadMeshs, scene/objects.h).
 void initObj();
-// Shuts down in order, prints the message (when longer than one character)
-// and ends the process with the code's exit status.  Never returns.
-[[noreturn]] void closeEngine(KRT_RESULT code, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+// The level change of the `map` command: freeGame, then initGame.
+void changeLevel(const char* levelName);
+// closeEngine's work (core/common.h), installed as its shutdown hook: shuts
+// down in order, prints the message when it is not empty and ends the
+// process with the code's exit status.  Never returns.
+[[noreturn]] void engineShutdown(KRT_RESULT code, const char* message);
 
 // Counts frames per second in slots of one calendar second (mod 16); the frame
 // that sees a new slot is not counted.  `nowSeconds` is the calendar time.
@@ -99,7 +67,3 @@ void fpsStartSlot(int64_t nowSeconds);
 // The frame loop; returns the frames run, when g_bquit is set (or after `maxFrames` frames
 // when that is > 0, as if quit had been given).
 long runFrameLoop(long maxFrames);
-
-// Where closeEngine finally goes; tests replace it to observe the exit.
-using ProcessExitFn = void (*)(int status);
-extern ProcessExitFn g_processExit;

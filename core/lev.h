@@ -8,14 +8,15 @@
 // plain structs, native byte order and pointer width, in the order the engine
 // was designed with.  Bump `kLevVersion` when the layout changes.
 //
-// Units: world units (1 unit = 1 terrain cell width / 16, roughly a metre),
-// angles in degrees, times in seconds, colours 0..1 unless noted.
+// Units, axes and angles as core/common.h states them (one world unit is one
+// terrain cell); times in seconds, colours 0..1 unless noted.
 // Ownership: the record, its strings and tables belong to the module and live
 // until the module has seen `moduleQuit`.  Tables the engine replaces when it
 // adds objects (`treeTable`, `personTable`) are then the engine's; the module
 // must not free a table it did not allocate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint8_t kLevVersion = 1;   // value of Lev::moduleVersion
@@ -173,3 +174,100 @@ struct Lev {
 // moduleQuit crosses threads (engine writes, module polls); use these.
 inline void levSetQuit(Lev* lev) { __atomic_store_n(&lev->moduleQuit, uint8_t(1), __ATOMIC_RELEASE); }
 inline bool levQuitRequested(const Lev* lev) { return __atomic_load_n(&lev->moduleQuit, __ATOMIC_ACQUIRE) != 0; }
+
+// The layout both sides were built with.  A change to one of these structs
+// must bump kLevVersion, and then these figures too; new Lev fields go at the
+// end.  The sizes hold on every ABI we build for (no pointers inside).
+static_assert(sizeof(t_tree) == 832, "t_tree changed: bump kLevVersion");
+static_assert(sizeof(t_person) == 1096, "t_person changed: bump kLevVersion");
+static_assert(sizeof(LevSound) == 560, "LevSound changed: bump kLevVersion");
+
+namespace lev_layout {
+
+// Lev's fields in declaration order; a field moved or removed breaks the
+// strict rise below.
+constexpr size_t kFieldOffsets[] = {
+    offsetof(Lev, onObjectDelete),
+    offsetof(Lev, onObjectCountChange),
+    offsetof(Lev, viewDistance),
+    offsetof(Lev, fogOn),
+    offsetof(Lev, fogColor),
+    offsetof(Lev, fogStart),
+    offsetof(Lev, fogEnd),
+    offsetof(Lev, fogDensity),
+    offsetof(Lev, fogModeName),
+    offsetof(Lev, screenWidth),
+    offsetof(Lev, screenHeight),
+    offsetof(Lev, windowMode),
+    offsetof(Lev, pixelDepth),
+    offsetof(Lev, brightnessPercent),
+    offsetof(Lev, maxTextureSize),
+    offsetof(Lev, noiseParams),
+    offsetof(Lev, dirRequest),
+    offsetof(Lev, fileRequest),
+    offsetof(Lev, levelLoader),
+    offsetof(Lev, saveInitFn),
+    offsetof(Lev, levelDirectory),
+    offsetof(Lev, levelFile),
+    offsetof(Lev, heightMapFile),
+    offsetof(Lev, skyFaceFiles),
+    offsetof(Lev, personCount),
+    offsetof(Lev, treeCount),
+    offsetof(Lev, particleSystemCount),
+    offsetof(Lev, treeTable),
+    offsetof(Lev, personTable),
+    offsetof(Lev, particleNames),
+    offsetof(Lev, particleTextureFiles),
+    offsetof(Lev, particleVelocityBase),
+    offsetof(Lev, particleVelocityVariance),
+    offsetof(Lev, particleSize),
+    offsetof(Lev, particleRate),
+    offsetof(Lev, particleScrollTexture),
+    offsetof(Lev, particleTexOffsetU),
+    offsetof(Lev, particleTexOffsetV),
+    offsetof(Lev, particleTexScaleU),
+    offsetof(Lev, particleTexScaleV),
+    offsetof(Lev, particleMaxCount),
+    offsetof(Lev, objectNameCounter),
+    offsetof(Lev, particleExtent),
+    offsetof(Lev, particleOrigin),
+    offsetof(Lev, camStartPos),
+    offsetof(Lev, camStartYaw),
+    offsetof(Lev, minBoxThickness),
+    offsetof(Lev, gravity),
+    offsetof(Lev, eyeHeight),
+    offsetof(Lev, stepHeight),
+    offsetof(Lev, dynamicLighting),
+    offsetof(Lev, litBaseColour),
+    offsetof(Lev, unlitColour),
+    offsetof(Lev, lightCount),
+    offsetof(Lev, lightTable),
+    offsetof(Lev, moduleQuit),
+    offsetof(Lev, keyBindingCount),
+    offsetof(Lev, keyBindings),
+    offsetof(Lev, soundTable),
+    offsetof(Lev, soundCount),
+    offsetof(Lev, mouseSensitivity),
+    offsetof(Lev, moduleVersion),
+    offsetof(Lev, particleFiles),
+};
+
+constexpr bool fieldsInOrder()
+{
+    for (size_t i = 1; i < sizeof kFieldOffsets / sizeof kFieldOffsets[0]; ++i) {
+        if (kFieldOffsets[i - 1] >= kFieldOffsets[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(fieldsInOrder(), "Lev's fields were reordered: append instead, and bump kLevVersion");
+
+// On 64-bit builds (the only ones we ship) the engine finds the version byte
+// here whatever version the module was built with.
+#if __SIZEOF_POINTER__ == 8
+static_assert(offsetof(Lev, moduleVersion) == 2184, "Lev's version byte moved: bump kLevVersion");
+static_assert(sizeof(Lev) == 2200, "Lev changed size: bump kLevVersion");
+#endif
+
+}  // namespace lev_layout

@@ -4,8 +4,7 @@
 // Everything here is single precision and allocation-free.  `t_vector` is laid
 // out as three consecutive floats, so a `t_vector*` and a pointer into a
 // mesh's vertex stream are interchangeable (the static_asserts below hold that
-// promise).  Matrices are 16 floats in OpenGL's column-major order: element
-// (row r, column c) is at index 4*c + r, the translation at 12, 13, 14.
+// promise).  Matrix element (row r, column c) is at index 4*c + r.
 //
 // Face normals follow one winding rule throughout the engine:
 // n = (p0 - p1) x (p1 - p2), normalised.  A triangle listed counter-clockwise

@@ -10,19 +10,15 @@
 #include <string>
 #include <strings.h>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "platform/exec.h"
 #include "platform/net.h"
 
 uint8_t isON = 0;
 float inittime = 0.0f;
-uint8_t g_grabbing = 0;
 SysClockFn g_sysClock = sysClockMicros;
 SysStackProbeFn g_sysStackProbe = platformTcpStackPresent;
 
-// Frame time reported while frames are grabbed: 25 frames per second of
-// scene time however long each frame really takes.
-static constexpr float kGrabFrameTime = 0.04f;
 // Longest target path sysFileCopy accepts, in characters.
 static constexpr size_t kMaxCopyPath = 255;
 // Bytes moved per read/write while copying.
@@ -55,10 +51,11 @@ void sysShutdown(int status)
     std::abort();
 }
 
-float sysGetTime(bool realTime)
+float sysGetTime(bool grabbing)
 {
-    if (!realTime && g_grabbing) {
-        return kGrabFrameTime;
+    // Grabbed frames step the scene at 25 per second however long each takes.
+    if (grabbing) {
+        return kFixedFrameTime;
     }
     const float t = static_cast<float>(g_sysClock()) / 1000000.0f;
     if (inittime == 0.0f) {

@@ -17,9 +17,6 @@ extern uint8_t isON;
 // Sub-second part of the previous clock reading, seconds 0..1; 0 means "no
 // reading yet" (the next reading then measures 0).
 extern float inittime;
-// Nonzero while the camera grabs frames to files: the frame clock then
-// reports a fixed 0.04 s.  Set by the camera's grab commands.
-extern uint8_t g_grabbing;
 
 // The frame clock's source: microseconds within the current second of the
 // wall clock, 0..999999.  Default sysClockMicros (gettimeofday).
@@ -49,16 +46,16 @@ enum {
 // kSysExitNoStack.  Without one otherwise: silent.
 void sysInit();
 // Closes the TCP/IP stack handle, flushes stdout and ends the process with
-// `status` through g_processExit (core/engine.h).  Never returns: when a
+// `status` through g_processExit (core/common.h).  Never returns: when a
 // replaced g_processExit returns, it aborts.
 [[noreturn]] void sysShutdown(int status = 0);
 
-// Seconds of the last frame.  With realTime false while g_grabbing is set:
-// 0.04 without reading the clock.  Otherwise the difference of the clock's
+// Seconds of the last frame.  While the camera grabs frames (`grabbing`, its
+// `grab` flag): kFixedFrameTime without reading the clock.  Otherwise the difference of the clock's
 // sub-second parts since the previous reading: the first reading gives 0, a
 // reading that crossed a second boundary repeats g_frametime, and a frame of
 // a second or more measures only its sub-second remainder.
-float sysGetTime(bool realTime);
+float sysGetTime(bool grabbing);
 
 // 1 if the file can be opened for reading (it is closed at once), else 0.
 // Null gives 0.

@@ -1,8 +1,8 @@
 // bitmap.h — the in-memory image every reader returns.
 //
-// Rows are in file order (first row of the file first; for a bottom-up TGA
-// that is the bottom row), no padding, channels R,G,B(,A).  Readers never
-// return null: a missing or broken file yields an 8 x 8 placeholder.
+// Rows in file order (core/common.h), no padding, channels R,G,B(,A).
+// Readers never return null: a missing or broken file yields an 8 x 8
+// placeholder.
 #pragma once
 
 #include <cstdint>

@@ -17,7 +17,9 @@
 #include <new>
 #include <vector>
 
+#include "core/common.h"
 #include "platform/exec.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -27,11 +29,10 @@ namespace {
 
 enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead };
 
-// One warning: a line of dashes, the message, the same line of dashes.  The
-// dash counts and the ISO-8859-1 texts are those the users of the original
-// program know; keep them byte for byte.
+// One framed warning.  The dash counts and the ISO-8859-1 texts are those
+// the users of the original program know; keep them byte for byte.
 void PrintWarning(Warning kind, const char* name) {
-    int dashes = 0;
+    unsigned dashes = 0;
     const char* format = "";
     switch (kind) {
     case Warning::NotFound:
@@ -51,12 +52,9 @@ void PrintWarning(Warning kind, const char* name) {
         format = "Warnung!!! Fehler beim Lesen der Textur %s!(x * y * 3 Bytes nicht gelesen)\n";
         break;
     }
-    char line[96];
-    std::memset(line, '-', static_cast<size_t>(dashes));
-    line[dashes] = '\0';
-    std::printf("%s\n", line);
-    std::printf(format, name != nullptr ? name : "(null)");
-    std::printf("%s\n", line);
+    char message[512];
+    std::snprintf(message, sizeof message, format, name != nullptr ? name : "(null)");
+    printFramedWarning(message, dashes);
 }
 
 // 8 x 8 pixels, even pixels black and odd pixels magenta.
@@ -76,20 +74,9 @@ uint8_t* MakeCheckerPixels(int bytesPerPixel) {
     return pixels;
 }
 
-CBitmap* Placeholder(int depth) {
-    CBitmap* bitmap = new CBitmap;
-    int w = 0;
-    int h = 0;
-    bitmap->pixels = depth == 32 ? GetRGBAImage(&w, &h) : GetRGBImage(&w, &h);
-    bitmap->width = w;
-    bitmap->height = h;
-    bitmap->depth = depth;
-    return bitmap;
-}
-
 CBitmap* Fail(Warning kind, const char* name, int depth) {
     PrintWarning(kind, name);
-    return Placeholder(depth);
+    return MakePlaceholder(depth);
 }
 
 // ---------------------------------------------------------------------------
@@ -250,53 +237,22 @@ void TgaToRGBA(const uint8_t* src, uint8_t* dst, size_t pixelCount, int bytesPer
 // File wrappers
 // ---------------------------------------------------------------------------
 
-// No accepted image needs more bytes than this; anything behind is ignored.
+// No accepted image needs more bytes than this; a larger file is refused.
 constexpr size_t kMaxFileBytes =
     static_cast<size_t>(kMaxImageSide) * kMaxImageSide * 4 + (size_t{1} << 20);
-
-enum class FileRead { Ok, NotFound, NoMemory };
-
-FileRead ReadWholeFile(const char* file, std::vector<uint8_t>& out) {
-    if (file == nullptr) {
-        return FileRead::NotFound;
-    }
-    FILE* f = OpenResolved(file, "rb");
-    if (f == nullptr) {
-        return FileRead::NotFound;
-    }
-    FileRead result = FileRead::Ok;
-    try {
-        uint8_t chunk[65536];
-        while (out.size() < kMaxFileBytes) {
-            const size_t want = std::min(sizeof chunk, kMaxFileBytes - out.size());
-            const size_t got = std::fread(chunk, 1, want, f);
-            out.insert(out.end(), chunk, chunk + got);
-            if (got < want) {
-                break;
-            }
-        }
-        // A path that opens but cannot be read (a directory) is not a file.
-        if (out.empty() && std::ferror(f)) {
-            result = FileRead::NotFound;
-        }
-    } catch (const std::bad_alloc&) {
-        result = FileRead::NoMemory;
-    }
-    std::fclose(f);
-    return result;
-}
 
 using Parser = CBitmap* (*)(const uint8_t*, size_t, const char*);
 
 CBitmap* LoadWith(Parser parse, const char* file, int placeholderDepth) {
     std::vector<uint8_t> bytes;
-    switch (ReadWholeFile(file, bytes)) {
-    case FileRead::NotFound:
-        return Fail(Warning::NotFound, file, placeholderDepth);
-    case FileRead::NoMemory:
-        return Fail(Warning::NoMemory, file, placeholderDepth);
-    case FileRead::Ok:
+    switch (ReadRegularFile(file, kMaxFileBytes, bytes)) {
+    case FileError::None:
         break;
+    case FileError::TooLarge:   // more than any accepted image can need
+    case FileError::NoMemory:
+        return Fail(Warning::NoMemory, file, placeholderDepth);
+    default:                    // missing, not a regular file, unreadable
+        return Fail(Warning::NotFound, file, placeholderDepth);
     }
     return parse(bytes.data(), bytes.size(), file);
 }
@@ -317,6 +273,17 @@ uint8_t* GetRGBAImage(int* w, int* h) {
     *w = 8;
     *h = 8;
     return MakeCheckerPixels(4);
+}
+
+CBitmap* MakePlaceholder(int depth) {
+    CBitmap* bitmap = new CBitmap;
+    int w = 0;
+    int h = 0;
+    bitmap->pixels = depth == 32 ? GetRGBAImage(&w, &h) : GetRGBImage(&w, &h);
+    bitmap->width = w;
+    bitmap->height = h;
+    bitmap->depth = depth;
+    return bitmap;
 }
 
 CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {

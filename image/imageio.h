@@ -10,9 +10,6 @@
 // the placeholder, so a level with a bad texture still runs.  Every size in a
 // file is checked against the bytes actually present and against
 // kMaxImageSide before anything is allocated.
-//
-// Pixel layout of every result: rows in file order (a PPM's top row first; a
-// bottom-up TGA's bottom row first), no row padding, channels R,G,B(,A).
 #pragma once
 
 #include <cstddef>
@@ -44,6 +41,8 @@ CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* nameForMessages)
 // returned buffer (delete[]).  RGB: 3 bytes per pixel; RGBA: 4, alpha 255.
 uint8_t* GetRGBImage(int* w, int* h);
 uint8_t* GetRGBAImage(int* w, int* h);
+// The placeholder as a bitmap of `depth` 24 or 32; the caller deletes it.
+CBitmap* MakePlaceholder(int depth);
 
 // Reads the rectangle (x, y, w, h) of the current GL read buffer (window
 // pixels, origin bottom-left as GL counts) and writes it as binary PPM "P6"

@@ -12,9 +12,9 @@
 #include <string>
 #include <strings.h>
 
-#include "core/engine.h"
-#include "core/lev.h"
+#include "core/common.h"
 #include "platform/exec.h"
+#include "platform/files.h"
 
 TextureList TexList;
 STexture Ttexrender;
@@ -33,14 +33,6 @@ constexpr GLenum kBlendFactors[][2] = {
     {GL_DST_COLOR, GL_SRC_COLOR},
 };
 constexpr int kBlendModeCount = sizeof kBlendFactors / sizeof kBlendFactors[0];
-
-char* copyString(const char* text)
-{
-    const size_t length = std::strlen(text);
-    auto* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
 
 bool isBlank(char c)
 {
@@ -319,36 +311,18 @@ void readKeywords(EntryParser& in, bool person, t_texdef* def, t_texmodel* model
     }
 }
 
-// The whole file, or false when it cannot be read.
-bool readWholeFile(FILE* file, std::string* out)
-{
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        out->append(buffer, got);
-    }
-    return std::ferror(file) == 0;
-}
+// Largest definition file read, bytes: far more than kMaxTextures entries of
+// full-length words need.
+constexpr size_t kMaxDefinitionBytes = size_t{4} << 20;
 
-// Opens and reads a definition file; a missing or unreadable one ends the engine.
+// Reads a definition file; a missing or unreadable one ends the engine.
 std::string loadDefinitionFile(const char* texFile)
 {
     std::string text;
-    FILE* file = OpenResolved(texFile, "rb");
-    const bool ok = file != nullptr && readWholeFile(file, &text);
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    if (!ok) {
+    if (ReadRegularFile(texFile, kMaxDefinitionBytes, text) != FileError::None) {
         closeEngine(KRT_FILE, "TexturModul: TexturInitDatei %s nicht vorhanden\n", texFile);
     }
     return text;
-}
-
-void copyField(char* field, size_t fieldSize, const char* text)
-{
-    std::strncpy(field, text, fieldSize - 1);
-    field[fieldSize - 1] = '\0';
 }
 
 }  // namespace
@@ -438,7 +412,7 @@ void TextureList::loadTexture(const char* name, const char* file, float su, floa
                                   keyR, keyG, keyB);
     glIds[index] = textures[index].getGLTexture();
     delete[] names[index];
-    names[index] = copyString(name);
+    names[index] = newStringCopy(name);
     lastIndex = index;
 }
 
@@ -517,7 +491,7 @@ void TextureList::SetTexFile(const char* file)
         }
         texFileCount = 0;
     }
-    texFiles[texFileCount++] = copyString(file);
+    texFiles[texFileCount++] = newStringCopy(file);
 }
 
 bool TextureList::ExistTexFile(const char* file) const
@@ -558,7 +532,7 @@ void TextureList::readPersonFile(const char* texFile, t_person* person)
         text.data(), text.size(), true, texFile,
         [](const t_texdef& d, void* user) {
             auto* t = static_cast<Target*>(user);
-            copyField(t->person->skin, sizeof t->person->skin, d.name);
+            copyBounded(t->person->skin, d.name, sizeof t->person->skin);
             t->list->loadTexture(d.name, d.file, 0.0f, 0.0f, d.offsetU, d.offsetV, d.texmode, d.envmode,
                                  false, d.blend, d.blendmode, d.noclip, false, d.emissive, GL_LINEAR,
                                  GL_LINEAR, true, 0, 0, 0);

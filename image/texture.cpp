@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "platform/exec.h"
@@ -23,23 +23,16 @@ constexpr int32_t kZoomMaxRows = 32768;
 // Used when neither the engine nor GL names a maximum texture size.
 constexpr int kFallbackMaxTextureSize = 1024;
 
-// One framed warning line, as the image readers print theirs.
-void printFramed(const char* message, const char* file, int a, int b)
-{
-    static const char kDashes[] =
-        "---------------------------------------------------------------------------";
-    std::printf("%s\n", kDashes);
-    std::printf(message, file, a, b);
-    std::printf("%s\n", kDashes);
-}
+// The level's largest texture side, texels; 0: unset.
+int g_maxTextureSize = 0;
 
-// Largest side an upload may have, texels: the engine's setting (0 counts as
+// Largest side an upload may have, texels: the level's setting (0 counts as
 // unset), never above what GL itself accepts.
 int maxUploadSide()
 {
     GLint glMax = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glMax);
-    int side = (Engine != nullptr && Engine->maxTextureSize != 0) ? Engine->maxTextureSize : glMax;
+    int side = g_maxTextureSize != 0 ? g_maxTextureSize : glMax;
     if (glMax > 0 && side > glMax) {
         side = glMax;
     }
@@ -87,18 +80,6 @@ bool zoomSourceSupported(const CBitmap* src)
            static_cast<int64_t>(src->width) * bpp < kZoomMaxRowBytes && src->height < kZoomMaxRows;
 }
 
-CBitmap* placeholderBitmap()
-{
-    auto* bitmap = new CBitmap;
-    int w = 0;
-    int h = 0;
-    bitmap->pixels = GetRGBAImage(&w, &h);
-    bitmap->width = w;
-    bitmap->height = h;
-    bitmap->depth = 32;
-    return bitmap;
-}
-
 // A 24-bit bitmap to 32 bits with alpha 255; false when out of memory.
 bool expandToRGBA(CBitmap* bitmap)
 {
@@ -137,7 +118,7 @@ CBitmap* loadUploadBitmap(STexture* texture, const char* file, int type,
     if (bitmap == nullptr || bitmap->depth != 32 || bitmap->pixels == nullptr ||
         pixelBytes(bitmap->width, bitmap->height, 4) == 0) {
         delete bitmap;
-        bitmap = placeholderBitmap();
+        bitmap = MakePlaceholder(32);
     }
     return bitmap;
 }
@@ -237,14 +218,6 @@ FILE* openLog()
     return OpenResolved(kTextureLogFile, "a");
 }
 
-char* copyString(const char* text)
-{
-    const size_t length = std::strlen(text);
-    auto* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
 // Brings *bitmap to its upload size and logs what was done.  Returns the
 // resampled copy, or null when the bitmap is uploaded as it is.  A bitmap the
 // resampler cannot take is replaced by the placeholder (with a warning).
@@ -254,10 +227,13 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
     int32_t nh = 0;
     uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     if ((nw != (*bitmap)->width || nh != (*bitmap)->height) && !zoomSourceSupported(*bitmap)) {
-        printFramed("Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
-                    (*bitmap)->width, (*bitmap)->height);
+        char message[400];
+        std::snprintf(message, sizeof message,
+                      "Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
+                      (*bitmap)->width, (*bitmap)->height);
+        printFramedWarning(message, 75);
         delete *bitmap;
-        *bitmap = placeholderBitmap();
+        *bitmap = MakePlaceholder(32);
         uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     }
     if (nw == (*bitmap)->width && nh == (*bitmap)->height) {
@@ -275,7 +251,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
         // No memory for the resampled copy: the placeholder rather than
         // uninitialised pixels.
         delete *bitmap;
-        *bitmap = placeholderBitmap();
+        *bitmap = MakePlaceholder(32);
     }
     return resized;
 }
@@ -297,6 +273,11 @@ uint32_t uploadTexture(const CBitmap* bitmap, bool withAlpha, int minFilter, int
 }
 
 }  // namespace
+
+void textureSetMaxSize(int texels)
+{
+    g_maxTextureSize = texels > 0 ? texels : 0;
+}
 
 STexture::STexture(const char* file, int minFilter, int magFilter, bool alphaKey,
                    int keyR, int keyG, int keyB)
@@ -339,7 +320,7 @@ void STexture::createTexture(const char* file, int minFilter, int magFilter, boo
         std::fclose(log);
     }
     delete[] name;
-    name = copyString(file);
+    name = newStringCopy(file);
 }
 
 void STexture::Select() const

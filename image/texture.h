@@ -12,8 +12,8 @@
 //
 // Sizes: an image is uploaded with power-of-two sides of at least 4 texels,
 // resampled (bilinear) when its sides are not; a side above the engine's
-// maximum texture size (CEngine::maxTextureSize; 0 or no engine object means
-// GL's own limit, which also caps it) is brought down to that maximum.
+// maximum texture size (textureSetMaxSize; 0 means GL's own limit, which
+// also caps it) is brought down to that maximum.
 // Upload data are always RGBA; the internal format has 3 components unless
 // the image has alpha (a TGA, or a PPM whose key colour occurred).
 #pragma once
@@ -75,6 +75,11 @@ public:
 // The smallest of 4, 8, 16, 32, ... that is >= n (below 4: 4).  For n above
 // 2^30 the answer would not fit: 2^30 is returned.
 int getNextOGLSize(int n);
+
+// The level's largest texture side, texels (Lev::maxTextureSize); the engine
+// sets it at start-up, before the first texture is made.  0 (or less) means
+// GL's own limit.
+void textureSetMaxSize(int texels);
 
 // A new bitmap of trunc(zoomX * width) x trunc(zoomY * height) pixels (each at
 // least 1) with the source's depth, resampled in 16.16 fixed point; smooth

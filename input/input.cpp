@@ -4,14 +4,11 @@
 #include <cstring>
 #include <strings.h>
 
-#include "camera/camera.h"
-#include "commands/cmdglobals.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "platform/display.h"
 
 CInput* KeyInput = nullptr;
 void* g_window = nullptr;
-float g_fruntimer = 0.0f;
 
 namespace {
 
@@ -20,9 +17,6 @@ constexpr int32_t kKeyCount = 256;
 // Raw codes above this are the non-character keys; their slot is raw + 128.
 constexpr int kFirstNonCharRaw = 64;
 constexpr int kRawToSlotOffset = 128;
-
-// Run time after which the frame defaults are restored every frame, seconds.
-constexpr float kDefaultsDelay = 0.1f;
 
 struct KeyDef {
     const char* name;
@@ -58,27 +52,6 @@ constexpr KeyDef kKeyDefs[] = {
     {"K_LAMIGA", 230}, {"K_RAMIGA", 231},
     {"K_DEL", 198}, {"K_HELP", 223},
 };
-
-char* copyName(const char* name)
-{
-    const size_t n = std::strlen(name) + 1;
-    char* copy = new char[n];
-    std::memcpy(copy, name, n);
-    return copy;
-}
-
-// The frame defaults that held keys' commands may override for one frame.
-void applyFrameDefaults()
-{
-    if (Cam != nullptr) {
-        Cam->movespeed = 0.3f;    // units per second
-        Cam->turnspeed = 8.5f;    // degrees per second
-    }
-    objmovespeed = 1.0f;
-    fstart = 0.5f;
-    fend = 0.5f;
-    fdens = 0.01f;
-}
 
 }  // namespace
 
@@ -135,7 +108,7 @@ int CInput::defKey(const char* name, int code)
     delete slot.state;
     delete[] slot.name;
     slot.state = new uint8_t(0);
-    slot.name = copyName(name);
+    slot.name = newStringCopy(name);
     slot.handler = nullptr;
     return 1;
 }
@@ -208,12 +181,6 @@ void CInput::update()
 
 void CInput::start()
 {
-    if (g_fruntimer > kDefaultsDelay) {
-        applyFrameDefaults();
-    }
-    rotlock = 1;
-    objRot = 0;
-    g_fruntimer += g_frametime;
     // Index loop: a handler may bind or redefine keys while we walk.
     for (int32_t code = 0; code < keycount; ++code) {
         const t_keyslot& slot = keys[code];

@@ -6,8 +6,9 @@
 // at shutdown; a level change keeps it.  The frame calls update() first
 // (before sound, scene and rendering) and start() then endframe() after
 // drawing.  The command registry (commands/) binds handlers into the slots
-// through getskeyaddr; the camera, the editor and the GUI read the mouse
-// deltas and key states directly.  Only update() takes window messages.
+// through getskeyaddr; the engine hands the mouse deltas to the camera, the
+// editor and the GUI read them and the key states directly.  Only update()
+// takes window messages.
 //
 // Slot index = key code 0..255: the unshifted Latin-1 character for the
 // character keys (letters 97..122, digits 48..57), raw code + 128 for the
@@ -18,7 +19,7 @@
 
 #include <cstdint>
 
-#include "commands/cvar.h"
+#include "input/cvar.h"
 #include "platform/events.h"
 
 struct t_keyslot {
@@ -61,9 +62,8 @@ public:
     // (held for this frame only), the mouse delta.  Sets g_bquit when the
     // window was asked to close.
     void update();
-    // After drawing: restores the frame defaults (once 0.1 s have run),
-    // advances g_fruntimer, then runs the handler of every held, bound key in
-    // key-code order.
+    // After drawing (and after the commands' frame defaults): runs the
+    // handler of every held, bound key in key-code order.
     void start();
     // Clears the mouse delta and mousemoved; called right after start().
     void endframe();
@@ -78,9 +78,6 @@ extern CInput* KeyInput;
 // The display window whose messages CInput reads; set by CInput::Init, and
 // activated by the engine at the end of start-up.
 extern void* g_window;
-// Seconds the frame defaults have been running (sum of g_frametime over the
-// frames seen by CInput::start); 0 at program start.
-extern float g_fruntimer;
 
 // Keymap translation of a raw key code without qualifiers: the Latin-1
 // character 1..255 the key produces unshifted, 1 when it produces none, 0

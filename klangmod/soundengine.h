@@ -6,6 +6,7 @@
 // Plain structs, native layout; bump kSoundEngineVersion on any change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint32_t kSoundEngineVersion = 2;
@@ -48,3 +49,12 @@ struct SoundEngine {
     uint16_t reserved;
     uint16_t quit;                      // 0 run, 1 quit; written by g_done
 };
+
+// The layout the engine (sound/csound.h) and the module were built with: 13
+// pointer words, then the version word.  A change here must bump
+// kSoundEngineVersion, and then these figures too.
+static_assert(offsetof(SoundEngine, version) == 13 * sizeof(void*),
+              "SoundEngine: the version word follows the 13 pointer words");
+static_assert(sizeof(SoundEngine) == 13 * sizeof(void*) + 8, "SoundEngine changed size: bump kSoundEngineVersion");
+static_assert(offsetof(KlangCommandBlock, fileName) == 17 && sizeof(KlangCommandBlock) == 120,
+              "KlangCommandBlock changed: bump kSoundEngineVersion");

@@ -17,6 +17,10 @@
 
 struct MsgPort;
 
+// The engine's public port: both modules find it by this name and post their
+// start-up message (ModuleMessage) to it.
+constexpr const char* kEnginePortName = "VextPort";
+
 // The Exec message header.  A module's start-up message is this header
 // followed by one payload word (a native pointer); see ModuleMessage.
 struct Message {

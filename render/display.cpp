@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <strings.h>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "image/texture.h"
 #include "platform/display.h"
 #include "render/draw2d.h"
 
-const FogMode fogmodes[3] = {
+t_view g_view = {};
+
+const FogMode fogmodes[kFogModeCount] = {
     {"LIN", GL_LINEAR},
     {"EXP", GL_EXP},
     {"EXP2", GL_EXP2},
@@ -21,7 +23,6 @@ uint8_t g_drawinitalized = 0;
 uint8_t g_isOldGraka = 0;
 uint8_t Fogon = 0;
 int32_t g_fogtype = 2;
-uint32_t framecounter = 0;
 STexture* loadbmp = nullptr;
 
 namespace {
@@ -48,13 +49,11 @@ bool tryContext(int width, int height)
 
 void openScreen(int width, int height, int depth, int buffers, bool windowed)
 {
-    Engine->screenWidth = width;
-    Engine->screenHeight = height;
-    Engine->windowed = windowed ? 1 : 0;
+    g_view.screenWidth = width;
+    g_view.screenHeight = height;
+    g_view.windowed = windowed ? 1 : 0;
     if (!MGLInit()) {
-        std::printf("Can't initialize MiniGL\n");
-        std::fflush(stdout);
-        g_processExit(20);
+        closeEngine(KRT_DISPLAY, "Can't initialize MiniGL");
     }
     mglChooseNumberOfBuffers(buffers);
     mglChooseWindowMode(windowed);
@@ -68,9 +67,7 @@ void openScreen(int width, int height, int depth, int buffers, bool windowed)
             mglChoosePixelDepth(16);
             if (!tryContext(width, height)) {
                 MGLTerm();
-                std::printf("Context creation failed\n");
-                std::fflush(stdout);
-                g_processExit(20);
+                closeEngine(KRT_DISPLAY, "Context creation failed");
             }
         }
     }
@@ -79,8 +76,8 @@ void openScreen(int width, int height, int depth, int buffers, bool windowed)
     int drawableH = 0;
     mglGetDrawableSize(&drawableW, &drawableH);
     if (drawableW > 0 && drawableH > 0) {
-        Engine->screenWidth = drawableW;
-        Engine->screenHeight = drawableH;
+        g_view.screenWidth = drawableW;
+        g_view.screenHeight = drawableH;
     }
     if (mglGetChipId() == kOldChipId) {
         g_isOldGraka = 1;
@@ -96,7 +93,7 @@ void openScreen(int width, int height, int depth, int buffers, bool windowed)
 
 void initGL()
 {
-    const CEngine& e = *Engine;
+    const t_view& e = g_view;
     glClearColor(e.fogColor[0], e.fogColor[1], e.fogColor[2], 1.0f);
     glScissor(0, 0, e.screenWidth, e.screenHeight);
     glShadeModel(GL_SMOOTH);
@@ -147,10 +144,10 @@ void closeScreen()
 
 void draw_resetFog(Lev* level)
 {
-    // The name is the one CEngine copied at start-up (at most 4 characters).
+    // The name is the one copied at start-up (at most 4 characters).
     g_fogtype = 2;
-    for (int i = 0; i < 3; ++i) {
-        if (strcasecmp(Engine->fogModeName, fogmodes[i].name) == 0) {
+    for (int i = 0; i < kFogModeCount; ++i) {
+        if (strcasecmp(g_view.fogModeName, fogmodes[i].name) == 0) {
             g_fogtype = i;
             break;
         }
@@ -193,20 +190,12 @@ void beginFrame()
     mglLockDisplay();
 }
 
-void advanceFrameCounter()
-{
-    ++framecounter;
-    if (framecounter > 1000000) {
-        framecounter = 0;
-    }
-}
-
 void endFrame()
 {
     if (g_showfps) {
         char text[32];
         std::snprintf(text, sizeof text, "fps: %i", fps);
-        Draw_String(text, 50, 10, Engine->screenWidth);
+        Draw_String(text, 50, 10, g_view.screenWidth);
     }
     Con.draw();
     mglUnlockDisplay();

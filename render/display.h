@@ -11,27 +11,48 @@
 struct Lev;
 class STexture;
 
+// What the renderer draws with: the drawable's size and the level's view and
+// fog settings.  The engine fills it from the level at start-up (a level
+// change keeps it); openScreen replaces the size by the drawable's real one.
+// The one size read by the projection, the viewport, culling, the 2D pass
+// and screenshots.
+struct t_view {
+    int32_t screenWidth;        // pixels of the drawable
+    int32_t screenHeight;       // pixels of the drawable
+    int32_t imageRefWidth;      // pixel reference size of 2D images (the noise overlay's)
+    int32_t imageRefHeight;
+    uint8_t windowed;           // window instead of full screen
+    float viewDistance;         // far clip and terrain radius, units
+    float fogColor[4];          // RGBA 0..1; RGB is also the clear colour
+    uint8_t fogOn;
+    float fogDensity;           // for EXP and EXP2
+    float fogStart;             // units
+    float fogEnd;               // units
+    char fogModeName[8];        // at most 4 characters of the level's name, NUL-terminated
+};
+extern t_view g_view;
+
 struct FogMode {
     char name[20];      // NUL-padded
     int32_t glMode;     // GL_LINEAR, GL_EXP, GL_EXP2
 };
 
-extern const FogMode fogmodes[3];
+constexpr int kFogModeCount = 3;
+extern const FogMode fogmodes[kFogModeCount];
 extern uint8_t g_drawinitalized;   // 1 while a context exists
 extern uint8_t g_isOldGraka;       // display layer reported the oldest chip
 extern uint8_t Fogon;              // GL_FOG enabled, in step with every switch done here
 extern int32_t g_fogtype;          // index into fogmodes; initial 2 (EXP2)
-extern uint32_t framecounter;      // frames shown; wraps to 0 past 1000000
 extern STexture* loadbmp;          // the load-screen image; null while closed
 
 // Opens the display (window or full screen) with the depth fallbacks 24 and
-// 16; ends the process with status 20 when no context can be had.
+// 16; ends through closeEngine(KRT_DISPLAY) when no context can be had.
 void openScreen(int width, int height, int depth, int buffers, bool windowed);
 void initGL();
 void closeScreen();
 void draw_resetFog(Lev* level);
 void draw_loadscreen();
 void beginFrame();
+// Ends the 2D pass (frame-rate line, console), shows the frame and advances
+// framecounter (core/common.h).
 void endFrame();
-// The frame counter step of endFrame, on its own for tests.
-void advanceFrameCounter();

@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/engine.h"
+#include "core/common.h"
+#include "render/display.h"
 #include "core/mathlib.h"
 
 STexture chars;
@@ -203,16 +204,15 @@ void drawImage(STexture* tex, float x, float y, float width, float height, float
 
 void drawImage(STexture* tex, int x, int y, const t_rgba* colour)
 {
-    if (tex == nullptr || colour == nullptr || Engine == nullptr ||
-        Engine->imageRefWidth <= 0 || Engine->imageRefHeight <= 0) {
+    if (tex == nullptr || colour == nullptr || g_view.imageRefWidth <= 0 || g_view.imageRefHeight <= 0) {
         return;
     }
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
     glColor4fv(&colour->r);
-    const float refWidth = static_cast<float>(Engine->imageRefWidth);
-    const float refHeight = static_cast<float>(Engine->imageRefHeight);
+    const float refWidth = static_cast<float>(g_view.imageRefWidth);
+    const float refHeight = static_cast<float>(g_view.imageRefHeight);
     const float left = static_cast<float>(x) / refWidth;
     const float top = static_cast<float>(y) / refHeight;
     const float width = static_cast<float>(tex->imageWidth) / refWidth;
@@ -243,12 +243,12 @@ void CConsole::printf(const char* format, ...)
 
 void CConsole::draw()
 {
-    if (!leveled || g_consoleWindow == nullptr || Engine == nullptr) {
+    if (!leveled || g_consoleWindow == nullptr) {
         return;
     }
     const t_consoleWindow& win = *g_consoleWindow;
-    const double screenWidth = Engine->screenWidth;
-    const double screenHeight = Engine->screenHeight;
+    const double screenWidth = g_view.screenWidth;
+    const double screenHeight = g_view.screenHeight;
     // NDC (y up) to window pixels (y down); the text sits 3 pixels below the
     // title bar.
     const int left = truncToInt((win.x / 2.0 + 0.5) * screenWidth);

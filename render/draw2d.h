@@ -51,7 +51,7 @@ public:
     // longer than kConsoleSize - 1 bytes is cut.
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Shows txtcon inside the info window; only in editor mode (`leveled`)
-    // and only while g_consoleWindow and Engine exist.  Called by endFrame.
+    // and only while g_consoleWindow exists.  Called by endFrame.
     void draw();
 };
 
@@ -77,10 +77,10 @@ void Draw_String(const char* text, int x, int y, int rightLimit);
 void drawImage(STexture* tex, float x, float y, float width, float height, float alpha,
                bool ownMatrices);
 
-// A texture placed in pixels relative to Engine->imageRefWidth/Height: the
+// A texture placed in pixels relative to g_view.imageRefWidth/Height: the
 // rectangle (x, y) .. (x + imageWidth, y + imageHeight) divided by that
 // reference size, for a 0..1 projection with y down (the noise overlay's).
-// colour tints the texels.  Draws nothing without Engine or with a reference
-// size that is not positive.  Leaves GL_BLEND, GL_ALPHA_TEST and
+// colour tints the texels.  Draws nothing with a reference size that is not
+// positive.  Leaves GL_BLEND, GL_ALPHA_TEST and
 // GL_DEPTH_TEST enabled.
 void drawImage(STexture* tex, int x, int y, const t_rgba* colour);

@@ -4,8 +4,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/mathlib.h"
+#include "render/display.h"
 
 float frustum[6][4];
 
@@ -60,8 +61,7 @@ void buildFrustum()
     if (Level == nullptr) {
         return;
     }
-    buildFrustum(static_cast<int32_t>(Level->screenWidth), static_cast<int32_t>(Level->screenHeight),
-                 Level->viewDistance);
+    buildFrustum(g_view.screenWidth, g_view.screenHeight, Level->viewDistance);
 }
 
 int calcClipCode(const t_vector* point)

@@ -32,7 +32,7 @@ constexpr float kCullNear = 0.1f;        // units, near plane of the culling con
 extern float frustum[6][4];
 
 // Rebuilds `frustum` from the current model-view matrix (the camera view of
-// this frame) and the level's screen size and view distance (Level).  Does
+// this frame), the drawable's size (g_view) and the level's view distance.  Does
 // nothing while there is no level.  Leaves the projection matrix as it was
 // and GL_MODELVIEW as the matrix mode.  Needs a current GL context.
 void buildFrustum();

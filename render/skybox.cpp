@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "render/display.h"
@@ -150,9 +150,9 @@ void drawSkybox()
     glPushMatrix();
     glLoadIdentity();
     double aspect = 1.0;
-    if (Engine != nullptr && Engine->screenHeight > 0) {
-        aspect = static_cast<double>(static_cast<float>(Engine->screenWidth)
-                                     / static_cast<float>(Engine->screenHeight));
+    if (g_view.screenHeight > 0) {
+        aspect = static_cast<double>(static_cast<float>(g_view.screenWidth)
+                                     / static_cast<float>(g_view.screenHeight));
     }
     gluPerspective(kSkyFovY, aspect, kSkyNear, kSkyFar);
 

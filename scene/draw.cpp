@@ -6,14 +6,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "camera/camera.h"
-#include "commands/cmdglobals.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "image/texlist.h"
 #include "render/frustum.h"
 #include "scene/light.h"
 #include "scene/meshpool.h"
 
+t_vector* g_viewerPosition = nullptr;
+const float* g_viewerYaw = nullptr;
 t_objheader* selectedObj = nullptr;
 t_vector vecobjmove;
 uint32_t objpersec = 0;
@@ -31,7 +31,7 @@ constexpr float kPlayerStepSpeed = 28.0f;   // frames per second while walking
 
 t_vector cameraPosition()
 {
-    return Cam != nullptr ? Cam->position : t_vector();
+    return g_viewerPosition != nullptr ? *g_viewerPosition : t_vector();
 }
 
 float clamp01(float v)
@@ -115,12 +115,18 @@ void updateMeshs()
     }
 }
 
-void moveobj()
+void setSceneViewer(t_vector* position, const float* yaw)
+{
+    g_viewerPosition = position;
+    g_viewerYaw = yaw;
+}
+
+void moveobj(float speed)
 {
     if (selectedObj == nullptr || selectedObj->positionRef == nullptr) {
         return;
     }
-    const float step = objmovespeed * g_frametime;
+    const float step = speed * g_frametime;
     t_vector& p = *selectedObj->positionRef;
     float* axes[3] = {&p.x, &p.y, &p.z};
     const float request[3] = {vecobjmove.x, vecobjmove.y, vecobjmove.z};
@@ -254,13 +260,13 @@ void Tree::drawMesh(bool)
     glDisable(GL_ALPHA_TEST);
 }
 
-void drawMeshs(bool)
+void drawMeshs(bool, float objMoveSpeed)
 {
     if (Level == nullptr) {
         return;
     }
     glColor3f(1.0f, 1.0f, 1.0f);
-    moveobj();
+    moveobj(objMoveSpeed);
     glPushMatrix();
     const t_vector cam = cameraPosition();
     const float reach = Level->viewDistance;
@@ -339,7 +345,7 @@ void drawPlayerFigure()
     playerTexture.Select();
     const t_vector cam = cameraPosition();
     glTranslatef(cam.x, cam.y - kPlayerDrop, cam.z);
-    glRotatef((Cam != nullptr ? Cam->yaw : 0.0f) + 180.0f, 0.0f, -1.0f, 0.0f);
+    glRotatef((g_viewerYaw != nullptr ? *g_viewerYaw : 0.0f) + 180.0f, 0.0f, -1.0f, 0.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
     if (g_playermove == 1) {
         playerFigure.model.Animate(0, 18, g_frametime * kPlayerStepSpeed);

@@ -16,6 +16,14 @@
 #include "image/texture.h"
 #include "scene/objects.h"
 
+// The viewer the scene is drawn for: the camera's position (world units) and
+// yaw (degrees), set by the engine once the camera exists (null: the origin,
+// yaw 0).  Object culling, the player figure, lights riding on the camera
+// and newly added objects use it.
+extern t_vector* g_viewerPosition;
+extern const float* g_viewerYaw;
+void setSceneViewer(t_vector* position, const float* yaw);
+
 // The editor's selected object (null: none); cleared by every rebuild of the lists.
 extern t_objheader* selectedObj;
 // One-frame move request for the selected object; only the signs count.
@@ -33,15 +41,16 @@ void updateMeshs();
 void updateTree(Tree& tree, float dt);
 void updatePerson(Person& person, float dt);
 
-// Moves the selected object by vecobjmove (objmovespeed units per second,
-// through its positionRef, so a follower moves its parent) and clears the
-// request; a tree's boxes are recomputed.
-void moveobj();
+// Moves the selected object by vecobjmove (speed: units per second, the
+// editor's objmovespeed; through its positionRef, so a follower moves its
+// parent) and clears the request; a tree's boxes are recomputed.
+void moveobj(float speed);
 
-// Draws persons within the view distance and trees within it plus one unit
-// that pass the frustum test, with the camera's model-view matrix current.
-// The argument has no effect.
-void drawMeshs(bool unused = false);
+// Moves the selected object (moveobj with objMoveSpeed), then draws persons
+// within the view distance and trees within it plus one unit that pass the
+// frustum test, with the camera's model-view matrix current.  The first
+// argument has no effect.
+void drawMeshs(bool unused, float objMoveSpeed);
 
 // Applies an object's billboard (1: faces the viewer, >= 2: keeps the view's
 // rotation in its y-z plane) to the current model-view matrix.

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
-#include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
+#include "scene/draw.h"
 #include "scene/objects.h"
 
 c_light* Light = nullptr;
@@ -57,8 +57,8 @@ void initLight()
         }
         if (strcasecmp(name, "Cam") == 0) {
             light.attachIndex = -2;
-            if (Cam != nullptr) {
-                light.positionRef = &Cam->position;
+            if (g_viewerPosition != nullptr) {
+                light.positionRef = g_viewerPosition;
             }
             continue;
         }

@@ -10,7 +10,7 @@
 #include <strings.h>
 #include <utility>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "image/texlist.h"
 #include "platform/files.h"
 

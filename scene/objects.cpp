@@ -10,8 +10,7 @@
 #include <strings.h>
 #include <vector>
 
-#include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/texlist.h"
 #include "scene/draw.h"
@@ -426,7 +425,7 @@ void fillNewRecord(Rec& rec, const char* file)
 
 t_vector cameraPosition()
 {
-    return Cam != nullptr ? Cam->position : t_vector();
+    return g_viewerPosition != nullptr ? *g_viewerPosition : t_vector();
 }
 
 }  // namespace

@@ -9,9 +9,6 @@
 // Level->personCount; with a count of 0 the list may be null.  The camera
 // reads the trees' collision boxes and every object's position; the drawing
 // pass sets `collidable`; the editor selects objects by their header.
-//
-// Coordinates are world units with y up; angles are degrees; matrices are 16
-// floats, column-major (OpenGL order).
 #pragma once
 
 #include <cstddef>

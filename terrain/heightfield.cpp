@@ -5,14 +5,12 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "render/display.h"
@@ -20,6 +18,7 @@
 
 float terrain[kTerrainSize][kTerrainSize];
 STexture grass;
+uint8_t Boden = 0;
 
 namespace {
 
@@ -54,9 +53,7 @@ void warnWrongSize(const char* file, int width, int height)
                                      "Warnung!!! H\xf6henkarte ( %s ) hat %i x %i Pixel statt %i x %i,"
                                      " kein Boden!",
                                      file, width, height, kTerrainSize, kTerrainSize);
-    const size_t dashes = length < 0 ? 0 : std::min<size_t>(static_cast<size_t>(length), 90);
-    const std::string line(dashes, '-');
-    std::printf("%s\n%s\n%s\n", line.c_str(), message, line.c_str());
+    printFramedWarning(message, length < 0 ? 0u : std::min(static_cast<unsigned>(length), 90u));
 }
 
 // The image's blue bytes, walked backwards from the last pixel: the first
@@ -159,10 +156,9 @@ void init_height_field()
     fillTable(image->pixels);
 }
 
-void render_height_field_at(float camX, float camZ)
+void render_height_field(float camX, float camZ)
 {
-    assert(Engine != nullptr && "the terrain is drawn with the engine's view distance and fog colour");
-    const float viewDistance = Engine->viewDistance;
+    const float viewDistance = g_view.viewDistance;
     glEnable(GL_CULL_FACE);
     grass.Select();
     // Every row has an even number of columns, so each starts with f = 1.
@@ -182,16 +178,6 @@ void render_height_field_at(float camX, float camZ)
     }
     glDisable(GL_CULL_FACE);
     if (noskybox == 0 && Fogon) {
-        drawSkirt(Engine->fogColor);
+        drawSkirt(g_view.fogColor);
     }
-}
-
-void render_height_field()
-{
-    assert(Cam != nullptr && "the terrain is drawn around the camera, which exists from start-up on");
-    if (Cam == nullptr) {
-        render_height_field_at(0.0f, 0.0f);
-        return;
-    }
-    render_height_field_at(Cam->position.x, Cam->position.z);
 }

@@ -2,11 +2,12 @@
 // from a small PPM image, drawn every frame as one triangle strip per grid
 // row, shaded by height and limited to a square around the camera.
 //
-// Owns the height table `terrain` and the texture `grass`; the flag `Boden`
-// (core/engine.h) says whether the current level has terrain and is written
-// only by init_height_field.  initEngine and initGame call init_height_field
-// at every level start; CEngine::render3D calls render_height_field when
-// `Boden` is set, after the camera has put its view on the model-view matrix.
+// Owns the height table `terrain`, the texture `grass` and the flag `Boden`,
+// which says whether the current level has terrain and is written only by
+// init_height_field.  initEngine and initGame call init_height_field at every
+// level start; CEngine::render3D calls render_height_field with the camera's
+// position when `Boden` is set, after the camera has put its view on the
+// model-view matrix.
 //
 // Coordinates: grid point (x, z) lies at world (x - 32, h - 8.0, z - 32), so
 // the grid covers -32 .. 31 on x and z and heights lie between -8.0 and -5.45.
@@ -35,19 +36,19 @@ extern float terrain[kTerrainSize][kTerrainSize];
 // the terrain shows its vertex colours only.
 extern STexture grass;
 
+// 1 while the current level has terrain; written only by init_height_field.
+extern uint8_t Boden;
+
 // Loads the height map named by the current level (`Level->heightMapFile`).
 // A file that cannot be opened: Boden = 0, silently.  A file that is not a
 // 64 x 64 image: Boden = 0 and a warning naming it.  Otherwise the table is
 // filled and Boden = 1.  No level record: Boden = 0.
 void init_height_field();
 
-// Draws the terrain around the camera (`Cam`'s position) and, when the sky
-// box is shown (`noskybox` clear) and GL fog is on (`Fogon`), the skirt walls
-// and the floor plate in the engine's fog colour.  Leaves GL_CULL_FACE off.
-void render_height_field();
-
-// The same around a camera at world (camX, *, camZ).  Only the grid columns
+// Draws the terrain around a camera at world (camX, *, camZ) and, when the
+// sky box is shown (`noskybox` clear) and GL fog is on (`Fogon`), the skirt
+// walls and the floor plate in the view's fog colour.  Only the grid columns
 // and rows whose camera-relative position camX - 30 + x (resp. camZ - 30 + z)
-// lies strictly inside +-Engine->viewDistance send vertices; the strips of
-// the other rows stay empty.
-void render_height_field_at(float camX, float camZ);
+// lies strictly inside +-g_view.viewDistance send vertices; the strips of the
+// other rows stay empty.  Leaves GL_CULL_FACE off.
+void render_height_field(float camX, float camZ);

@@ -166,7 +166,7 @@ TEST_F(Collision, UpdateCollidesWithTheLevelsTreesOnlyWhileCollisionIsOn)
     auto frame = [&cam](float strafe) {
         glLoadIdentity();
         cam.move.x = strafe;
-        cam.cammove();
+        cam.cammove(t_camMouse{});
     };
     for (int i = 0; i < 3; ++i) {
         frame(1.0f);                   // strafe left across the slab

@@ -25,8 +25,8 @@
 // The globals the commands write.
 inline auto commandGlobals()
 {
-    return std::tie(Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, g_grabbing,
-                    rotlock, Fogon, g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer,
+    return std::tie(Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock,
+                    Fogon, g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer,
                     objmovespeed, fstart, fend, fdens);
 }
 
@@ -56,8 +56,8 @@ protected:
         Engine = &engine_;
         KeyInput = new CInput();
         Cam = new t_cam();
-        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove, g_grabbing) =
-            std::make_tuple(0, 1, 0, 0, 0, 0, 0);
+        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove) =
+            std::make_tuple(0, 1, 0, 0, 0, 0);
         g_fogtype = 2;
         g_foghint = 1;
         txtcon[0] = '\0';

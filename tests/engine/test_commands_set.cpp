@@ -169,7 +169,7 @@ TEST_F(EditorCommands, TogglesActOncePerPressAndEditorOnesNotInPlayMode)
     } toggles[] = {
         {"noclip", cmd_noclip, [] { return int(collon); }, 1, 0, false},
         {"showfps", cmd_showfps, [] { return int(g_showfps); }, 0, 1, false},
-        {"cam_grab", cmd_camGrab, [] { return Cam->grab + g_grabbing; }, 0, 2, false},
+        {"cam_grab", cmd_camGrab, [] { return int(Cam->grab); }, 0, 1, false},
         {"swgui", cmd_swgui, [] { return int(GuiOn); }, 0, 1, true},
         {"swdynlight", cmd_swdynlight, [] { return int(Level->dynamicLighting); }, 0, 1, true},
         {"fog_switch", cmd_fogSwitch,

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "core/mathlib.h"
 #include "gl_fixture.h"
+#include "render/display.h"
 #include "render/draw2d.h"
 
 namespace {
@@ -152,11 +153,10 @@ protected:
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         chars.id = makeFontTexture();
-        engine_.screenWidth = kW;
-        engine_.screenHeight = kH;
-        engine_.imageRefWidth = kW;
-        engine_.imageRefHeight = kH;
-        Engine = &engine_;
+        g_view.screenWidth = kW;
+        g_view.screenHeight = kH;
+        g_view.imageRefWidth = kW;
+        g_view.imageRefHeight = kH;
     }
     void TearDown() override
     {
@@ -169,9 +169,8 @@ protected:
         glPopAttrib();
     }
 
-    CEngine engine_{};
     Restore<uint32_t> savedFont_{chars.id};
-    Restore<CEngine*> savedEngine_{Engine};
+    Restore<t_view> savedView_{g_view};
     Restore<uint8_t> savedLeveled_{leveled};
     Restore<t_consoleWindow*> savedWindow_{g_consoleWindow};
 };
@@ -338,8 +337,8 @@ TEST_F(Draw2D, PixelPlacedImageUsesTheReferenceSize)
     tex.imageHeight = 60;
     // Reference 160 x 120: the 80 x 60 image at (80, 60) covers window
     // pixels 160..319 x 120..239.  Tinted yellow: blue turns black, white yellow.
-    engine_.imageRefWidth = 160;
-    engine_.imageRefHeight = 120;
+    g_view.imageRefWidth = 160;
+    g_view.imageRefHeight = 120;
     const t_rgba tint{1.0f, 1.0f, 0.0f, 1.0f};
     drawImage(&tex, 80, 60, &tint);
     const Frame f;
@@ -347,11 +346,9 @@ TEST_F(Draw2D, PixelPlacedImageUsesTheReferenceSize)
     EXPECT_TRUE(f.is(161, 121, true, false, false));
     EXPECT_TRUE(f.is(310, 230, true, true, false));
 
-    // No reference size, or no engine: nothing is drawn.
+    // No reference size: nothing is drawn.
     glClear(GL_COLOR_BUFFER_BIT);
-    engine_.imageRefWidth = 0;
-    drawImage(&tex, 0, 0, &tint);
-    Engine = nullptr;
+    g_view.imageRefWidth = 0;
     drawImage(&tex, 0, 0, &tint);
     Frame().expectLitExactly({});
     GLuint id = tex.id;

@@ -10,6 +10,7 @@
 #include "core/engine.h"
 #include "core/mathlib.h"
 #include "gl_fixture.h"
+#include "render/display.h"
 #include "render/frustum.h"
 
 namespace {
@@ -156,13 +157,13 @@ TEST_F(CameraFrustum, EachSideRejectsWhatLiesBeyondItAndGLIsLeftAlone)
     EXPECT_EQ(mode, GL_MODELVIEW);
 }
 
-TEST_F(CameraFrustum, LevelSuppliesSizeAndViewDistance)
+TEST_F(CameraFrustum, ViewSuppliesSizeLevelViewDistance)
 {
     // A 1:2 screen and view distance 20: the far plane at x 25, the side
     // edges at half the tangent of the vertical ones.
     Lev level{};
-    level.screenWidth = 160;
-    level.screenHeight = 320;
+    g_view.screenWidth = 160;
+    g_view.screenHeight = 320;
     level.viewDistance = 20.0f;
     Level = &level;
     buildFrustum();

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "gl_fixture.h"
 #include "render/display.h"
 
@@ -17,17 +17,16 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        saved_ = Engine;
-        Engine = &engine_;
-        engine_ = CEngine{};
-        engine_.screenWidth = 320;
-        engine_.screenHeight = 240;
-        engine_.viewDistance = 500.0f;
+        saved_ = g_view;
+        g_view = t_view{};
+        g_view.screenWidth = 320;
+        g_view.screenHeight = 240;
+        g_view.viewDistance = 500.0f;
         const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-        std::memcpy(engine_.fogColor, colour, sizeof colour);
-        engine_.fogDensity = 0.02f;
-        engine_.fogStart = 10.0f;
-        engine_.fogEnd = 90.0f;
+        std::memcpy(g_view.fogColor, colour, sizeof colour);
+        g_view.fogDensity = 0.02f;
+        g_view.fogStart = 10.0f;
+        g_view.fogEnd = 90.0f;
         ngrad = 0;
         fcull = 0;
         Fogon = 0;
@@ -37,7 +36,7 @@ protected:
     {
         glDisable(GL_FOG);
         glDisable(GL_CULL_FACE);
-        Engine = saved_;
+        g_view = saved_;
         ngrad = 0;
         fcull = 0;
     }
@@ -47,8 +46,7 @@ protected:
         glGetFloatv(GL_PROJECTION_MATRIX, m);
         return m[i];
     }
-    CEngine engine_{};
-    CEngine* saved_ = nullptr;
+    t_view saved_{};
 };
 
 GLint getInt(GLenum e)
@@ -62,7 +60,7 @@ GLint getInt(GLenum e)
 
 TEST_F(GLState, InitGLSetsTheFixedState)
 {
-    engine_.fogOn = 1;
+    g_view.fogOn = 1;
     initGL();
     float clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
@@ -106,7 +104,7 @@ TEST_F(GLState, SwitchesChangeFieldOfViewAndCulling)
 {
     ngrad = 1;
     fcull = 1;
-    engine_.fogOn = 0;
+    g_view.fogOn = 0;
     initGL();
     EXPECT_NEAR(projection(5), 1.0f, 1e-5) << "90 degrees";
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
@@ -125,7 +123,7 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     level.fogColor[0] = 1.0f;
     level.fogColor[3] = 0.5f;
 
-    std::strcpy(engine_.fogModeName, "exp");
+    std::strcpy(g_view.fogModeName, "exp");
     draw_resetFog(&level);
     EXPECT_EQ(g_fogtype, 1);
     EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP);
@@ -143,12 +141,12 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     EXPECT_EQ(getInt(GL_FOG_HINT), GL_FASTEST);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
 
-    std::strcpy(engine_.fogModeName, "LiN");
+    std::strcpy(g_view.fogModeName, "LiN");
     draw_resetFog(&level);
     EXPECT_EQ(getInt(GL_FOG_MODE), GL_LINEAR);
 
     for (const char* other : {"", "EXP3", "fog"}) {
-        std::strcpy(engine_.fogModeName, other);
+        std::strcpy(g_view.fogModeName, other);
         draw_resetFog(&level);
         EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP2) << "'" << other << "' falls back to EXP2";
     }

@@ -314,21 +314,26 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
 {
     t_cam cam;
     Cam = &cam;
+    // After drawing, as the engine runs them: the defaults, then the held keys.
+    auto frame = [this] {
+        commandFrameDefaults();
+        input_->start();
+    };
     g_fruntimer = 0.0f;
     g_frametime = 0.04f;
     objmovespeed = 7.0f;
     fstart = fend = fdens = 2.0f;
     rotlock = 0;
     objRot = 1;
-    input_->start();                   // timer 0 -> 0.04
-    EXPECT_EQ(rotlock, 1);             // these two are reset from the first frame on
+    frame();   // timer 0 -> 0.04
+    EXPECT_EQ(rotlock, 1);   // these two are reset from the first frame on
     EXPECT_EQ(objRot, 0);
-    input_->start();
-    input_->start();                   // 0.08 -> 0.12: defaults still not applied
+    frame();
+    frame();   // 0.08 -> 0.12: defaults still not applied
     EXPECT_FLOAT_EQ(g_fruntimer, 0.12f);
     EXPECT_FLOAT_EQ(objmovespeed + fstart + fend + fdens, 13.0f);   // none changed
     EXPECT_FLOAT_EQ(cam.movespeed, 0.03f);   // the camera's own
-    input_->start();                   // 0.12 > 0.1: applied
+    frame();   // 0.12 > 0.1: applied
     EXPECT_FLOAT_EQ(objmovespeed, 1.0f);
     EXPECT_FLOAT_EQ(fstart, 0.5f);
     EXPECT_FLOAT_EQ(fend, 0.5f);
@@ -342,7 +347,7 @@ TEST_F(Input, FrameDefaultsWaitForATenthOfASecondThenHeldKeysOverrideThem)
     for (bool down : {true, false}) {
         key(SDL_SCANCODE_LSHIFT, down);
         input_->update();
-        input_->start();
+        frame();
         EXPECT_FLOAT_EQ(objmovespeed, down ? 12.5f : 1.0f);
         EXPECT_FLOAT_EQ(cam.movespeed, down ? 12.5f : 0.3f);
         EXPECT_EQ(rotlock, down ? 0 : 1);

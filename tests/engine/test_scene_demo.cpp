@@ -36,7 +36,7 @@ Counts drawAndCount()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
-    drawMeshs(false);
+    drawMeshs(false, 1.0f);
     std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
     glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     glDisable(GL_TEXTURE_2D);

@@ -196,9 +196,8 @@ TEST_F(SceneLevel, LinksAddCopyAndDeleteThroughTheTables)
 
 TEST_F(SceneLevel, LightColourFallsOffLinearlyPerMaskAndAttachment)
 {
-    t_cam cam;
-    cam.position = t_vector(100, 0, 0);
-    Cam = &cam;
+    t_vector viewer(100, 0, 0);
+    setSceneViewer(&viewer, nullptr);
     char none[] = "None";
     char onCam[] = "cam";
     char onRock[] = "ROCK";
@@ -244,7 +243,7 @@ TEST_F(SceneLevel, LightColourFallsOffLinearlyPerMaskAndAttachment)
     EXPECT_EQ(level_.lightCount, 0u);
     EXPECT_EQ(level_.dynamicLighting, 0);
     EXPECT_EQ(GetLightColor(&origin, nullptr, &base, 12, nullptr)->r, 0.0f);
-    Cam = nullptr;
+    setSceneViewer(nullptr, nullptr);
 }
 
 TEST_F(SceneLevel, DrawnTreeTakesItsLightsColour)
@@ -266,7 +265,7 @@ TEST_F(SceneLevel, DrawnTreeTakesItsLightsColour)
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
-    drawMeshs(false);
+    drawMeshs(false, 1.0f);
     EXPECT_EQ(baum[0].collidable, 1);
     uint8_t pixel[4] = {};
     glReadPixels(kTestGLWidth / 2, kTestGLHeight / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/engine.h"
+#include "core/common.h"
 #include "gl_fixture.h"
 #include "render/display.h"
 #include "render/skybox.h"
@@ -80,9 +80,8 @@ protected:
             texture_test::writeSolidPPM(faceName(i), 4, 4, kFaceColour[i]);
         }
         Level = level_.get();
-        engine_.screenWidth = kTestGLWidth;
-        engine_.screenHeight = kTestGLHeight;
-        Engine = &engine_;
+        g_view.screenWidth = kTestGLWidth;
+        g_view.screenHeight = kTestGLHeight;
         noskybox = 0;
         g_isOldGraka = 0;
         glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
@@ -133,9 +132,8 @@ protected:
     texture_test::ScopedWorkDir dir_;
     char directory_[8] = "lvl";
     std::unique_ptr<Lev> level_;
-    CEngine engine_{};
     Restore<Lev*> savedLevel_{Level};
-    Restore<CEngine*> savedEngine_{Engine};
+    Restore<t_view> savedView_{g_view};
     Restore<uint8_t> savedNoskybox_{noskybox};
     Restore<uint8_t> savedOldGraka_{g_isOldGraka};
 };

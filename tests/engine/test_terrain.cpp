@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/camera.h"
-#include "core/engine.h"
+#include "core/common.h"
 #include "gl_fixture.h"
 #include "render/display.h"
 #include "render/skybox.h"
@@ -143,9 +142,8 @@ protected:
         std::memcpy(savedTerrain_, terrain, sizeof terrain);
         level_ = std::make_unique<Lev>();
         Level = level_.get();
-        engine_.viewDistance = 100.0f;
-        std::memcpy(engine_.fogColor, kFog, sizeof kFog);
-        Engine = &engine_;
+        g_view.viewDistance = 100.0f;
+        std::memcpy(g_view.fogColor, kFog, sizeof kFog);
         noskybox = 0;
         Fogon = 0;
         glViewport(0, 0, kTestGLWidth, kTestGLHeight);
@@ -183,7 +181,7 @@ protected:
         view(pitch);
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        render_height_field_at(0.0f, 0.0f);
+        render_height_field(0.0f, 0.0f);
         glFinish();
     }
     void setMapName(const std::string& name)
@@ -202,10 +200,8 @@ protected:
 
     texture_test::ScopedWorkDir dir_;
     std::unique_ptr<Lev> level_;
-    CEngine engine_{};
     Restore<Lev*> savedLevel_{Level};
-    Restore<CEngine*> savedEngine_{Engine};
-    Restore<t_cam*> savedCam_{Cam};
+    Restore<t_view> savedView_{g_view};
     Restore<uint8_t> savedBoden_{Boden};
     Restore<uint8_t> savedNoskybox_{noskybox};
     Restore<uint8_t> savedFogon_{Fogon};
@@ -298,30 +294,24 @@ TEST_F(Terrain, DrawnSquareAndEveryVertexOfIt)
     ASSERT_TRUE(loadMap([](int row, int col) { return static_cast<uint8_t>((row * 37 + col * 101) % 256); }));
     const struct {
         float camX, camZ, viewDistance;
-        bool useCam;                  // through render_height_field and the camera
         int triangles;
         std::array<int, 4> bounds;    // lowest and highest grid x and z drawn
     } cases[] = {
-        {0, 0, 100, false, 63 * 126, {0, 0, 63, 63}},
+        {0, 0, 100, 63 * 126, {0, 0, 63, 63}},
         // Rows and columns 21 .. 39 (20 and 40 sit exactly on the bounds);
         // row 39 reaches grid line 40, column 21 is odd.
-        {0, 0, 10, false, 19 * 2 * 18, {21, 21, 40, 39}},
-        {5, -4, 10, true, 19 * 2 * 18, {16, 25, 35, 43}},
-        {1000, 0, 100, false, 0, {99, 99, -1, -1}},
-        {0, -1000, 100, false, 0, {99, 99, -1, -1}},
-        {0, 0, 0, false, 0, {99, 99, -1, -1}},
+        {0, 0, 10, 19 * 2 * 18, {21, 21, 40, 39}},
+        {5, -4, 10, 19 * 2 * 18, {16, 25, 35, 43}},
+        {1000, 0, 100, 0, {99, 99, -1, -1}},
+        {0, -1000, 100, 0, {99, 99, -1, -1}},
+        {0, 0, 0, 0, {99, 99, -1, -1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.camX) + ", " + std::to_string(c.camZ) + " view distance "
                      + std::to_string(c.viewDistance));
-        engine_.viewDistance = c.viewDistance;
-        t_cam camera;
-        camera.position = t_vector(c.camX, 100.0f, c.camZ);
-        Cam = &camera;
+        g_view.viewDistance = c.viewDistance;
         glEnable(GL_CULL_FACE);
-        const auto polygons = captureFeedback([&] {
-            c.useCam ? render_height_field() : render_height_field_at(c.camX, c.camZ);
-        });
+        const auto polygons = captureFeedback([&] { render_height_field(c.camX, c.camZ); });
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
         int triangles = 0;
         int bad = 0;
@@ -379,7 +369,7 @@ TEST_F(Terrain, RenderedFrameShowsTheTerrainWhereItLies)
         {10, 15.5f, 0.5f, kBlack, "outside the square, low side"},
     };
     for (const auto& c : cases) {
-        engine_.viewDistance = c.viewDistance;
+        g_view.viewDistance = c.viewDistance;
         drawFrame(90.0f);
         expectRgb(pixelAtWorld(c.x, 0.0, c.z), c.colour, c.what);
     }

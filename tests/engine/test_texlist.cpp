@@ -258,10 +258,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        savedEngine_ = Engine;
         savedLevel_ = Level;
-        engine_.maxTextureSize = 256;
-        Engine = &engine_;
+        textureSetMaxSize(256);
         Level = nullptr;
         glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);  // blend function, binding, texture generation
     }
@@ -270,7 +268,7 @@ protected:
         for (int i = 0; i <= list_->lastIndex; i++) {
             list_->textures[i].freeTexture();
         }
-        Engine = savedEngine_;
+        textureSetMaxSize(0);
         Level = savedLevel_;
         texrender = 0;
         glPopAttrib();
@@ -300,8 +298,6 @@ protected:
         texture_test::writePPM(path, 4, 4, [](int x, int y) { return x + y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
     }
 
-    CEngine engine_{};
-    CEngine* savedEngine_ = nullptr;
     Lev* savedLevel_ = nullptr;
     ScopedWorkDir dir_;
     std::unique_ptr<TextureList> list_ = std::make_unique<TextureList>();

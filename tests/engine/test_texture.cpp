@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
 #include "gl_fixture.h"
 #include "image/texture.h"
 #include "texture_test_files.h"
@@ -148,13 +147,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        saved_ = Engine;
-        engine_.maxTextureSize = 256;
-        Engine = &engine_;
+        textureSetMaxSize(256);
     }
     void TearDown() override
     {
-        Engine = saved_;
+        textureSetMaxSize(0);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
 
@@ -175,8 +172,6 @@ protected:
         return out;
     }
 
-    CEngine engine_{};
-    CEngine* saved_ = nullptr;
     texture_test::ScopedWorkDir dir_;
 };
 
@@ -199,7 +194,7 @@ TEST_F(TextureGL, SidesBecomePowersOfTwoUpToTheMaximum)
     for (const auto& c : cases) {
         const std::string file = std::to_string(c.w) + "x" + std::to_string(c.h) + ".ppm";
         SCOPED_TRACE(file);
-        engine_.maxTextureSize = c.maximum;
+        textureSetMaxSize(c.maximum);
         writeSolidPPM(file, c.w, c.h, {90, 80, 70});
         STexture texture(file.c_str(), GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
         EXPECT_STREQ(texture.name, file.c_str());
@@ -248,7 +243,7 @@ TEST_F(TextureGL, AlphaFromTheKeyColourWhenAskedAndPresentAndFromEveryTga)
 
 TEST_F(TextureGL, BrokenOrTooWideImagesBecomeThePlaceholderOtherTypesNoTexture)
 {
-    engine_.maxTextureSize = 0;
+    textureSetMaxSize(0);
     writeSolidPPM("huge.ppm", 16384, 1, {1, 2, 3});
     writeSolidPPM("picture.bmp", 4, 4, {1, 1, 1});
     testing::internal::CaptureStdout();
