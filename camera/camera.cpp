@@ -54,9 +54,9 @@ bool mouseLooks()
     if (objRot != 0) {
         return false;
     }
-    // The GUI object does not exist yet, so "the GUI is shown" is GuiOn
-    // alone; once it does, this becomes (Gui != nullptr && GuiOn != 0).
-    const bool guiShown = GuiOn != 0;
+    // GuiOn alone (editor mode sets it) does not show a GUI that was never
+    // created; the mouse would then do nothing at all.
+    const bool guiShown = Gui != nullptr && GuiOn != 0;
     return !(guiShown && rotlock == 1);
 }
 

@@ -245,7 +245,8 @@ void cmd_screenshotPPM(cvar)
     if (!guard.pressed() || Level == nullptr) {
         return;
     }
-    KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, "Screenshot.ppm");
+    // Written by endFrame from the finished frame, before the buffers switch.
+    requestScreenshot("Screenshot.ppm");
 }
 
 void cmd_saveGameFiles(cvar)
@@ -535,6 +536,12 @@ void cmd_map(cvar v)
     v.text[sizeof v.text - 1] = '\0';
     // No level bears the empty name: reloading would end the program.
     if (v.text[0] == '\0' || g_changeLevel == nullptr) {
+        return;
+    }
+    // Once per press: a level change takes a few frames' time, and a held
+    // key would otherwise load the level again every frame.
+    static t_pressguard guard;
+    if (!guard.pressed()) {
         return;
     }
     g_changeLevel(v.text);

@@ -53,9 +53,10 @@ extern int32_t g_foghint;   // index into foghints; initial 1 (NICEST)
 // console with the current hint, mode and Level's fog values.
 void printFogLine();
 
-// The level change of `map`, installed by the engine (its changeLevel:
-// freeGame, then initGame with `levelName`); null: `map` does nothing.
-// Tests replace it to watch `map` without starting modules.
+// The level change of `map`, installed by the engine (its changeLevel: a new
+// game module loads `levelName`; only then is the running level released);
+// null: `map` does nothing.  Tests replace it to watch `map` without starting
+// modules.
 using ChangeLevelFn = void (*)(const char* levelName);
 extern ChangeLevelFn g_changeLevel;
 
@@ -111,7 +112,7 @@ void cmd_camRecord(cvar v);         // "cam_record"       once: toggles recordin
 void cmd_camPlay(cvar v);           // "cam_play"         once: toggles playback; on: collon = 0
 void cmd_soundNothing(cvar v);      // "sound_pause", "sound_play", "+sound_freq", "-sound_freq": nothing
 void cmd_quit(cvar v);              // "quit"             held: g_bquit = 1
-void cmd_map(cvar v);               // "map NAME"         held: loads level NAME (g_changeLevel)
+void cmd_map(cvar v);               // "map NAME"         once: loads level NAME (g_changeLevel)
 void cmd_swwindowmode(cvar v);      // "swwindowmode"     held: toggles g_view.windowed
 
 // Object editing; editor.  obj_load, obj_copy, obj_paste and obj_delete act

@@ -7,6 +7,7 @@
 #include <cstring>
 
 Lev* Level = nullptr;
+CGui* Gui = nullptr;
 ShutdownHook g_shutdownHook = nullptr;
 ProcessExitFn g_processExit = [](int status) { std::exit(status); };
 

@@ -77,7 +77,7 @@ extern Lev* Level;
 constexpr float kFixedFrameTime = 0.04f;
 
 extern float g_frametime;       // seconds of the last frame; initial kFixedFrameTime
-extern float g_grabframetime;   // the frame time the grabbing camera steps by, seconds
+extern float g_grabframetime;   // the frame time as the frame grabber saw it, seconds
 extern uint8_t g_bquit;         // nonzero ends the frame loop
 extern int32_t g_showfps;       // nonzero: endFrame shows the frame-rate line
 extern int32_t fps, fpsz;       // frames of the last whole second / of the running one
@@ -98,7 +98,9 @@ extern uint8_t fcull;           // "-fcull": back-face culling from the start
 extern uint8_t ngrad;           // "-ngrad": 90 degrees field of view instead of 45
 extern uint8_t leveled;         // "-leveled": editor mode
 extern uint8_t collon;          // camera collision; initial 1, "-coll" clears it
-extern uint8_t GuiOn;           // the editor's GUI is shown
+extern uint8_t GuiOn;           // the editor's GUI is shown (when one exists)
+class CGui;
+extern CGui* Gui;               // the GUI object; null while there is none
 extern uint8_t g_playermove;    // the player moved this frame; cleared after every frame
 
 // Who owns the mouse this frame.  Reset to the frame defaults (rotlock 1,

@@ -20,9 +20,11 @@
 #include "scene/draw.h"
 #include "scene/light.h"
 #include "scene/objects.h"
+#include "sound/csound.h"
 #include "terrain/heightfield.h"
 #include "platform/display.h"
 #include "render/display.h"
+#include "render/draw2d.h"
 
 CEngine* Engine = nullptr;
 int32_t gargcp = 0;
@@ -43,6 +45,9 @@ bool installEngineHooks()
     return true;
 }
 [[maybe_unused]] const bool g_hooksInstalled = installEngineHooks();
+
+// Ticks (1/50 s) the exit waits at most for modules told to end.
+constexpr int32_t kShutdownReapTicks = 50;
 
 int64_t g_fpsSlot = 0;   // calendar seconds mod 16 of the running fps slot
 
@@ -77,12 +82,10 @@ void applySwitches(int argc, char** argv)
     }
 }
 
-void loadLevelOrDie(const char* name, void* window, bool silent)
+void loadLevelOrDie(const char* name, void* window)
 {
     if (Level->levelLoader == nullptr || Level->levelLoader(name, window) == 0) {
-        if (silent) {
-            closeEngine(KRT_FATAL, "");
-        }
+        // The module has named the file and the problem; this names the level.
         closeEngine(KRT_FATAL, "Level %s nicht gefunden", name);
     }
 }
@@ -127,6 +130,9 @@ void CEngine::beforframeupdate()
 {
     if (KeyInput != nullptr) {
         KeyInput->update();
+    }
+    if (Sound != nullptr) {
+        Sound->update();
     }
     updateMeshs();
 }
@@ -187,7 +193,7 @@ void initEngine(int argc, char** argv)
     CreateEnginePort(kEnginePortName);
     demo = 0;
     OpenGameModul();
-    loadLevelOrDie(g_startLevel, nullptr, std::strcmp(g_startLevel, "select") == 0);
+    loadLevelOrDie(g_startLevel, nullptr);
     applySwitches(argc, argv);
     Engine->init(Level);
     draw_resetFog(Level);
@@ -201,6 +207,9 @@ void initEngine(int argc, char** argv)
     TexList.initTex();
     initObj();
     skyboxInit();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     if (leveled) {
         collon = 0;
         GuiOn = 1;
@@ -223,11 +232,23 @@ void freeGame()
     DestroyObjects();
 }
 
-void initGame(const char* levelName)
+bool initGame(const char* levelName)
 {
     draw_loadscreen();
-    OpenGameModul();
-    loadLevelOrDie(levelName, mglGetWindowHandle(), false);
+    // The running level and its module stay until the new one has loaded:
+    // a level file that does not parse must not end the program and with it
+    // any unsaved editing.
+    const GameModule fresh = StartGameModul();
+    void* window = mglGetWindowHandle();
+    if (fresh.record->levelLoader == nullptr || fresh.record->levelLoader(levelName, window) == 0) {
+        StopGameModul(fresh);
+        // The module has printed the file, line and problem on the terminal.
+        std::printf("Level %s nicht geladen, der bisherige Level läuft weiter\n", levelName);
+        Con.printf("Level %s nicht geladen (Meldung im Terminal), der bisherige bleibt", levelName);
+        return false;
+    }
+    freeGame();
+    BindGameModul(fresh);
     draw_resetFog(Level);
     if (Cam != nullptr) {
         Cam->reset();
@@ -239,12 +260,16 @@ void initGame(const char* levelName)
     skyboxInit();
     Init_Server();
     initLight();
+    if (Sound != nullptr) {
+        Sound->loadSounds();
+    }
     std::printf("\t\t\tGO\t\t\n");
+    return true;
 }
 
 void changeLevel(const char* levelName)
 {
-    freeGame();
+    // initGame releases the running level itself, once the new one loaded.
     initGame(levelName);
 }
 
@@ -268,7 +293,7 @@ void engineShutdown(KRT_RESULT code, const char* message)
     }
     // Modules that were told to end get a moment to do so; their threads are
     // joined so nothing of theirs outlives the engine.
-    ReapModules(50);
+    ReapModules(kShutdownReapTicks);
     sysShutdown(exitStatusFor(code));
 }
 
@@ -292,7 +317,7 @@ void fpsTick(int64_t nowSeconds)
     }
 }
 
-long runFrameLoop(long maxFrames)
+long runFrameLoop(long maxFrames, const char* lastFrameShot)
 {
     fpsStartSlot(static_cast<int64_t>(std::time(nullptr)));
     long frames = 0;
@@ -300,6 +325,9 @@ long runFrameLoop(long maxFrames)
         g_frametime = sysGetTime(Cam != nullptr && Cam->grab != 0);
         g_grabframetime = g_frametime;
         fpsTick(static_cast<int64_t>(std::time(nullptr)));
+        if (lastFrameShot != nullptr && maxFrames > 0 && frames + 1 == maxFrames) {
+            requestScreenshot(lastFrameShot);
+        }
         Engine->update();
         ++frames;
         if (maxFrames > 0 && frames >= maxFrames) {

@@ -47,8 +47,12 @@ extern const char* g_startLevel; // level loaded at start-up ("select" unless --
 
 // Start-up, steps 1..21; ends through closeEngine on any fatal condition.
 void initEngine(int argc, char** argv);
-// Level change while the display stays open; called by `map` after freeGame.
-void initGame(const char* levelName);
+// Level change while the display stays open; called by `map`.  Starts a new
+// game module and loads the level with it; only then are the running level
+// and its modules released (freeGame) and the new ones set up.  A level that
+// does not load leaves everything as it was and returns false (the module
+// names the file, line and problem; the console and terminal say so).
+bool initGame(const char* levelName);
 void freeGame();
 // Loads the level's scene objects and their meshes (loadMeshs, scene/objects.h).
 void initObj();
@@ -65,5 +69,6 @@ void fpsTick(int64_t nowSeconds);
 // Takes the running slot before the first frame.
 void fpsStartSlot(int64_t nowSeconds);
 // The frame loop; returns the frames run, when g_bquit is set (or after `maxFrames` frames
-// when that is > 0, as if quit had been given).
-long runFrameLoop(long maxFrames);
+// when that is > 0, as if quit had been given).  With both maxFrames > 0 and
+// lastFrameShot, the last of those frames is written to that file (PPM).
+long runFrameLoop(long maxFrames, const char* lastFrameShot = nullptr);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "core/engine.h"
@@ -12,39 +13,98 @@
 
 namespace {
 
+constexpr const char* kVersionText = "Vext-Engine 0.42";
+
+constexpr const char* kUsageText =
+    "Aufruf: Vext-Engine [Schalter]\n"
+    "\n"
+    "  --data DIR       wechselt vor dem Start nach DIR (dort liegen die Daten)\n"
+    "  --level NAME     startet mit dem Level NAME statt \"select\"\n"
+    "  --headless       ohne Fenster und Ton (SDL offscreen/dummy)\n"
+    "  --frames N       endet nach N Bildern und nennt die Bildrate\n"
+    "  --shot DATEI     schreibt mit --frames das letzte Bild als PPM nach DATEI\n"
+    "  --help           diese Hilfe\n"
+    "  --version        die Version\n"
+    "  -window -server -tex -coll -fcull -ngrad -leveled\n"
+    "                   die Schalter der Engine (Fenster, Server, eine Baumtextur,\n"
+    "                   ohne Kollision, Rückseiten weg, 90 Grad Sicht, Editor)\n"
+    "\n"
+    "Daten (im aktuellen Verzeichnis oder unter --data, Groß-/Kleinschreibung egal):\n"
+    "  config.cfg, levels/NAME/level.toml, Gfx/ (Schrift, Ladebild);\n"
+    "  Spielmod.mod und Klangmod.mod dort oder neben dem Programm.\n"
+    "\n"
+    "Rückgabewerte: 0 normales Ende, 1 falscher Schalter, 2 Level nicht ladbar,\n"
+    "  3/4 falsches Klang-/Spielmodul, 6/8/9 interner Fehler, 10 Datei fehlt,\n"
+    "  20 keine Anzeige.\n";
+
 struct Options {
     long frames = 0;            // 0: run until quit
     bool headless = false;
+    const char* shotFile = nullptr;   // with frames > 0: the last frame goes here
 };
+
+[[noreturn]] void refuse(const char* format, const char* word)
+{
+    std::fprintf(stderr, "Vext-Engine: ");
+    std::fprintf(stderr, format, word);
+    std::fprintf(stderr, " (--help zeigt alle Schalter)\n");
+    std::exit(1);
+}
 
 Options parseOwnSwitches(int argc, char** argv)
 {
     Options opt;
+    char cwd[4096];
+    const std::string startDir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
+        if (std::strncmp(a, "--", 2) != 0) {
+            continue;
+        }
+        if (std::strcmp(a, "--help") == 0) {
+            std::fputs(kUsageText, stdout);
+            std::exit(0);
+        }
+        if (std::strcmp(a, "--version") == 0) {
+            std::printf("%s\n", kVersionText);
+            std::exit(0);
+        }
         if (std::strcmp(a, "--headless") == 0) {
             opt.headless = true;
-        } else if (std::strcmp(a, "--frames") == 0 && hasValue) {
+            continue;
+        }
+        const bool takesValue = std::strcmp(a, "--frames") == 0 || std::strcmp(a, "--data") == 0 ||
+                                std::strcmp(a, "--level") == 0 || std::strcmp(a, "--shot") == 0;
+        if (!takesValue) {
+            refuse("unbekannter Schalter \"%s\"", a);
+        }
+        if (i + 1 >= argc) {
+            refuse("%s braucht einen Wert", a);
+        }
+        const char* value = argv[++i];
+        if (std::strcmp(a, "--frames") == 0) {
             char* end = nullptr;
-            const long n = std::strtol(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0' || n <= 0) {
-                std::fprintf(stderr, "Vext-Engine: --frames braucht eine positive Zahl, nicht \"%s\"\n", argv[i]);
-                std::exit(1);
+            const long n = std::strtol(value, &end, 10);
+            if (end == value || *end != '\0' || n <= 0) {
+                refuse("--frames braucht eine positive Zahl, nicht \"%s\"", value);
             }
             opt.frames = n;
-        } else if (std::strcmp(a, "--data") == 0 && hasValue) {
-            const char* dir = argv[++i];
-            if (chdir(dir) != 0) {
-                std::fprintf(stderr, "Vext-Engine: kann nicht nach \"%s\" wechseln\n", dir);
+        } else if (std::strcmp(a, "--data") == 0) {
+            if (chdir(value) != 0) {
+                std::fprintf(stderr, "Vext-Engine: kann nicht nach \"%s\" wechseln\n", value);
                 std::exit(KRT_FILE);
             }
-        } else if (std::strcmp(a, "--level") == 0 && hasValue) {
-            g_startLevel = argv[++i];
-        } else if (std::strncmp(a, "--", 2) == 0 && std::strcmp(a, "--headless") != 0) {
-            std::fprintf(stderr, "Vext-Engine: unbekannter Schalter \"%s\"\n", a);
-            std::exit(1);
+        } else if (std::strcmp(a, "--level") == 0) {
+            g_startLevel = value;
+        } else {
+            // Named from where the program was started, whatever --data does.
+            static std::string shot;
+            shot = value[0] == '/' ? std::string(value) : startDir + "/" + value;
+            opt.shotFile = shot.c_str();
         }
+    }
+    if (opt.shotFile != nullptr && opt.frames == 0) {
+        refuse("%s: --shot braucht --frames N", opt.shotFile);
     }
     return opt;
 }
@@ -61,7 +121,7 @@ int main(int argc, char** argv)
     }
     initEngine(argc, argv);
     const auto start = std::chrono::steady_clock::now();
-    const long frames = runFrameLoop(opt.frames);
+    const long frames = runFrameLoop(opt.frames, opt.shotFile);
     if (opt.frames > 0) {
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("%u Bilder in %.2f s, %.1f Bilder pro Sekunde\n", static_cast<unsigned>(frames), secs,

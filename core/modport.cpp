@@ -16,6 +16,16 @@ CSound* Sound = nullptr;
 
 namespace {
 
+uint32_t g_gameSerial = 0;    // the bound game module's start serial
+uint32_t g_soundSerial = 0;   // the bound sound module's start serial
+
+// Upper bounds of the module handshakes, in Delay ticks (platform/exec.h):
+// the engine wakes as soon as the message arrives or the module has ended.
+constexpr int32_t kGamePollTicks = 10;      // between polls for the game module's record
+constexpr int32_t kSoundPollTicks = 20;     // between polls for the sound module's table
+constexpr int32_t kGameQuitTicks = 40;      // for the game module to see its quit byte and end
+constexpr int32_t kSoundDoneTicks = 40;     // after g_done, for the module to end
+
 // Replies and drops whatever waited on the port before a module was started,
 // so a stale message is never taken for the new module's answer.
 void dropStaleMessages()
@@ -37,12 +47,12 @@ uint32_t startModule(const char* moduleFile)
     return LastModuleSerial();
 }
 
-// Polls the port every `ticks` until a message arrives.  Gives up (through
-// closeEngine) only when the module has ended without posting anything.
+// Waits on the port until a message arrives, in slices of `ticks`.  Gives up
+// (through closeEngine) only when the module has ended without posting
+// anything.
 Message* waitForModule(const char* moduleFile, uint32_t serial, int32_t ticks)
 {
-    Delay(ticks);
-    Message* msg = GetMsg(addport);
+    Message* msg = WaitPortTimeout(addport, ticks);
     while (msg == nullptr) {
         if (ModuleEndedSince(serial)) {
             msg = GetMsg(addport);  // it may have posted just before ending
@@ -51,8 +61,7 @@ Message* waitForModule(const char* moduleFile, uint32_t serial, int32_t ticks)
             }
             break;
         }
-        Delay(ticks);
-        msg = GetMsg(addport);
+        msg = WaitPortTimeout(addport, ticks);
     }
     return msg;
 }
@@ -82,19 +91,49 @@ void DeleteEnginePort()
     }
 }
 
-void OpenGameModul()
+GameModule StartGameModul()
 {
     dropStaleMessages();
-    gamemessage = nullptr;
-    const uint32_t serial = startModule("Spielmod.mod");
-    Message* msg = waitForModule("Spielmod.mod", serial, 10);
-    ReplyMsg(msg);
-    Lev* record = static_cast<Lev*>(payloadOf(msg));
-    if (record == nullptr || record->moduleVersion != kLevVersion) {
+    GameModule module;
+    module.serial = startModule("Spielmod.mod");
+    module.message = waitForModule("Spielmod.mod", module.serial, kGamePollTicks);
+    // The payload is read before the reply: once replied, the message is its
+    // sender's again.
+    module.record = static_cast<Lev*>(payloadOf(module.message));
+    ReplyMsg(module.message);
+    if (module.record == nullptr || module.record->moduleVersion != kLevVersion) {
         closeEngine(KRT_BADGAME, "falsche game.mod version");
     }
-    gamemessage = msg;
-    Level = record;
+    return module;
+}
+
+void StopGameModul(const GameModule& module)
+{
+    if (module.record == nullptr) {
+        return;
+    }
+    levSetQuit(module.record);
+    // The module ends within a tick of seeing the quit byte; the 40 ticks are
+    // only the most it is given.
+    WaitModuleEnded(module.serial, kGameQuitTicks);
+}
+
+GameModule BoundGameModul()
+{
+    return GameModule{Level, gamemessage, g_gameSerial};
+}
+
+void BindGameModul(const GameModule& module)
+{
+    Level = module.record;
+    gamemessage = module.message;
+    g_gameSerial = module.serial;
+}
+
+void OpenGameModul()
+{
+    gamemessage = nullptr;
+    BindGameModul(StartGameModul());
 }
 
 void CloseGameModul()
@@ -103,26 +142,27 @@ void CloseGameModul()
         return;
     }
     std::printf("Engine: Gamemodul, kannst gehen...\n");
-    levSetQuit(Level);
-    gamemessage = nullptr;
     // The module frees the record when it sees the quit byte; nothing may
     // reach it through `Level` any more.
-    Level = nullptr;
-    Delay(40);
+    const GameModule module = BoundGameModul();
+    BindGameModul(GameModule{});
+    StopGameModul(module);
 }
 
 void OpenKlangmodul()
 {
     dropStaleMessages();
     soundmessage = nullptr;
-    const uint32_t serial = startModule("Klangmod.mod");
+    g_soundSerial = startModule("Klangmod.mod");
     std::printf("Warte auf Klangmodul\n");
-    Message* msg = waitForModule("Klangmod.mod", serial, 20);
+    Message* msg = waitForModule("Klangmod.mod", g_soundSerial, kSoundPollTicks);
     std::printf("gefunden\n");
-    Delay(20);
+    // The payload is read before the reply: once replied, the message is its
+    // sender's again.  The module posted a finished table, so nothing is
+    // gained by sleeping before the reply.
+    const SoundEngine* table = static_cast<const SoundEngine*>(payloadOf(msg));
     ReplyMsg(msg);
     std::printf("Version richtig?\n");
-    const SoundEngine* table = static_cast<const SoundEngine*>(payloadOf(msg));
     Sound = new CSound();
     if (table == nullptr || table->version != kSoundEngineVersion) {
         delete Sound;
@@ -147,8 +187,9 @@ void OpenKlangmodul()
     std::printf("%s Version gefunden\n",
                 Sound->commandBlock != nullptr ? Sound->commandBlock->fileName : "");
     Sound->task = table->task;
+    // The module opens audio on its own thread and keeps every command
+    // pending until then, so the engine need not wait for it here.
     Sound->g_init();
-    Delay(30);
 }
 
 void CloseKlangmodul()
@@ -157,9 +198,10 @@ void CloseKlangmodul()
         return;
     }
     Sound->g_done();
-    Delay(20);
+    // The module ends within a tick of g_done; 20 + 20 ticks are the most
+    // it is given.
+    WaitModuleEnded(g_soundSerial, kSoundDoneTicks);
     soundmessage = nullptr;
-    Delay(20);
     delete Sound;
     Sound = nullptr;
 }

@@ -1,8 +1,13 @@
 // sys.cpp — system services: stack test, exit, frame clock, file helpers.
 #include "core/sys.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +17,7 @@
 
 #include "core/common.h"
 #include "platform/exec.h"
+#include "platform/files.h"
 #include "platform/net.h"
 
 uint8_t isON = 0;
@@ -23,6 +29,8 @@ SysStackProbeFn g_sysStackProbe = platformTcpStackPresent;
 static constexpr size_t kMaxCopyPath = 255;
 // Bytes moved per read/write while copying.
 static constexpr size_t kCopyChunk = 64 * 1024;
+// Largest file sysFileCopy copies: level data files are far smaller.
+static constexpr uint64_t kMaxCopyBytes = uint64_t{256} << 20;
 
 int32_t sysClockMicros()
 {
@@ -69,12 +77,9 @@ float sysGetTime(bool grabbing)
 
 int sysFileExist(const char* name)
 {
-    FILE* f = OpenResolved(name, "rb");
-    if (f == nullptr) {
-        return 0;
-    }
-    std::fclose(f);
-    return 1;
+    // A directory or a FIFO opens too, but is nothing a caller could read as
+    // a file.
+    return IsRegularFile(name) ? 1 : 0;
 }
 
 // A source path may only name something below the target directory: relative
@@ -98,47 +103,116 @@ static bool staysBelowTarget(const char* source)
     }
 }
 
-// Creates the directory named by every prefix of target that ends before a
-// '/' after the first one; what exists (under any case) is left alone and
-// other failures show up when the file is opened.
-static void makeTargetDirs(const std::string& target)
+// Creates the directories of an absolute or multi-component target
+// directory as the user named it (existing ones matched under any case); a
+// one-name target directory must exist already.  Returns a descriptor of the
+// directory, or -1.
+static int openTargetDir(const char* targetDir)
 {
-    const size_t first = target.find('/');
-    size_t slash = target.find('/', first + 1);
-    while (slash != std::string::npos) {
-        const std::string prefix = target.substr(0, slash);
-        bool exists = false;
-        const std::string resolved = ResolvePathString(prefix.c_str(), &exists);
-        if (!exists && !resolved.empty()) {
-            mkdir(resolved.c_str(), 0777);
+    const std::string dir(targetDir);
+    const size_t first = dir.find('/');
+    if (first != std::string::npos) {
+        size_t slash = dir.find('/', first + 1);
+        while (true) {
+            const std::string prefix = dir.substr(0, slash);
+            bool exists = false;
+            const std::string resolved = ResolvePathString(prefix.c_str(), &exists);
+            if (!exists && !resolved.empty()) {
+                mkdir(resolved.c_str(), 0777);
+            }
+            if (slash == std::string::npos) {
+                break;
+            }
+            slash = dir.find('/', slash + 1);
         }
-        slash = target.find('/', slash + 1);
     }
+    const std::string resolved = ResolvePathString(targetDir);
+    return open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// True when the open source and the path target are one file: opening the
-// target for writing would then truncate the source.
-static bool isSameFile(FILE* source, const std::string& target)
+// The entry of the directory dirFd that is `name` exactly or, failing that,
+// under ASCII case folding (so "TEX" takes "tex"); `name` itself when none.
+static std::string entryIgnoringCase(int dirFd, const std::string& name)
 {
-    struct stat src{};
-    struct stat dst{};
-    if (fstat(fileno(source), &src) != 0 || stat(target.c_str(), &dst) != 0) {
-        return false;
+    struct stat st{};
+    if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        return name;
     }
-    return src.st_dev == dst.st_dev && src.st_ino == dst.st_ino;
+    const int listFd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* list = listFd >= 0 ? fdopendir(listFd) : nullptr;
+    if (list == nullptr) {
+        if (listFd >= 0) {
+            close(listFd);
+        }
+        return name;
+    }
+    std::string best;
+    while (const dirent* e = readdir(list)) {
+        if (strcasecmp(e->d_name, name.c_str()) == 0 && (best.empty() || best > e->d_name)) {
+            best = e->d_name;
+        }
+    }
+    closedir(list);
+    return best.empty() ? name : best;
 }
 
-// Moves every byte of in to out; false on a read or write error.
-static bool copyStream(FILE* in, FILE* out)
+// Walks (creating what is missing) the directories of `source` below dirFd
+// without following a symbolic link anywhere; the descriptor of the last one,
+// or -1 when a component is a link or no directory.  *leaf gets the file name.
+static int openSourceDirs(int dirFd, const char* source, std::string* leaf)
+{
+    int current = dup(dirFd);
+    const char* comp = source;
+    while (current >= 0) {
+        const char* slash = std::strchr(comp, '/');
+        if (slash == nullptr) {
+            *leaf = entryIgnoringCase(current, comp);
+            return current;
+        }
+        const std::string given(comp, static_cast<size_t>(slash - comp));
+        comp = slash + 1;
+        if (given.empty() || given == ".") {
+            continue;
+        }
+        const std::string name = entryIgnoringCase(current, given);
+        mkdirat(current, name.c_str(), 0777);   // exists already: fine, opened below
+        const int next = openat(current, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(current);
+        current = next;
+    }
+    return -1;
+}
+
+// Moves every byte of in to out, at most maxBytes; false on a read or write
+// error or a source that grew past the cap.
+static bool copyStream(int in, int out, uint64_t maxBytes)
 {
     std::string buffer(kCopyChunk, '\0');
+    uint64_t total = 0;
     while (true) {
-        const size_t got = std::fread(buffer.data(), 1, buffer.size(), in);
-        if (got > 0 && std::fwrite(buffer.data(), 1, got, out) != got) {
+        const ssize_t got = read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
             return false;
         }
-        if (got < buffer.size()) {
-            return std::ferror(in) == 0;
+        if (got == 0) {
+            return true;
+        }
+        total += static_cast<uint64_t>(got);
+        if (total > maxBytes) {
+            return false;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            done += put;
         }
     }
 }
@@ -154,45 +228,85 @@ int sysFileCopy(const char* source, const char* targetDir)
     }
     const std::string target = std::string(targetDir) + "/" + source;
     if (target.size() > kMaxCopyPath) {
-        std::printf("sysFileCopy( %s ): Zielpfad l\xe4nger als %zu Zeichen - nicht kopiert\n",
+        std::printf("sysFileCopy( %s ): Zielpfad länger als %zu Zeichen - nicht kopiert\n",
                     target.c_str(), kMaxCopyPath);
         return 0;
     }
-    // The source is opened first so that a missing one leaves no empty
-    // directories behind.
-    FILE* in = OpenResolved(source, "rb");
+    // The source is opened first, so that a missing one, a directory, a FIFO
+    // or a device leaves nothing behind.
+    FileError sourceError = FileError::None;
+    FILE* in = OpenRegularFile(source, "rb", &sourceError);
     if (in == nullptr) {
-        return 0;
-    }
-    makeTargetDirs(target);
-    const std::string resolvedTarget = ResolvePathString(target.c_str());
-    if (isSameFile(in, resolvedTarget)) {
-        std::printf("sysFileCopy( %s ): Ziel ist die Quelle selbst - nicht kopiert\n",
-                    target.c_str());
-        std::fclose(in);
-        return 0;
-    }
-    FILE* out = std::fopen(resolvedTarget.c_str(), "wb");
-    if (out == nullptr) {
-        std::fclose(in);
-        return 0;
-    }
-    const bool copied = copyStream(in, out);
-    // Only a regular file is ours to remove; a target that is a device (or a
-    // link to one) stays.
-    struct stat written{};
-    const bool regular = fstat(fileno(out), &written) == 0 && S_ISREG(written.st_mode);
-    std::fclose(in);
-    const bool closed = std::fclose(out) == 0;
-    if (!copied || !closed) {
-        std::printf("sysFileCopy( %s ): Lese- oder Schreibfehler - %s\n", target.c_str(),
-                    regular ? "Ziel entfernt" : "Ziel belassen");
-        if (regular) {
-            std::remove(resolvedTarget.c_str());
+        if (sourceError != FileError::NotFound) {
+            std::printf("sysFileCopy( %s ): Quelle %s - nicht kopiert\n", source, FileErrorText(sourceError));
         }
         return 0;
     }
-    return 1;
+    struct stat src{};
+    fstat(fileno(in), &src);
+    if (static_cast<uint64_t>(src.st_size) > kMaxCopyBytes) {
+        std::printf("sysFileCopy( %s ): Quelle größer als %llu MiB - nicht kopiert\n", source,
+                    static_cast<unsigned long long>(kMaxCopyBytes >> 20));
+        std::fclose(in);
+        return 0;
+    }
+    // The target directory is the one the user chose and is taken as it is
+    // named; below it nothing follows a symbolic link, so a link planted in
+    // the save folder cannot send the copy elsewhere.
+    const int topFd = openTargetDir(targetDir);
+    std::string leaf;
+    const int dirFd = topFd >= 0 ? openSourceDirs(topFd, source, &leaf) : -1;
+    if (topFd >= 0) {
+        close(topFd);
+    }
+    if (dirFd < 0) {
+        std::printf("sysFileCopy( %s ): Zielordner fehlt oder ist ein Verweis - nicht kopiert\n", target.c_str());
+        std::fclose(in);
+        return 0;
+    }
+    struct stat dst{};
+    if (fstatat(dirFd, leaf.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0) {
+        const char* why = nullptr;
+        if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
+            why = "Ziel ist die Quelle selbst";
+        } else if (!S_ISREG(dst.st_mode)) {
+            why = "Ziel ist keine normale Datei";
+        }
+        if (why != nullptr) {
+            std::printf("sysFileCopy( %s ): %s - nicht kopiert\n", target.c_str(), why);
+            close(dirFd);
+            std::fclose(in);
+            return 0;
+        }
+    }
+    // Written under a fresh name and renamed over the target: the rename
+    // replaces a link or hard link there instead of writing through it, and
+    // a failed copy leaves the old target as it was.
+    char tmpName[64];
+    int out = -1;
+    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+        std::snprintf(tmpName, sizeof tmpName, ".copy-%d-%d.tmp", static_cast<int>(getpid()), attempt);
+        out = openat(dirFd, tmpName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (out < 0) {
+        std::printf("sysFileCopy( %s ): Ziel nicht anlegbar - nicht kopiert\n", target.c_str());
+        close(dirFd);
+        std::fclose(in);
+        return 0;
+    }
+    const bool copied = copyStream(fileno(in), out, kMaxCopyBytes);
+    std::fclose(in);
+    const bool closed = close(out) == 0;
+    const bool renamed = copied && closed && renameat(dirFd, tmpName, dirFd, leaf.c_str()) == 0;
+    if (!renamed) {
+        unlinkat(dirFd, tmpName, 0);
+        std::printf("sysFileCopy( %s ): Lese- oder Schreibfehler - nicht kopiert\n", target.c_str());
+    }
+    close(dirFd);
+    return renamed ? 1 : 0;
 }
 
 int fileType(const char* name)

@@ -57,18 +57,25 @@ void sysInit();
 // a second or more measures only its sub-second remainder.
 float sysGetTime(bool grabbing);
 
-// 1 if the file can be opened for reading (it is closed at once), else 0.
-// Null gives 0.
+// 1 if the path is a regular file that can be opened for reading (it is
+// closed at once); 0 for anything else, directories, FIFOs and devices
+// included.  Null gives 0.
 int sysFileExist(const char* name);
 
-// Copies the file `source` (a relative path) to targetDir + "/" + source,
-// creating every directory of that path after its first '/' (so with a
-// one-name targetDir such as "save", "save" itself must exist; existing
-// directories are matched under any case).  Returns 1 on success, 0 on
-// failure; a missing source is a quiet 0.  Refused (0,
-// nothing written): null or empty arguments, an absolute source or one with a
-// ".." component, a target path over 255 characters, a target that is the
-// source itself.  A failed read or write removes the partial target.
+// Copies the file `source` (a relative path) to targetDir + "/" + source.
+// targetDir is the folder the user chose and is taken as named (absolute or
+// relative; with more than one component its missing directories are
+// created, a one-name targetDir such as "save" must exist).  Below it the
+// directories of `source` are created as needed (existing ones matched under
+// any case), and nothing follows a symbolic link: a link anywhere below the
+// target directory refuses the copy.  Only a regular source of at most
+// 256 MiB is copied (never a FIFO or device).  The copy is written under a
+// temporary name and renamed over the target, so a failed copy leaves the
+// old target as it was and a link at the target is replaced, not written
+// through.  Returns 1 on success, 0 on failure; a missing source is a quiet
+// 0.  Refused (0, nothing written): null or empty arguments, an absolute
+// source or one with a ".." component, a target path over 255 characters, a
+// target that is the source itself or not a regular file.
 int sysFileCopy(const char* source, const char* targetDir);
 
 // The kFileType code of the name's last three characters (any case); 0 for

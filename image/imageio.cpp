@@ -27,10 +27,10 @@ namespace {
 // Warnings and placeholders
 // ---------------------------------------------------------------------------
 
-enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead };
+enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead, TooLarge, FileTooLarge, NotRegular, Unreadable };
 
-// One framed warning.  The dash counts and the ISO-8859-1 texts are those
-// the users of the original program know; keep them byte for byte.
+// One framed warning.  The dash counts and the texts (UTF-8) are those the
+// users of the original program know; keep them byte for byte.
 void PrintWarning(Warning kind, const char* name) {
     unsigned dashes = 0;
     const char* format = "";
@@ -45,11 +45,27 @@ void PrintWarning(Warning kind, const char* name) {
         break;
     case Warning::NoMemory:
         dashes = 75;
-        format = "Warnung!!! kein Speicher f\xfcr Textur %s verf\xfcgbar bzw bekommen!\n";
+        format = "Warnung!!! kein Speicher für Textur %s verfügbar bzw bekommen!\n";
         break;
     case Warning::ShortRead:
         dashes = 87;
         format = "Warnung!!! Fehler beim Lesen der Textur %s!(x * y * 3 Bytes nicht gelesen)\n";
+        break;
+    case Warning::TooLarge:
+        dashes = 87;
+        format = "Warnung!!! Textur %s ist zu groß (mehr als 16384 Pixel breit oder hoch)!\n";
+        break;
+    case Warning::FileTooLarge:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) ist größer als jedes lesbare Bild (über 1 GiB)!\n";
+        break;
+    case Warning::NotRegular:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) ist keine normale Datei!\n";
+        break;
+    case Warning::Unreadable:
+        dashes = 53;
+        format = "Warnung!!! Textur ( %s ) nicht lesbar!\n";
         break;
     }
     char message[512];
@@ -248,11 +264,16 @@ CBitmap* LoadWith(Parser parse, const char* file, int placeholderDepth) {
     switch (ReadRegularFile(file, kMaxFileBytes, bytes)) {
     case FileError::None:
         break;
-    case FileError::TooLarge:   // more than any accepted image can need
+    case FileError::NotFound:
+        return Fail(Warning::NotFound, file, placeholderDepth);
+    case FileError::NotRegular:
+        return Fail(Warning::NotRegular, file, placeholderDepth);
+    case FileError::TooLarge:
+        return Fail(Warning::FileTooLarge, file, placeholderDepth);
+    case FileError::ReadFailed:
+        return Fail(Warning::Unreadable, file, placeholderDepth);
     case FileError::NoMemory:
         return Fail(Warning::NoMemory, file, placeholderDepth);
-    default:                    // missing, not a regular file, unreadable
-        return Fail(Warning::NotFound, file, placeholderDepth);
     }
     return parse(bytes.data(), bytes.size(), file);
 }
@@ -286,24 +307,31 @@ CBitmap* MakePlaceholder(int depth) {
     return bitmap;
 }
 
-CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
+namespace {
+
+// The PPM reader proper: the bitmap, or null and why not.
+CBitmap* ReadPPMBytes(const uint8_t* data, size_t size, Warning* failure) {
     if (data == nullptr) {
         size = 0;
     }
     const PpmHeader header = ReadPpmHeader(data, size);
     if (header.width <= 0 || header.height <= 0) {
-        return Fail(Warning::ShortRead, name, 24);
+        *failure = Warning::ShortRead;
+        return nullptr;
     }
     if (header.width > kMaxImageSide || header.height > kMaxImageSide) {
-        return Fail(Warning::NoMemory, name, 24);
+        *failure = Warning::TooLarge;
+        return nullptr;
     }
     const size_t bytes = static_cast<size_t>(header.width * header.height * 3);
     if (size - header.dataOffset < bytes) {
-        return Fail(Warning::ShortRead, name, 24);
+        *failure = Warning::ShortRead;
+        return nullptr;
     }
     uint8_t* pixels = new (std::nothrow) uint8_t[bytes];
     if (pixels == nullptr) {
-        return Fail(Warning::NoMemory, name, 24);
+        *failure = Warning::NoMemory;
+        return nullptr;
     }
     std::memcpy(pixels, data + header.dataOffset, bytes);
     CBitmap* bitmap = new CBitmap;
@@ -311,6 +339,33 @@ CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
     bitmap->height = static_cast<int32_t>(header.height);
     bitmap->depth = 24;
     bitmap->pixels = pixels;
+    return bitmap;
+}
+
+}  // namespace
+
+CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
+    Warning failure = Warning::ShortRead;
+    CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
+    return bitmap != nullptr ? bitmap : Fail(failure, name, 24);
+}
+
+CBitmap* TryParsePPM(const uint8_t* data, size_t size, const char** problem) {
+    Warning failure = Warning::ShortRead;
+    CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
+    if (bitmap == nullptr && problem != nullptr) {
+        switch (failure) {
+        case Warning::TooLarge:
+            *problem = "ist mehr als 16384 Pixel breit oder hoch";
+            break;
+        case Warning::NoMemory:
+            *problem = "passt nicht in den Speicher";
+            break;
+        default:
+            *problem = "hat keine gültige Größe oder weniger Bytes als ihre Pixel brauchen";
+            break;
+        }
+    }
     return bitmap;
 }
 
@@ -326,7 +381,7 @@ CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* name) {
         return Fail(Warning::TgaHeader, name, 32);
     }
     if (h.width > kMaxImageSide || h.height > kMaxImageSide) {
-        return Fail(Warning::NoMemory, name, 32);
+        return Fail(Warning::TooLarge, name, 32);
     }
     const int bytesPerPixel = h.bitsPerPixel / 8;
     const size_t pixelCount = static_cast<size_t>(h.width) * h.height;

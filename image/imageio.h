@@ -6,7 +6,7 @@
 // grabbing and the "ScreenshotPPM" command call the writer.
 //
 // A reader never fails towards its caller: a missing or broken file prints
-// one framed German warning (ISO-8859-1) naming the file on stdout and yields
+// one framed German warning (UTF-8) naming the file on stdout and yields
 // the placeholder, so a level with a bad texture still runs.  Every size in a
 // file is checked against the bytes actually present and against
 // kMaxImageSide before anything is allocated.
@@ -35,6 +35,11 @@ CBitmap* LoadTGAFile(const char* file);
 // readers above (except the not-found case, which only the file readers have).
 CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* nameForMessages);
 CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* nameForMessages);
+
+// ParsePPM without warning or placeholder: null on failure, with *problem
+// (when given) set to a short German description ("ist mehr als 16384 Pixel
+// breit oder hoch", ...) for the caller's own message.
+CBitmap* TryParsePPM(const uint8_t* data, size_t size, const char** problem);
 
 // The placeholders: 8 x 8 pixels alternating black and magenta (black first,
 // so the columns alternate).  Write 8 into *w and *h; the caller owns the

@@ -13,7 +13,6 @@
 #include <strings.h>
 
 #include "core/common.h"
-#include "platform/exec.h"
 #include "platform/files.h"
 
 TextureList TexList;
@@ -23,6 +22,7 @@ namespace {
 
 constexpr uint8_t kNoBlendmode = 99;
 constexpr float kDefaultScale = 1.0f;   // scale pair of an entry that lacks one
+constexpr size_t kMaxTexDefBytes = 1u << 20;   // a definition file is a few lines of words
 
 // Blend factors by mode (source, destination).
 constexpr GLenum kBlendFactors[][2] = {
@@ -153,7 +153,7 @@ public:
         size_t kept = length;
         if (length > static_cast<size_t>(kTexWordMax)) {
             kept = kTexWordMax;
-            std::printf("TexturModul: Wort in %s zu lang (%zu Zeichen), gek\xfcrzt auf %i: %.40s...\n",
+            std::printf("TexturModul: Wort in %s zu lang (%zu Zeichen), gekürzt auf %i: %.40s...\n",
                         file_, length, kTexWordMax, w);
         }
         std::memcpy(out, w, kept);
@@ -283,7 +283,7 @@ void readKeywords(EntryParser& in, bool person, t_texdef* def, t_texmodel* model
                 if (!in.integer(def->name, "emissiveRGB", &value)) {
                     break;
                 }
-                *channel = static_cast<float>(value / 255.0);
+                *channel = static_cast<float>(value) * kByteToUnit;
             }
             break;
         }
@@ -311,16 +311,18 @@ void readKeywords(EntryParser& in, bool person, t_texdef* def, t_texmodel* model
     }
 }
 
-// Largest definition file read, bytes: far more than kMaxTextures entries of
-// full-length words need.
-constexpr size_t kMaxDefinitionBytes = size_t{4} << 20;
-
-// Reads a definition file; a missing or unreadable one ends the engine.
+// Opens and reads a definition file; a missing or unreadable one ends the
+// engine.  No definition file needs more than kMaxTexDefBytes; a device or
+// FIFO is never read.
 std::string loadDefinitionFile(const char* texFile)
 {
     std::string text;
-    if (ReadRegularFile(texFile, kMaxDefinitionBytes, text) != FileError::None) {
+    const FileError error = ReadRegularFile(texFile, kMaxTexDefBytes, text);
+    if (error == FileError::NotFound) {
         closeEngine(KRT_FILE, "TexturModul: TexturInitDatei %s nicht vorhanden\n", texFile);
+    }
+    if (error != FileError::None) {
+        closeEngine(KRT_FILE, "TexturModul: TexturInitDatei %s: %s\n", texFile, FileErrorText(error));
     }
     return text;
 }
@@ -342,6 +344,10 @@ int parseTexDefs(const char* data, size_t size, bool person, const char* fileFor
             std::printf("TexturModul: Dateiname fehlt in %s bei Textur %s\n", fileForMessages, def.name);
             return count;
         }
+        // A NUL byte would cut the word short; a name or file made of nothing
+        // else would reach the loaders as "".
+        const bool nameEmpty = def.name[0] == '\0';
+        const bool fileEmpty = def.file[0] == '\0';
         if (person) {
             def.scaleU = 0.0f;
             def.scaleV = 0.0f;
@@ -351,6 +357,12 @@ int parseTexDefs(const char* data, size_t size, bool person, const char* fileFor
             }
         }
         readKeywords(in, person, &def, model);
+        if (nameEmpty || fileEmpty) {
+            std::printf("TexturModul: %s aus Nullbytes in %s bei Textur %s - Eintrag übersprungen\n",
+                        nameEmpty ? "Texturname" : "Dateiname", fileForMessages,
+                        nameEmpty ? "(leer)" : def.name);
+            continue;
+        }
         entry(def, user);
         count++;
     }
@@ -362,7 +374,15 @@ void texFileName(const char* modelFile, char* out, size_t outSize)
         return;
     }
     const size_t length = strnlen(modelFile, kTexWordMax);
-    const char* dot = static_cast<const char*>(std::memchr(modelFile, '.', length));
+    // The stem ends at the first dot of the file name itself: a folder such
+    // as "./obj" or "obj.v2" keeps its dots.
+    size_t nameStart = 0;
+    for (size_t i = 0; i < length; i++) {
+        if (modelFile[i] == '/') {
+            nameStart = i + 1;
+        }
+    }
+    const char* dot = static_cast<const char*>(std::memchr(modelFile + nameStart, '.', length - nameStart));
     const size_t stem = dot != nullptr ? static_cast<size_t>(dot - modelFile) : length;
     std::snprintf(out, outSize, "%.*s.tex", static_cast<int>(stem), modelFile);
 }
@@ -484,7 +504,7 @@ void TextureList::SetTexFile(const char* file)
         return;
     }
     if (texFileCount >= kTexFileCacheSize) {
-        std::printf("Texfilecache \xfc" "berlastet ... versuche ihn zu leeren\n");
+        std::printf("Texfilecache überlastet ... versuche ihn zu leeren\n");
         for (int32_t i = 0; i < kTexFileCacheSize; i++) {
             delete[] texFiles[i];
             texFiles[i] = nullptr;

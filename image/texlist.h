@@ -11,8 +11,9 @@
 // functions and sphere mapping through the filters here, which skip GL calls
 // that would not change the state.  Single-threaded; needs the GL context.
 //
-// Definition file grammar (words separated by white space; keywords compare
-// without regard to case; "#" starts a comment running to the end of the line):
+// Definition file grammar (words separated by white space; an entry whose name or file is made of
+// NUL bytes is skipped with a message; keywords compare without regard to case; "#" starts a
+// comment running to the end of the line):
 //   tree file:   NAME FILE SCALEU SCALEV { keyword }
 //   person file: NAME FILE { keyword }
 //   keywords:    blend INT | blendmode INT | envmode | quads | noclip |

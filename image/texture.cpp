@@ -229,7 +229,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
     if ((nw != (*bitmap)->width || nh != (*bitmap)->height) && !zoomSourceSupported(*bitmap)) {
         char message[400];
         std::snprintf(message, sizeof message,
-                      "Warnung!!! Textur %s ist zu gro\xdf zum Skalieren (%i x %i Pixel)!\n", file,
+                      "Warnung!!! Textur %s ist zu groß zum Skalieren (%i x %i Pixel)!\n", file,
                       (*bitmap)->width, (*bitmap)->height);
         printFramedWarning(message, 75);
         delete *bitmap;
@@ -315,12 +315,22 @@ void STexture::createTexture(const char* file, int minFilter, int magFilter, boo
         id = uploadTexture(upload, type == kFileTypeTga || (alphaKey && keyFound), minFilter, magFilter);
         delete resized;
         delete bitmap;
+    } else {
+        // Only PPM and TGA are read; anything else would leave the old (or
+        // no) texture in place without a word.
+        char message[400];
+        std::snprintf(message, sizeof message,
+                      "Warnung!!! Textur ( %s ) hat keine bekannte Endung (.ppm oder .tga), nicht geladen!\n", file);
+        printFramedWarning(message, 75);
     }
     if (log != nullptr) {
         std::fclose(log);
     }
+    // file may be our own name (a texture re-created from itself): copy
+    // before the old name is freed.
+    char* copy = newStringCopy(file);
     delete[] name;
-    name = newStringCopy(file);
+    name = copy;
 }
 
 void STexture::Select() const

@@ -3,8 +3,8 @@
 // The module's bookkeeping (klangaudio.h) decides which sample plays on which
 // of the eight channels; a device only mixes.  A device is a table of C
 // function pointers with a context word, so that one built in another
-// library (the SDL mixer in platform/) can be handed to the module without
-// the module linking it.  All calls come from one thread at a time (the
+// library can be handed to the module without the module linking it; the
+// module's own is the mixer over the sound card (mixer.h).  All calls come from one thread at a time (the
 // module serialises them); open and close come from the module's own thread,
 // the rest usually from the engine's.
 //
@@ -68,6 +68,6 @@ struct KlangAudioDevice {
     void (*setVol)(void* user, int channel, int32_t volume, uint32_t pan);
 };
 
-// A device that opens successfully and plays nothing: the module's default
-// until a real mixer is handed to it.  Never null; the table lives forever.
+// A device that opens successfully and plays nothing (a KlangAudio made
+// without a device uses it).  Never null; the table lives forever.
 const KlangAudioDevice* KlangNullAudioDevice(void);

@@ -2,43 +2,21 @@
 
 #include "klangmod/klangaudio.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <new>
 
 #include "klangmod/sampleformat.h"
-#include "platform/exec.h"
+#include "platform/files.h"
 
 namespace {
 
 constexpr uint32_t kPanRight = 0x10000;
 
-// The whole file, or false when it cannot be opened or read (a directory,
-// an unreadable file, one too large for memory).
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* out)
-{
-    FILE* f = OpenResolved(path, "rb");
-    if (f == nullptr) {
-        return false;
-    }
-    bool failed = false;
-    try {
-        uint8_t chunk[16384];
-        size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-            out->insert(out->end(), chunk, chunk + got);
-        }
-        failed = std::ferror(f) != 0;
-    } catch (const std::bad_alloc&) {
-        failed = true;
-    }
-    std::fclose(f);
-    return !failed;
-}
+// Largest sample file read: about six minutes of 16-bit stereo at 44.1 kHz.
+constexpr size_t kMaxSampleFile = size_t(64) << 20;
 
 // Volume 0..1 to 16.16, truncated toward zero; values outside what 16.16 in
 // 32 bits can hold are pinned rather than overflowing.
@@ -55,15 +33,6 @@ int32_t VolumeToFixed(float volume)
         return std::numeric_limits<int32_t>::min();
     }
     return static_cast<int32_t>(v);
-}
-
-void SwapPairs(uint8_t* data, uint64_t length)
-{
-    for (uint64_t i = 0; i + 1 < length; i += 2) {
-        const uint8_t t = data[i];
-        data[i] = data[i + 1];
-        data[i + 1] = t;
-    }
 }
 
 void ClearSample(KlangSlot& slot)
@@ -119,72 +88,70 @@ int KlangAudio::loadSound(const char* file)
     slot.fileName = name;
     slot.loaded = true;
     g_sounds = static_cast<uint8_t>(s + 1);
-
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(name, &bytes)) {
-        // Inside the engine's process the module must not end here: the slot
-        // stays an empty sample, so playing it is silent and harmless.
-        std::puts("KlangModul Datei  nicht gefunden ... meine Schuld ist das nicht!\n");
-        std::puts(name);
-        std::fflush(stdout);
-    } else if (!shareEarlier(s)) {
-        takeData(slot, bytes);
+    if (!shareEarlier(s)) {
+        readSample(slot);
     }
     registerSlot(s);
     return s;
 }
 
-// An earlier slot (first match) loaded from the same name lends its data.
+// An earlier slot (first match) loaded from the same name lends its data,
+// without reading the file again.
 bool KlangAudio::shareEarlier(uint8_t s)
 {
     KlangSlot& slot = Sound[s];
     for (int i = 0; i < s; i++) {
         const KlangSlot& earlier = Sound[i];
-        if (earlier.loaded && earlier.fileName == slot.fileName) {
+        if (earlier.loaded && earlier.data != nullptr && earlier.fileName == slot.fileName) {
             slot.sampleType = earlier.sampleType;
             slot.numChannels = earlier.numChannels;
             slot.sampleBits = earlier.sampleBits;
             slot.dataOffset = earlier.dataOffset;
             slot.lengthBytes = earlier.lengthBytes;
             slot.data = earlier.data;
-            slot.frames = earlier.lengthBytes / KlangFrameSize(earlier.sampleType);
+            slot.frames = earlier.frames;
             return true;
         }
     }
     return false;
 }
 
-void KlangAudio::takeData(KlangSlot& slot, const std::vector<uint8_t>& bytes)
+// Reads and decodes the slot's file.  Inside the engine's process the module
+// must not end on a bad file: the slot stays an empty sample, so playing it
+// is silent and harmless, and the message names the file and the problem.
+void KlangAudio::readSample(KlangSlot& slot)
 {
     const char* name = slot.fileName.c_str();
-    const KlangSampleLayout layout = KlangParseSampleHeader(KlangFileKindOf(name), bytes.data(), bytes.size());
-    if (!layout.headerOk) {
-        std::printf("KlangModul: Warnung!!! Dateikopf von %s passt nicht, lade als 8-Bit-Mono\n", name);
-        std::fflush(stdout);
-    }
-    // Four zero bytes past the samples, as the original loader allocated.
-    const size_t samples = bytes.size() - layout.dataOffset;
-    const uint64_t length = samples + 4;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length]());
-    if (!buffer) {
-        std::printf("KlangModul: kein Speicher f\xfcr %s\n", name);
+    std::vector<uint8_t> bytes;
+    const FileError error = ReadRegularFile(name, kMaxSampleFile, bytes);
+    if (error == FileError::NotFound) {
+        std::puts("KlangModul Datei  nicht gefunden ... meine Schuld ist das nicht!\n");
+        std::puts(name);
         std::fflush(stdout);
         return;
     }
-    if (samples > 0) {
-        std::memcpy(buffer.get(), bytes.data() + layout.dataOffset, samples);
+    KlangDecodedSample sample;
+    std::string problem = error != FileError::None ? FileErrorText(error)
+                                                    : KlangDecodeSample(KlangFileKindOf(name), bytes.data(),
+                                                                        bytes.size(), &sample);
+    if (!problem.empty()) {
+        std::printf("KlangModul: Warnung!!! %s ist nicht abspielbar: %s\n", name, problem.c_str());
+        std::fflush(stdout);
+        return;
     }
-    if (layout.bigEndian16 && std::endian::native == std::endian::little) {
-        SwapPairs(buffer.get(), length);
+    if (sample.rate > 0) {
+        slot.frequency = sample.rate;
     }
-    slot.sampleType = layout.sampleType;
-    slot.numChannels = layout.numChannels;
-    slot.sampleBits = layout.sampleBits;
-    slot.dataOffset = layout.dataOffset;
-    slot.lengthBytes = length;
-    slot.data = buffer.get();
-    slot.frames = length / KlangFrameSize(slot.sampleType);
-    buffers_.push_back(std::move(buffer));
+    slot.sampleType = sample.sampleType;
+    slot.numChannels = sample.numChannels;
+    slot.sampleBits = sample.sampleBits;
+    slot.dataOffset = sample.dataOffset;
+    slot.lengthBytes = sample.data.size();
+    slot.frames = slot.lengthBytes / KlangFrameSize(slot.sampleType);
+    slot.data = sample.data.empty() ? nullptr : sample.data.data();
+    if (slot.data != nullptr) {
+        buffers_.push_back(std::move(sample.data));
+    }
 }
 
 void KlangAudio::registerSlot(int n)
@@ -213,12 +180,21 @@ int KlangAudio::start(uint8_t n, bool loop)
     channel.startTime = t;
     channel.active = 1;
     channel.looping = loop ? 1 : 0;
+    channel.sound = n;
     slot.channel = ch;
-    if (open_) {
-        const KlangPlayRequest request{ch, slot.frequency, slot.volume, slot.pan, n, loop ? 1 : 0};
+    send(ch);
+    return 1;
+}
+
+void KlangAudio::send(int ch)
+{
+    const int n = Channels[ch].sound;
+    if (open_ && n >= 0) {
+        const KlangSlot& slot = Sound[n];
+        const KlangPlayRequest request{ch, slot.frequency, slot.volume, slot.pan, static_cast<uint16_t>(n),
+                                       Channels[ch].looping};
         device_->play(device_->user, &request);
     }
-    return 1;
 }
 
 int KlangAudio::playSound(uint8_t n)
@@ -286,6 +262,11 @@ bool KlangAudio::initAHI()
     for (int n = 0; n < kKlangSlots; n++) {
         if (Sound[n].loaded) {
             registerSlot(n);
+        }
+    }
+    for (int ch = 0; ch < kKlangChannels; ch++) {
+        if (Channels[ch].looping) {
+            send(ch);
         }
     }
     return true;

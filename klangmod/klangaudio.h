@@ -28,7 +28,7 @@ struct KlangSlot {
     uint16_t sampleBits = 0;        // from an AIFF header
     int32_t volume = 0;             // 16.16, 0x10000 = full
     uint32_t pan = 0;               // 16.16, 0 left, 0x8000 centre, 0x10000 right
-    uint64_t lengthBytes = 0;       // bytes at data: file size - dataOffset + 4
+    uint64_t lengthBytes = 0;       // bytes at data: whole frames of the file's sample chunk
     uint64_t dataOffset = 0;        // file position where the samples start
     uint64_t frames = 0;            // lengthBytes / frame size
     std::string fileName;           // as given to loadSound; "" while never loaded
@@ -41,6 +41,7 @@ struct KlangChannel {
     uint16_t looping = 0;           // 1 while music plays (busy until stopped)
     int64_t startTime = 0;          // calendar seconds at the start
     uint64_t duration = 0;          // frames / frequency, whole seconds (0 when frequency is 0)
+    int32_t sound = -1;             // slot last started on it
 };
 
 // The channel busy test: music is always busy, a one-shot sound while no
@@ -59,7 +60,8 @@ public:
 
     // Loads a sample file into slot `g_sounds` and advances the 8-bit counter
     // (after slot 255 the next load overwrites slot 0).  Returns the slot.
-    // A file that cannot be opened gives an empty sample and a message.
+    // A file that cannot be read or used gives an empty sample and a message
+    // naming the file and the problem.
     int loadSound(const char* file);
     // 1 when started on the first free channel, 0 when all are busy.
     int playSound(uint8_t n);
@@ -71,8 +73,10 @@ public:
     // once to the channel the slot last used.
     void setVol(unsigned pan, uint8_t n, float volume);
 
-    // Opens the device (eight channels, 256 sounds) and registers every
-    // sample loaded so far; false when the device refuses.  Named after the
+    // Opens the device (eight channels, 256 sounds), registers every sample
+    // loaded so far and starts the music begun before audio was open (the
+    // engine starts its music on the first frame, which may come first);
+    // false when the device refuses.  Named after the
     // original's AHI audio system, which the device stands in for.
     bool initAHI();
     void closeAHI();
@@ -84,13 +88,14 @@ public:
 
 private:
     bool shareEarlier(uint8_t s);
-    void takeData(KlangSlot& slot, const std::vector<uint8_t>& bytes);
+    void readSample(KlangSlot& slot);
     int start(uint8_t n, bool loop);
+    void send(int ch);
     void registerSlot(int n);
     int64_t now() const;
 
     const KlangAudioDevice* device_;
     int64_t (*clock_)(void);
     bool open_ = false;
-    std::vector<std::unique_ptr<uint8_t[]>> buffers_;   // every sample ever loaded
+    std::vector<std::vector<uint8_t>> buffers_;   // every sample loaded; a channel may still play one
 };

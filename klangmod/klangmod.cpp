@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "klangmod/klangaudio.h"
+#include "klangmod/mixer.h"
 #include "klangmod/soundengine.h"
 #include "platform/exec.h"
 
@@ -32,14 +33,21 @@ enum KlangCode : uint32_t {
 
 const char kNoEngineText[] =
     "KlangModul: hmm keine Engine da, WER ZUM TEUFEL WECKT MICH UM DIESE ZEIT AUF, "
-    "DAS DARF, WENN \xdc" "BERHAUPT, NUR DIE VIVUZIVODE !!! \n";
+    "DAS DARF, WENN ÜBERHAUPT, NUR DIE VIVUZIVODE !!! \n";
 const char kFarewellText[] = "KlangModul: Sound modul verabschiedet sich\n";
 const char kNoAudioText[] = "AHI konnte nicht initalisiert werden :(\n";
 const char kBuildName[] = "Klangmodul PPC";
 
 struct KlangInstance {
-    KlangInstance(const KlangAudioDevice* device, int64_t (*clock)(void)) : audio(device, clock) {}
+    KlangInstance(const KlangAudioDevice* device, int64_t (*clock)(void))
+        : output(device == nullptr ? std::make_unique<KlangOutputDevice>() : nullptr),
+          audio(device != nullptr ? device : output->device(), clock)
+    {
+    }
 
+    // The sound card, unless another device was chosen; declared before
+    // `audio` so that it outlives the sample data's last use.
+    std::unique_ptr<KlangOutputDevice> output;
     SoundEngine table{};
     KlangCommandBlock block{};
     ModuleMessage message{};

@@ -23,7 +23,7 @@ extern const char kKlangmodVersion[];
 
 struct KlangRunOptions {
     // Mixer to play through; null means the one given to KlangSetAudioDevice,
-    // and without one the silent null device.
+    // and without one the mixer over the sound card (KlangOutputDevice).
     const KlangAudioDevice* device = nullptr;
     // Calendar time in whole seconds for the channel bookkeeping; null means
     // time(nullptr).  Tests step it by hand.
@@ -37,6 +37,6 @@ int KlangmodMain(void);
 // command 9) unless no engine port exists.
 int KlangmodRun(const KlangRunOptions& options);
 
-// Sets the mixer later starts use by default (null: the null device).  The
+// Sets the mixer later starts use by default (null: the sound card).  The
 // device table must outlive every instance started with it.
 void KlangSetAudioDevice(const KlangAudioDevice* device);

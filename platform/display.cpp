@@ -4,7 +4,9 @@
 #include "platform/display.h"
 
 #include <SDL.h>
+#include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <strings.h>
@@ -13,6 +15,9 @@ namespace {
 
 constexpr const char* kWindowTitle = "Vext-Engine";
 constexpr int kDepthBufferBits[] = {24, 16};   // tried in this order
+// Largest side, pixels, of an offscreen drawable: beyond it a frame costs
+// seconds and gigabytes for no picture anyone sees.
+constexpr int kHeadlessMaxSide = 8192;
 
 struct DisplayState {
     int initCount = 0;               // MGLInit calls not yet matched by MGLTerm
@@ -24,6 +29,7 @@ struct DisplayState {
     int refusedDepthBits = 0;        // test hook: depth buffers this deep or deeper fail; 0: none
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
+    bool offscreen = false;          // the context draws into the offscreen driver's pbuffer
     std::string lastError;
 };
 
@@ -83,6 +89,7 @@ bool tryCreate(int left, int top, int width, int height, int depthBits)
     }
     g_display.window = window;
     g_display.context = context;
+    g_display.offscreen = platformHeadless() != 0;
     SDL_GL_SetSwapInterval(g_display.sync ? 1 : 0);
     g_display.lastError.clear();
     return true;
@@ -133,14 +140,26 @@ void mglChooseVertexBufferSize(int n)
 
 void* mglCreateContext(int left, int top, int width, int height)
 {
+    // A window no display can show is refused before anything is touched.
+    // Full screen covers the desktop whatever size was asked for.
+    const bool sized = g_display.windowed || platformHeadless();
+    int maxWidth = 0;
+    int maxHeight = 0;
+    mglLargestDisplaySize(&maxWidth, &maxHeight);
+    if (sized && (width > maxWidth || height > maxHeight)) {
+        g_display.lastError = "Fenstergröße " + std::to_string(width) + " x " + std::to_string(height) +
+                              " größer als die Anzeige (höchstens " + std::to_string(maxWidth) + " x " +
+                              std::to_string(maxHeight) + ")";
+        return nullptr;
+    }
     mglDeleteContext();
     if (g_display.initCount == 0) {
         g_display.lastError = "MGLInit fehlt";
         return nullptr;
     }
     if (width <= 0 || height <= 0) {
-        g_display.lastError = "Fenstergr\xf6\xdf" "e " + std::to_string(width) + " x " +
-                              std::to_string(height) + " ung\xfcltig";
+        g_display.lastError = "Fenstergröße " + std::to_string(width) + " x " +
+                              std::to_string(height) + " ungültig";
         return nullptr;
     }
     for (int depthBits : kDepthBufferBits) {
@@ -149,6 +168,29 @@ void* mglCreateContext(int left, int top, int width, int height)
         }
     }
     return nullptr;
+}
+
+void mglLargestDisplaySize(int* width, int* height)
+{
+    int w = 0;
+    int h = 0;
+    if (platformHeadless()) {
+        w = h = kHeadlessMaxSide;
+    } else {
+        const int displays = SDL_GetNumVideoDisplays();
+        for (int i = 0; i < displays; ++i) {
+            SDL_Rect bounds{};
+            if (SDL_GetDisplayBounds(i, &bounds) == 0) {
+                w = std::max(w, bounds.w);
+                h = std::max(h, bounds.h);
+            }
+        }
+        if (w <= 0 || h <= 0) {
+            w = h = kHeadlessMaxSide;   // the driver names no display: the same sane cap
+        }
+    }
+    *width = w;
+    *height = h;
 }
 
 void mglDeleteContext()
@@ -197,6 +239,14 @@ void mglUnlockDisplay()
 void mglSwitchDisplay()
 {
     if (g_display.window != nullptr) {
+        // The offscreen driver draws into an EGL pbuffer, whose swap does
+        // nothing at all, not even a flush: llvmpipe then keeps queueing the
+        // frames' scenes (the terrain's vertices above all) and the process
+        // grew by about half a megabyte a frame.  Finishing the frame here
+        // is what a window's swap does implicitly.
+        if (g_display.offscreen) {
+            glFinish();
+        }
         SDL_GL_SwapWindow(g_display.window);
     }
 }
@@ -233,7 +283,8 @@ void mglActivateWindow()
 void platformUseHeadlessDrivers()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // An audio driver chosen by the caller (disk, to capture the sound) stays.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
 }
 
 int platformHeadless()

@@ -44,6 +44,12 @@ void mglChooseVertexBufferSize(int n);   // vertices per batch; immediate mode n
 // non-null handle, or null on failure with nothing left open (the reason in
 // mglGetLastError).  left/top: window position in pixels.
 void* mglCreateContext(int left, int top, int width, int height);
+// The largest window the display can give, pixels: the largest display's
+// bounds (after MGLInit), or 8192 x 8192 with the offscreen driver or when
+// the driver names none.  mglCreateContext refuses a larger window (full
+// screen takes the desktop's size anyway) and leaves the current context as
+// it was.
+void mglLargestDisplaySize(int* width, int* height);
 // Deletes the context and its window; nothing when there is none.
 void mglDeleteContext();
 // Why the last mglCreateContext (or MGLInit) failed; "" after a success.

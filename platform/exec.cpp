@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -35,6 +36,7 @@ struct PortState {
     std::recursive_mutex lock;
     std::vector<MsgPort*> publicPorts;        // by priority, then creation order
     std::unordered_set<MsgPort*> livePorts;   // every port not yet deleted
+    std::condition_variable_any arrived;      // signalled by every PutMsg that queues
 };
 
 PortState& ports()
@@ -135,6 +137,7 @@ void PutMsg(MsgPort* port, Message* msg)
         port->head = msg;
     }
     port->tail = msg;
+    st.arrived.notify_all();
 }
 
 Message* GetMsg(MsgPort* port)
@@ -156,6 +159,20 @@ Message* GetMsg(MsgPort* port)
     return msg;
 }
 
+Message* WaitPortTimeout(MsgPort* port, int32_t ticks)
+{
+    if (port == nullptr) {
+        return nullptr;
+    }
+    PortState& st = ports();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(TicksToMicroseconds(ticks));
+    std::unique_lock<std::recursive_mutex> guard(st.lock);
+    st.arrived.wait_until(guard, deadline, [&] {
+        return st.livePorts.count(port) == 0 || port->head != nullptr;
+    });
+    return GetMsg(port);
+}
+
 void ReplyMsg(Message* msg)
 {
     if (msg == nullptr || msg->mn_ReplyPort == nullptr) {
@@ -175,6 +192,11 @@ void Delay(int32_t ticks)
         return;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
+int64_t TicksToMicroseconds(int32_t ticks)
+{
+    return ticks <= 0 ? 0 : static_cast<int64_t>(ticks) * g_tickMicroseconds.load();
 }
 
 void SetDelayTickMicroseconds(int32_t us)

@@ -51,6 +51,12 @@ MsgPort* FindPort(const char* name);
 void PutMsg(MsgPort* port, Message* msg);
 // Takes the oldest queued message, or null when none waits; never blocks.
 Message* GetMsg(MsgPort* port);
+// Waits until a message is queued on the port and takes it, as WaitPort then
+// GetMsg do, but gives up after `ticks` (1/50 s each, scaled like Delay) and
+// returns null.  Wakes as soon as another thread's PutMsg queues a message.
+// ticks <= 0 or a deleted port: no waiting.  Never call it between Forbid and
+// Permit: the senders could not post meanwhile.
+Message* WaitPortTimeout(MsgPort* port, int32_t ticks);
 // Gives a taken message back to its reply port; without one nothing happens.
 void ReplyMsg(Message* msg);
 
@@ -58,6 +64,9 @@ void ReplyMsg(Message* msg);
 void Delay(int32_t ticks);
 // Tests may shorten every Delay: microseconds per tick (default 20000).
 void SetDelayTickMicroseconds(int32_t us);
+// How long `ticks` last at the current tick length, microseconds; 0 for
+// ticks <= 0.
+int64_t TicksToMicroseconds(int32_t ticks);
 
 // The big lock around port-list walks; Forbid nests.  While a thread is
 // forbidden, other threads' port calls wait (ports share this lock), so a
@@ -89,6 +98,10 @@ int RunningModuleCount(void);
 // port's messages once more after it says yes, as the module may have posted
 // just before it ended.
 int ModuleEndedSince(uint32_t startSerial);
+// Waits until the module with this serial has returned from its entry, at
+// most `ticks` (scaled like Delay); wakes as soon as it ends.  Returns
+// ModuleEndedSince's answer.
+int WaitModuleEnded(uint32_t startSerial, int32_t ticks);
 // Serial number of the last module ShellExecute started (0: none yet).
 uint32_t LastModuleSerial(void);
 // Joins the threads of modules that have ended and unloads their files.

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <exception>
@@ -43,6 +44,7 @@ struct ModuleTable {
     std::mutex lock;
     std::list<std::unique_ptr<RunningModule>> modules;   // started, not yet reaped
     uint32_t lastSerial = 0;
+    std::condition_variable endedCv;   // signalled whenever an entry returns
 };
 
 ModuleTable& table()
@@ -167,6 +169,7 @@ void runEntry(RunningModule* m, ModuleEntry entry)
     std::lock_guard<std::mutex> guard(table().lock);
     m->result = result;
     m->ended.store(true);
+    table().endedCv.notify_all();
 }
 
 int startModule(const std::string& name)
@@ -281,6 +284,23 @@ int ModuleEndedSince(uint32_t startSerial)
         }
     }
     return 1;
+}
+
+int WaitModuleEnded(uint32_t startSerial, int32_t ticks)
+{
+    ModuleTable& t = table();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(TicksToMicroseconds(ticks));
+    std::unique_lock<std::mutex> guard(t.lock);
+    auto ended = [&] {
+        for (const auto& m : t.modules) {
+            if (m->serial == startSerial) {
+                return m->ended.load();
+            }
+        }
+        return true;
+    };
+    t.endedCv.wait_until(guard, deadline, ended);
+    return ended() ? 1 : 0;
 }
 
 uint32_t LastModuleSerial(void)

@@ -4,9 +4,11 @@
 #include <GL/glu.h>
 
 #include <cstdio>
+#include <string>
 #include <strings.h>
 
 #include "core/common.h"
+#include "image/imageio.h"
 #include "image/texture.h"
 #include "platform/display.h"
 #include "render/draw2d.h"
@@ -26,6 +28,9 @@ int32_t g_fogtype = 2;
 STexture* loadbmp = nullptr;
 
 namespace {
+
+// The file endFrame writes the finished frame to; empty: no shot wanted.
+std::string g_shotFile;
 
 // The chip number the old display layer gave its oldest supported chip.
 constexpr int kOldChipId = 3;
@@ -199,6 +204,17 @@ void endFrame()
     }
     Con.draw();
     mglUnlockDisplay();
+    // After the switch the back buffer's content is undefined on many
+    // drivers: the shot is taken of the finished frame, before it.
+    if (!g_shotFile.empty()) {
+        KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, g_shotFile.c_str());
+        g_shotFile.clear();
+    }
     mglSwitchDisplay();
     advanceFrameCounter();
+}
+
+void requestScreenshot(const char* file)
+{
+    g_shotFile = file != nullptr ? file : "";
 }

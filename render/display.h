@@ -53,6 +53,9 @@ void closeScreen();
 void draw_resetFog(Lev* level);
 void draw_loadscreen();
 void beginFrame();
-// Ends the 2D pass (frame-rate line, console), shows the frame and advances
-// framecounter (core/common.h).
+// Ends the frame: frame counter text, console, the requested screenshot (of
+// the finished frame, before the buffers switch), then the switch.
 void endFrame();
+// Asks endFrame to write the frame it finishes next to `file` as binary PPM
+// (the whole screen).  A later request before that frame replaces it.
+void requestScreenshot(const char* file);

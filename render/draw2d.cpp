@@ -159,8 +159,16 @@ void Draw_String(const char* text, int x, int y, int rightLimit)
             ++p;
             continue;
         }
+        // Texts are UTF-8; the font holds Latin-1.  A two-byte sequence of a
+        // character up to U+00FF is drawn as that glyph, one glyph per
+        // character; any other byte is drawn as it is.
+        int glyph = *p;
+        if ((p[0] & 0xFE) == 0xC2 && (p[1] & 0xC0) == 0x80) {
+            glyph = ((p[0] & 0x03) << 6) | (p[1] & 0x3F);
+            ++p;
+        }
         if (cx > -kGlyphSize && cx < right) {
-            drawGlyph(static_cast<int>(cx), static_cast<int>(cy), *p);
+            drawGlyph(static_cast<int>(cx), static_cast<int>(cy), glyph);
         }
         cx += kGlyphSize;
         ++p;

@@ -117,9 +117,9 @@ bool getPixelColorPPM(const char* file, float out[4])
         || isReaderPlaceholder(*image)) {
         return false;
     }
-    out[0] = image->pixels[0] / 255.0f;
-    out[1] = image->pixels[1] / 255.0f;
-    out[2] = image->pixels[2] / 255.0f;
+    out[0] = image->pixels[0] * kByteToUnit;
+    out[1] = image->pixels[1] * kByteToUnit;
+    out[2] = image->pixels[2] * kByteToUnit;
     out[3] = 1.0f;
     return true;
 }

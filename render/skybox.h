@@ -46,6 +46,6 @@ void drawSkybox();
 void skyboxDestroy();
 
 // Reads the first (top-left) pixel of the PPM `file` into out[0..2] as
-// R, G, B / 255.0 and writes 1.0 into out[3].  Returns false, leaving `out`
+// R, G, B in 0..1 and writes 1.0 into out[3].  Returns false, leaving `out`
 // untouched, when the file cannot be opened or cannot be read as an image.
 bool getPixelColorPPM(const char* file, float out[4]);

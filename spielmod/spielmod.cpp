@@ -1,21 +1,24 @@
 // spielmod.cpp — the module instance: record defaults, the services the
 // record points to, loading a level from the data directory, the requesters
 // and the module's process (handshake and quit polling).
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
 #include <iostream>
+#include <mutex>
+#include <vector>
 
 #include "platform/exec.h"
 #include "spielmod/levelstore.h"
 
 namespace {
 
-// The instance the record's services reach.  Set right before the record is
-// posted; the engine only calls services of the record it holds, which is
-// the newest one.
+// The instance the record's services reach: the newest bound one.  Set right
+// before the record is posted; the engine calls the services of the newest
+// record (while loading a level) or of the one it keeps.
 std::atomic<SpielContext*> g_live{nullptr};
 
 constexpr size_t kMaxFileBytes = 4u << 20;   // a level file larger than this is not a level file
@@ -221,15 +224,24 @@ SpielContext* spielLive()
     return g_live.load(std::memory_order_acquire);
 }
 
+// Every bound context, newest last.  The engine starts the next level's
+// module while the running one stays; when the new one fails and ends, the
+// services go back to the one still running.
+std::mutex g_bindLock;
+std::vector<SpielContext*> g_bound;
+
 void spielBind(SpielContext* ctx)
 {
+    std::lock_guard<std::mutex> guard(g_bindLock);
+    g_bound.push_back(ctx);
     g_live.store(ctx, std::memory_order_release);
 }
 
 void spielUnbind(SpielContext* ctx)
 {
-    SpielContext* expected = ctx;
-    g_live.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
+    std::lock_guard<std::mutex> guard(g_bindLock);
+    g_bound.erase(std::remove(g_bound.begin(), g_bound.end(), ctx), g_bound.end());
+    g_live.store(g_bound.empty() ? nullptr : g_bound.back(), std::memory_order_release);
 }
 
 void levFillDefaults(Lev* lev)

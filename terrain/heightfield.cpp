@@ -9,10 +9,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
+#include "platform/files.h"
 #include "render/display.h"
 #include "render/skybox.h"
 
@@ -22,6 +24,8 @@ uint8_t Boden = 0;
 
 namespace {
 
+// A 64 x 64 map needs 12 KiB; larger files are read only to name their size.
+constexpr size_t kMaxHeightMapBytes = 16u << 20;
 constexpr int kGridOffset = 32;              // grid index minus this = world x or z
 constexpr float kHeightScale = 100.0f;       // image byte per unit of height
 constexpr float kSquareOffset = 30.0f;       // camera-relative square test: camera - 30 + index
@@ -45,15 +49,22 @@ std::string fieldString(const char (&field)[256])
     return std::string(field, strnlen(field, sizeof field));
 }
 
-// One framed German warning (ISO-8859-1), in the manner of the image readers.
-void warnWrongSize(const char* file, int width, int height)
+// One framed German warning about the height map, in the manner of the
+// image readers.
+void warnHeightMap(const char* file, const char* problem)
 {
     char message[400];
-    const int length = std::snprintf(message, sizeof message,
-                                     "Warnung!!! H\xf6henkarte ( %s ) hat %i x %i Pixel statt %i x %i,"
-                                     " kein Boden!",
-                                     file, width, height, kTerrainSize, kTerrainSize);
+    const int length = std::snprintf(message, sizeof message, "Warnung!!! Höhenkarte ( %s ): %s, kein Boden!",
+                                     file, problem);
     printFramedWarning(message, length < 0 ? 0u : std::min(static_cast<unsigned>(length), 90u));
+}
+
+void warnWrongSize(const char* file, int width, int height)
+{
+    char problem[96];
+    std::snprintf(problem, sizeof problem, "hat %i x %i Pixel statt %i x %i", width, height, kTerrainSize,
+                  kTerrainSize);
+    warnHeightMap(file, problem);
 }
 
 // The image's blue bytes, walked backwards from the last pixel: the first
@@ -137,23 +148,28 @@ void init_height_field()
         return;
     }
     const std::string file = fieldString(Level->heightMapFile);
-    if (!sysFileExist(file.c_str())) {
-        Boden = 0;
+    Boden = 0;
+    if (file.empty()) {
+        return;   // a level without terrain
+    }
+    std::vector<uint8_t> bytes;
+    const FileError error = ReadRegularFile(file.c_str(), kMaxHeightMapBytes, bytes);
+    if (error != FileError::None) {
+        warnHeightMap(file.c_str(), FileErrorText(error));
         return;
     }
-    Boden = 1;
-    const std::unique_ptr<CBitmap> image(LoadPPM(file.c_str()));
-    // The reader hands back a placeholder rather than nothing; an image
-    // without pixels would mean the reader itself broke its contract.
-    if (image->pixels == nullptr) {
-        closeEngine(KRT_FILE, "Dou\n");
+    const char* problem = "";
+    const std::unique_ptr<CBitmap> image(TryParsePPM(bytes.data(), bytes.size(), &problem));
+    if (image == nullptr) {
+        warnHeightMap(file.c_str(), problem);
+        return;
     }
-    if (image->width != kTerrainSize || image->height != kTerrainSize || image->depth != 24) {
+    if (image->width != kTerrainSize || image->height != kTerrainSize) {
         warnWrongSize(file.c_str(), image->width, image->height);
-        Boden = 0;
         return;
     }
     fillTable(image->pixels);
+    Boden = 1;
 }
 
 void render_height_field(float camX, float camZ)
@@ -178,6 +194,9 @@ void render_height_field(float camX, float camZ)
     }
     glDisable(GL_CULL_FACE);
     if (noskybox == 0 && Fogon) {
-        drawSkirt(g_view.fogColor);
+        // The colour the GL fog has now: the current level's, which a level
+        // change and the editor's fog colour keys set.  The view's copy is
+        // the start level's and would stand out as a coloured slab.
+        drawSkirt(Level != nullptr ? Level->fogColor : g_view.fogColor);
     }
 }

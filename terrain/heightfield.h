@@ -47,8 +47,8 @@ void init_height_field();
 
 // Draws the terrain around a camera at world (camX, *, camZ) and, when the
 // sky box is shown (`noskybox` clear) and GL fog is on (`Fogon`), the skirt
-// walls and the floor plate in the view's fog colour.  Only the grid columns
-// and rows whose camera-relative position camX - 30 + x (resp. camZ - 30 + z)
-// lies strictly inside +-g_view.viewDistance send vertices; the strips of the
-// other rows stay empty.  Leaves GL_CULL_FACE off.
+// walls and the floor plate in the current level's fog colour.  Only the grid
+// columns and rows whose camera-relative position camX - 30 + x (resp.
+// camZ - 30 + z) lies strictly inside +-g_view.viewDistance send vertices;
+// the strips of the other rows stay empty.  Leaves GL_CULL_FACE off.
 void render_height_field(float camX, float camZ);

@@ -46,6 +46,9 @@ public:
     // relativePath uses "/" separators, e.g. "gfx/gui/arrow.ppm".
     void Write(const std::string& relativePath, const std::vector<uint8_t>& bytes);
     void WritePPM(const std::string& relativePath, const Image& image);
+    // The data directory the files go below; generators that follow what a
+    // level file says read it from here.
+    const std::string& Root() const { return root_; }
 
     int written = 0;    // files created or replaced
     int unchanged = 0;  // files that already held these bytes
@@ -73,8 +76,13 @@ void DrawText(Image& image, int x, int y, const char* text, int scale, Rgb colou
 void GenerateFontAndScreens(AssetWriter& out);
 // The nine pictures of gfx/gui/.
 void GenerateGuiImages(AssetWriter& out);
-// Height maps, sky faces and the one-image sky of the demo levels.
+// Height maps, sky faces and the one-image sky of the demo levels.  The sky
+// takes its horizon colour from the fog colour and its viewpoint from the
+// camera start of the level's files below out.Root(), so fog and sky meet
+// without a seam.
 void GenerateLevelImages(AssetWriter& out);
+// The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
+void GenerateSounds(AssetWriter& out);
 
 // --- Scene objects (assetgen_scene.cpp) -------------------------------------
 

@@ -7,9 +7,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <numbers>
 #include <string>
+#include <system_error>
+
+#include <toml++/toml.h>
 
 #include "tools/assetgen.h"
 
@@ -273,22 +278,56 @@ double Bump(int x, int y, double cx, double cy, double radius, double amplitude)
     return amplitude * std::exp(-(dx * dx + dy * dy) / (radius * radius));
 }
 
-// Level "select": rolling hills around a flat middle where the camera starts.
-double SelectHeight(int x, int y) {
-    double h = 24 + 20 * ValueNoise(x, y, 8, kHeightMapSize / 8, 31);
-    h += Bump(x, y, 14, 18, 9, 170);
-    h += Bump(x, y, 48, 12, 7, 130);
-    h += Bump(x, y, 46, 46, 11, 210);
-    h += Bump(x, y, 12, 50, 6, 110);
-    return h;
+double SmoothStep(double edge0, double edge1, double v) {
+    const double t = std::clamp((v - edge0) / (edge1 - edge0), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
 }
 
-// Level "second": a ring-shaped ridge around a low basin.
-double SecondHeight(int x, int y) {
+// Pixel (x, y) of a height map lies at world (31 - x, 31 - y) on the x and z
+// axes: the engine turns the picture by 180 degrees.  Distance in cells from
+// the map's middle, and from its nearest edge.
+double FromMiddle(int x, int y) {
     const double dx = x - 31.5;
     const double dy = y - 31.5;
-    const double ring = (std::sqrt(dx * dx + dy * dy) - 20) / 6;
-    return 20 + 200 * std::exp(-ring * ring) + 24 * ValueNoise(x, y, 4, kHeightMapSize / 4, 41);
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+double FromEdge(int x, int y) {
+    return std::min({x, y, kHeightMapSize - 1 - x, kHeightMapSize - 1 - y});
+}
+
+// Level "select": a broad valley running from the start point (picture
+// bottom, world +z) to the far end, with rolling hills on both sides.  The
+// land climbs to a ridge near every edge, so the terrain ends in a crest
+// that the fog swallows instead of in a cliff.
+double SelectHeight(int x, int y) {
+    // The valley floor winds a little from side to side.
+    const double valleyX = 31.5 + 5 * std::sin(y * 0.11);
+    const double across = (x - valleyX) / 13.0;
+    const double valley = 1 - std::exp(-across * across);
+    double h = 18 + 110 * valley;
+    h += 34 * ValueNoise(x, y, 8, kHeightMapSize / 8, 31) + 14 * ValueNoise(x, y, 4, kHeightMapSize / 4, 32);
+    h += Bump(x, y, 12, 20, 7, 70);
+    h += Bump(x, y, 52, 40, 8, 60);
+    h += Bump(x, y, 36, 10, 5, 40);
+    // A pond-like hollow beside the path, a few steps ahead of the start.
+    h -= Bump(x, y, 35, 24, 4, 14);
+    // The crest rises and falls along the edge, so the land's end reads as a
+    // line of hills in the haze.
+    const double crest = 150 + 100 * ValueNoise(x, y, 8, kHeightMapSize / 8, 33);
+    const double rim = 1 - SmoothStep(0, 9, FromEdge(x, y));
+    return h + (crest - h) * 0.9 * rim;
+}
+
+// Level "second": a low basin inside a ring-shaped ridge, with a gap to the
+// north-east and a hill in the basin.
+double SecondHeight(int x, int y) {
+    const double ring = (FromMiddle(x, y) - 21) / 6;
+    const double gap = 1 - 0.7 * Bump(x, y, 50, 14, 8, 1.0);
+    double h = 16 + 190 * std::exp(-ring * ring) * gap + 26 * ValueNoise(x, y, 4, kHeightMapSize / 4, 41);
+    h += Bump(x, y, 26, 36, 6, 60);
+    const double rim = 1 - SmoothStep(0, 6, FromEdge(x, y));
+    return h + (200 - h) * 0.7 * rim;
 }
 
 struct Vec3 {
@@ -300,53 +339,146 @@ Vec3 Normalised(Vec3 v) {
     return {v.x / length, v.y / length, v.z / length};
 }
 
+double Radians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// What a level's files say about its look.  Defaults as the game module's.
+struct LevelLook {
+    Rgb fog{153, 179, 204};   // fog colour, also the sky at and below the horizon
+    Vec3 eye{0, -4, 10};      // camera start, world units
+};
+
+// Colour 0..1 to bytes the way the GL does when it writes a fragment.
+Rgb FromUnit(double r, double g, double b) {
+    return {ToByte(r * 255), ToByte(g * 255), ToByte(b * 255)};
+}
+
+// Takes fog.color and camera.start from one parsed file, where present.
+void ApplyLookKeys(const toml::table& file, LevelLook& look) {
+    if (const toml::array* colour = file["fog"]["color"].as_array(); colour != nullptr && colour->size() >= 3) {
+        const double r = colour->get(0)->value<double>().value_or(-1);
+        const double g = colour->get(1)->value<double>().value_or(-1);
+        const double b = colour->get(2)->value<double>().value_or(-1);
+        if (r >= 0 && g >= 0 && b >= 0) {
+            look.fog = FromUnit(r, g, b);
+        }
+    }
+    if (const toml::array* start = file["camera"]["start"].as_array(); start != nullptr && start->size() == 3) {
+        look.eye = {start->get(0)->value<double>().value_or(look.eye.x),
+                    start->get(1)->value<double>().value_or(look.eye.y),
+                    start->get(2)->value<double>().value_or(look.eye.z)};
+    }
+}
+
+// config.cfg first, then the level's own file, as the game module reads them.
+// A missing file is skipped (the generator may fill an empty directory); one
+// that does not parse is named and skipped: the sky then keeps the defaults
+// and the game module will report the file at run time.
+LevelLook ReadLevelLook(const std::string& root, const std::string& level) {
+    LevelLook look;
+    for (const std::string& name : {root + "/config.cfg", root + "/levels/" + level + "/level.toml"}) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(name, ec)) {
+            continue;
+        }
+        try {
+            ApplyLookKeys(toml::parse_file(name), look);
+        } catch (const toml::parse_error& e) {
+            std::fprintf(stderr, "vext_assetgen: %s: %s; its sky keeps the default colours\n", name.c_str(),
+                         std::string(e.description()).c_str());
+        }
+    }
+    return look;
+}
+
 // The engine's sky box (world units; y up, -z ahead at yaw 0) and the
 // corners of each face in the order that receives the texture coordinates
 // (a,a), (b,a), (b,b), (a,b) with a = 1/256, b = 255/256.  Face 0 lies
-// ahead (-z), 1 left (-x), 2 behind (+z), 3 right (+x), 4 up, 5 down.
+// ahead (-z), 1 left (-x), 2 behind (+z), 3 right (+x), 4 up, 5 down.  The
+// box is drawn at fixed world coordinates, so directions are taken from the
+// level's camera start; walking across the 64-unit terrain moves a point on
+// the 500..800-unit faces by a few degrees at most.
 const Vec3 kSkyCorners[8] = {
     {-604, 820, -519}, {664, 820, -519}, {664, -448, -519}, {-604, -448, -519},
     {-604, 820, 817},  {664, 820, 817},  {664, -448, 817},  {-604, -448, 817},
 };
 const int kSkyFaces[6][4] = {{1, 0, 3, 2}, {0, 4, 7, 3}, {4, 5, 6, 7}, {5, 1, 2, 6}, {0, 1, 5, 4}, {7, 6, 2, 3}};
 
-// Where the viewer stands: about eye height above the terrain's middle.
-const Vec3 kEye{0, -6, 0};
+// Above the horizon the fog colour holds for this many degrees, then gives
+// way to the sky; the margin covers the horizon's drift while walking.
+constexpr double kHazeBand = 2.0;      // degrees
+constexpr double kHazeFalloff = 14.0;  // degrees for the haze to drop to 1/e
 
-double Radians(double degrees) {
-    return degrees * std::numbers::pi / 180.0;
+// Smooth value noise at a real position, 0..1, not repeating.
+double Noise(double x, double y, uint32_t seed) {
+    const double fx = std::floor(x);
+    const double fy = std::floor(y);
+    const int gx = static_cast<int>(fx);
+    const int gy = static_cast<int>(fy);
+    const double sx = (x - fx) * (x - fx) * (3 - 2 * (x - fx));
+    const double sy = (y - fy) * (y - fy) * (3 - 2 * (y - fy));
+    auto at = [&](int px, int py) {
+        return (Hash(static_cast<uint32_t>(px), static_cast<uint32_t>(py), seed) & 0xFFFF) / 65535.0;
+    };
+    const double top = at(gx, gy) * (1 - sx) + at(gx + 1, gy) * sx;
+    const double bottom = at(gx, gy + 1) * (1 - sx) + at(gx + 1, gy + 1) * sx;
+    return top * (1 - sy) + bottom * sy;
 }
 
-// The sun: 18 degrees high, 15 degrees right of straight ahead, on face 0.
+// Four octaves, 0..1.
+double CloudNoise(double x, double y) {
+    double sum = 0;
+    double weight = 0.5;
+    for (int octave = 0; octave < 4; ++octave) {
+        sum += weight * Noise(x, y, 70 + octave);
+        x = x * 2.03 + 17.1;
+        y = y * 2.03 - 5.3;
+        weight *= 0.5;
+    }
+    return sum / 0.9375;
+}
+
+// The sun of "select": 15 degrees high, 22 degrees right of straight ahead,
+// in the top right corner of the start view.
 Vec3 SunDirection() {
-    const double elevation = Radians(18);
-    const double azimuth = Radians(15);
+    const double elevation = Radians(15);
+    const double azimuth = Radians(22);
     return {std::sin(azimuth) * std::cos(elevation), std::sin(elevation), -std::cos(azimuth) * std::cos(elevation)};
 }
 
-// Sky colour seen along a unit direction.
-Rgb SkyColour(Vec3 d) {
-    const Rgb zenith{50, 96, 178};
-    const Rgb horizon{206, 222, 238};
-    const Rgb haze{176, 186, 192};
-    const Rgb ground{92, 100, 88};
-    Rgb colour = d.y >= 0 ? Mix(horizon, zenith, std::sqrt(d.y)) : Mix(haze, ground, std::min(1.0, -d.y * 4));
+// Sky colour seen along a unit direction: the fog colour at and below the
+// horizon, rising into blue with soft clouds and a sun.
+Rgb SkyColour(Vec3 d, Rgb fog) {
+    const double elevation = std::asin(std::clamp(d.y, -1.0, 1.0)) * 180 / std::numbers::pi;
+    if (elevation <= kHazeBand) {
+        return fog;
+    }
+    const double clear = 1 - std::exp(-(elevation - kHazeBand) / kHazeFalloff);
+    Rgb colour = Mix(fog, Rgb{58, 104, 180}, clear);
+
+    // Clouds on a flat layer above the viewer, seen in perspective; they thin
+    // out into the haze towards the horizon.
+    const double toLayer = 1.0 / d.y;
+    const double cx = d.x * toLayer * 1.6;
+    const double cz = d.z * toLayer * 1.6;
+    const double cover = SmoothStep(0.52, 0.78, CloudNoise(cx, cz));
+    const double shade = CloudNoise(cx * 1.7 + 3.0, cz * 1.7 - 8.0);
+    const Rgb cloud = Mix(Rgb{250, 250, 252}, Rgb{196, 204, 220}, shade);
+    colour = Mix(colour, cloud, 0.85 * cover * SmoothStep(kHazeBand, 20, elevation));
 
     const Vec3 sun = SunDirection();
     const double angle = std::acos(std::clamp(d.x * sun.x + d.y * sun.y + d.z * sun.z, -1.0, 1.0));
-    const double glow = 0.7 * std::exp(-angle / Radians(6));
-    colour = Mix(colour, Rgb{255, 236, 184}, glow);
-    if (angle < Radians(2.5)) {
-        colour = {255, 250, 228};
-    }
-    return colour;
+    colour = Mix(colour, Rgb{255, 240, 200}, 0.6 * std::exp(-angle / Radians(7)) * clear);
+    // A soft rim: a texel covers about half a degree here.
+    return Mix(colour, Rgb{255, 252, 236}, 1 - SmoothStep(Radians(1.4), Radians(2.4), angle));
 }
 
 // One face: each texel looks along the direction from the eye to the point
 // of the box face that the engine maps it to, so the six faces meet without
 // seams whatever the face orientation.
-Image SkyFace(int face) {
-    const int size = 128;
+Image SkyFace(int face, const LevelLook& look) {
+    const int size = 256;
     const double a = 1.0 / 256;
     const double b = 255.0 / 256;
     const Vec3& c0 = kSkyCorners[kSkyFaces[face][0]];
@@ -363,22 +495,19 @@ Image SkyFace(int face) {
                 return (1 - v) * ((1 - u) * p0 + u * p1) + v * ((1 - u) * p3 + u * p2);
             };
             const Vec3 point{lerp(c0.x, c1.x, c2.x, c3.x), lerp(c0.y, c1.y, c2.y, c3.y), lerp(c0.z, c1.z, c2.z, c3.z)};
-            image.Set(col, row, SkyColour(Normalised({point.x - kEye.x, point.y - kEye.y, point.z - kEye.z})));
+            const Vec3 eye = look.eye;
+            image.Set(col, row, SkyColour(Normalised({point.x - eye.x, point.y - eye.y, point.z - eye.z}), look.fog));
         }
     }
     return image;
 }
 
-// The one-image sky: its first pixel becomes the level's fog and clear
-// colour, so the top-left corner carries the dusk haze colour.
-Image BackgroundSky() {
-    const int size = 128;
-    Image image(size, size);
-    for (int y = 0; y < size; ++y) {
-        const Rgb colour = Mix(Rgb{176, 160, 150}, Rgb{112, 104, 126}, y / 127.0);
-        image.FillRect(0, y, size, 1, colour);
-    }
-    return image;
+// The one-image sky of a level without faces.  Its first pixel becomes the
+// level's fog and clear colour; the rest is shown only on the oldest
+// graphics chips, as a box tinted with that colour, so the whole picture is
+// the fog colour: the level's file and the screen then say the same.
+Image BackgroundSky(Rgb fog) {
+    return Image(128, 128, fog);
 }
 
 }  // namespace
@@ -404,14 +533,15 @@ void GenerateGuiImages(AssetWriter& out) {
 }
 
 void GenerateLevelImages(AssetWriter& out) {
+    const LevelLook select = ReadLevelLook(out.Root(), "select");
     out.WritePPM("levels/select/height.ppm", HeightImage(SelectHeight));
     for (int face = 0; face < 6; ++face) {
-        out.WritePPM("levels/select/sky" + std::to_string(face) + ".ppm", SkyFace(face));
+        out.WritePPM("levels/select/sky" + std::to_string(face) + ".ppm", SkyFace(face, select));
     }
     // Level "second" has no sky faces; the engine then uses stdbg.ppm from
     // the level's directory.
     out.WritePPM("levels/second/height.ppm", HeightImage(SecondHeight));
-    out.WritePPM("levels/second/stdbg.ppm", BackgroundSky());
+    out.WritePPM("levels/second/stdbg.ppm", BackgroundSky(ReadLevelLook(out.Root(), "second").fog));
 }
 
 }  // namespace assetgen

@@ -70,7 +70,10 @@ for _ in $(seq 1 150); do grep -q "GO" "$work/engine.log" && break; sleep 0.1; d
 grep -q "GO" "$work/engine.log" || fail "map did not load the second level"
 sleep 0.5
 shot "$work/second.ppm"
-press Escape
+# The engine may be gone before the key is let go: it ends within a frame.
+xdotool keydown --window "$win" Escape
+sleep 0.25
+xdotool keyup --window "$win" Escape 2>/dev/null || true
 
 for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$engine_pid" 2>/dev/null; then fail "Escape did not end the engine"; fi
@@ -80,6 +83,9 @@ status=$?
 set -e
 engine_pid=""
 [ "$status" -eq 0 ] || fail "engine ended with status $status after Escape"
+# The level change ended the first game and sound modules and started new ones.
+[ "$(grep -c "Klangmodul PPC Version gefunden" "$work/engine.log")" -ge 2 ] || fail "no new sound module"
+[ "$(grep -c "Engine: Gamemodul, kannst gehen" "$work/engine.log")" -ge 2 ] || fail "first game not ended"
 
 "$build/tests/vext_shotcheck" --moved "$work/start.ppm" "$work/moved.ppm" \
   || fail "the view did not change while forward was held"

@@ -19,7 +19,7 @@ for line in "initGL.." "OK GL initalisiert" "Warte auf Klangmodul" "gefunden" "V
   grep -qF -- "$line" <<<"$out" || fail "missing \"$line\" in: $out"
 done
 
-# 2. A missing start level ends silently with status 2.
+# 2. A missing start level ends with status 2 and says which level.
 mkdir -p "$work/nolevel"
 cp config.cfg "$work/nolevel/"
 set +e
@@ -27,7 +27,7 @@ out=$(cd "$work/nolevel" && timeout 60 "$build/Vext-Engine" --headless --frames 
 status=$?
 set -e
 [ "$status" -eq 2 ] || fail "missing select: status $status, output: $out"
-grep -q "nicht gefunden" <<<"$out" && fail "missing select must end without the level message: $out"
+grep -qF "Level select nicht gefunden" <<<"$out" || fail "missing select must name the level: $out"
 
 # 3. A named level that does not exist says so.
 set +e
@@ -36,6 +36,18 @@ status=$?
 set -e
 [ "$status" -eq 2 ] || fail "--level nirgendwo: status $status"
 grep -qF "Level nirgendwo nicht gefunden" <<<"$out" || fail "no level message: $out"
+
+# 3b. Our own switches: help and version end with 0, a switch without its
+# value with 1, and --shot writes the last frame as PPM.
+"$build/Vext-Engine" --help | grep -qF -- "--shot DATEI" || fail "--help lacks --shot"
+[ "$("$build/Vext-Engine" --version)" = "Vext-Engine 0.42" ] || fail "--version"
+set +e
+out=$("$build/Vext-Engine" --level 2>&1)
+status=$?
+set -e
+[ "$status" -eq 1 ] && grep -qF -- "--level braucht einen Wert" <<<"$out" || fail "missing value: $status $out"
+timeout 120 "$build/Vext-Engine" --headless --frames 3 --shot "$work/last.ppm" >/dev/null || fail "--shot run"
+[ "$(head -c 2 "$work/last.ppm")" = "P6" ] || fail "--shot wrote no PPM"
 
 # 4. A missing module file ends with a message naming it, without hanging.
 mkdir -p "$work/bin"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "gl_fixture.h"
+#include "support/gl_frame.h"
 #include "test_camera_fixture.h"
 
 namespace {

@@ -1,19 +1,17 @@
 // test_camera_fixture.h — shared set-up of the camera and input tests: a
 // zeroed level record as `Level`, no scene lists, collision on, no GUI, no
-// camera or input object; every global set through set() is restored
-// afterwards.
+// camera or input object; every global set through set() is restored.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <vector>
-
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
 #include "core/engine.h"
+#include "core/modport.h"
 #include "input/input.h"
 #include "scene/objects.h"
+#include "support/guards.h"
 
 // A tree whose six face boxes lie far out of reach; tests move the boxes
 // they need into place.
@@ -37,32 +35,20 @@ protected:
         set(player, nullptr);
         set(collon, 1);
         set(GuiOn, 0);
+        set(Gui, nullptr);
         set(objRot, 0);
         set(rotlock, 1);
         set(KeyInput, nullptr);
         set(Cam, nullptr);
         set(g_particleHeader, nullptr);
-        for (float* f : {&g_frametime, &g_fruntimer, &Cambufx, &Cambufy, &Cambufz}) {
-            set(*f, *f);
-        }
+        globals_.save(g_frametime, g_fruntimer, Cambufx, Cambufy, Cambufz);
     }
-    void TearDown() override
-    {
-        for (auto it = restore_.rbegin(); it != restore_.rend(); ++it) {
-            (*it)();
-        }
-    }
-
-    // Sets a global for this test; TearDown puts the old value back.
     template <class T, class V>
     void set(T& global, V value)
     {
-        restore_.push_back([&global, old = global] { global = old; });
-        global = value;
+        globals_.set(global, value);
     }
 
+    GlobalsGuard globals_;
     Lev level_{};
-
-private:
-    std::vector<std::function<void()>> restore_;
 };

@@ -17,24 +17,11 @@
 #include "commands/functions.h"
 #include "core/engine.h"
 #include "core/sys.h"
-#include "gl_fixture.h"
+#include "support/gl_frame.h"
 #include "input/input.h"
+#include "support/guards.h"
 #include "render/display.h"
 #include "render/draw2d.h"
-
-// The globals the commands write.
-inline auto commandGlobals()
-{
-    return std::tie(Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock,
-                    Fogon, g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer,
-                    objmovespeed, fstart, fend, fdens);
-}
-
-template <class... T>
-std::tuple<T...> valuesOf(const std::tuple<T&...>& refs)
-{
-    return refs;
-}
 
 class CommandsTest : public testing::Test {
 protected:
@@ -56,8 +43,7 @@ protected:
         Engine = &engine_;
         KeyInput = new CInput();
         Cam = new t_cam();
-        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove) =
-            std::make_tuple(0, 1, 0, 0, 0, 0);
+        std::tie(leveled, collon, GuiOn, g_showfps, g_bquit, g_playermove) = std::make_tuple(0, 1, 0, 0, 0, 0);
         g_fogtype = 2;
         g_foghint = 1;
         txtcon[0] = '\0';
@@ -72,7 +58,6 @@ protected:
         glDisable(GL_FOG);
         glHint(GL_FOG_HINT, GL_FASTEST);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        commandGlobals() = saved_;
     }
 
     // Calls `h` as the dispatch of a held key does in the next frame.
@@ -99,5 +84,7 @@ protected:
     CEngine engine_{};   // zero: no fog mode name, so draw_resetFog picks EXP2
 
 private:
-    decltype(valuesOf(commandGlobals())) saved_ = valuesOf(commandGlobals());
+    // The globals the commands write.
+    GlobalsGuard saved_{Level, Engine, leveled, collon, GuiOn, g_bquit, g_playermove, rotlock, Fogon,
+                        g_showfps, g_fogtype, g_foghint, g_frametime, g_fruntimer, objmovespeed, fstart, fend, fdens};
 };

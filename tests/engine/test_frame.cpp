@@ -9,10 +9,10 @@
 
 #include "commands/cmdglobals.h"
 #include "core/modport.h"
-#include "gl_fixture.h"
 #include "platform/events.h"
 #include "platform/exec.h"
 #include "render/display.h"
+#include "support/gl_frame.h"
 #include "test_camera_fixture.h"
 
 namespace {
@@ -66,7 +66,6 @@ protected:
         cam_.reset();
         input_.reset();
         platformResetInput();
-        CameraTest::TearDown();
     }
     CEngine engine_{};
     std::unique_ptr<CInput> input_;

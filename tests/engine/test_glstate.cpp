@@ -7,26 +7,37 @@
 #include <cstring>
 
 #include "core/common.h"
-#include "gl_fixture.h"
 #include "render/display.h"
+#include "support/gl_frame.h"
+#include "support/guards.h"
 
 namespace {
+
+GLint getInt(GLenum e)
+{
+    GLint v = 0;
+    glGetIntegerv(e, &v);
+    return v;
+}
+
+float getFloat(GLenum e, int i = 0)
+{
+    float v[16] = {};
+    glGetFloatv(e, v);
+    return v[i];
+}
 
 class GLState : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        saved_ = g_view;
         g_view = t_view{};
         g_view.screenWidth = 320;
         g_view.screenHeight = 240;
         g_view.viewDistance = 500.0f;
         const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
         std::memcpy(g_view.fogColor, colour, sizeof colour);
-        g_view.fogDensity = 0.02f;
-        g_view.fogStart = 10.0f;
-        g_view.fogEnd = 90.0f;
         ngrad = 0;
         fcull = 0;
         Fogon = 0;
@@ -36,77 +47,48 @@ protected:
     {
         glDisable(GL_FOG);
         glDisable(GL_CULL_FACE);
-        g_view = saved_;
-        ngrad = 0;
-        fcull = 0;
     }
-    static float projection(int i)
-    {
-        float m[16];
-        glGetFloatv(GL_PROJECTION_MATRIX, m);
-        return m[i];
-    }
-    t_view saved_{};
+    GlobalsGuard saved_{g_view, ngrad, fcull, Fogon, g_fogtype};
 };
-
-GLint getInt(GLenum e)
-{
-    GLint v = 0;
-    glGetIntegerv(e, &v);
-    return v;
-}
 
 }  // namespace
 
-TEST_F(GLState, InitGLSetsTheFixedState)
+TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
 {
     g_view.fogOn = 1;
     initGL();
-    float clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_FLOAT_EQ(clear[0], 0.25f);
-    EXPECT_FLOAT_EQ(clear[1], 0.5f);
-    EXPECT_FLOAT_EQ(clear[2], 0.75f);
-    EXPECT_FLOAT_EQ(clear[3], 1.0f);
-    GLint box[4];
-    glGetIntegerv(GL_SCISSOR_BOX, box);
-    EXPECT_EQ(box[2], 320);
-    EXPECT_EQ(box[3], 240);
-    GLint vp[4];
-    glGetIntegerv(GL_VIEWPORT, vp);
-    EXPECT_EQ(vp[2], 320);
-    EXPECT_EQ(vp[3], 240);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(getFloat(GL_COLOR_CLEAR_VALUE, i), g_view.fogColor[i]) << i;
+    }
+    EXPECT_EQ(getFloat(GL_SCISSOR_BOX, 2) + getFloat(GL_SCISSOR_BOX, 3), 560.0f);
+    EXPECT_EQ(getFloat(GL_VIEWPORT, 2) + getFloat(GL_VIEWPORT, 3), 560.0f);
+    for (GLenum on : {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_TEXTURE_2D, GL_FOG}) {
+        EXPECT_TRUE(glIsEnabled(on)) << on;
+    }
     EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST)) << "only the function is set";
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
     EXPECT_EQ(getInt(GL_ALPHA_TEST_FUNC), GL_GREATER);
-    float ref = 0;
-    glGetFloatv(GL_ALPHA_TEST_REF, &ref);
-    EXPECT_NEAR(ref, 0.1f, 1e-6);
+    EXPECT_NEAR(getFloat(GL_ALPHA_TEST_REF), 0.1f, 1e-6);
     EXPECT_EQ(getInt(GL_SHADE_MODEL), GL_SMOOTH);
     EXPECT_EQ(getInt(GL_BLEND_SRC), GL_ONE);
     EXPECT_EQ(getInt(GL_BLEND_DST), GL_ZERO);
     EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP2);
-    EXPECT_TRUE(glIsEnabled(GL_FOG));
     EXPECT_EQ(Fogon, 1);
     EXPECT_EQ(getInt(GL_MATRIX_MODE), GL_MODELVIEW);
-
-    // 45 degrees: m[5] = cot(22.5°), m[0] = m[5] / aspect; far plane in m[10].
+    // 45 degrees vertically, 4:3, far plane at the view distance.
     const float f = 1.0f / std::tan(22.5f * static_cast<float>(M_PI) / 180.0f);
-    EXPECT_NEAR(projection(5), f, 1e-4);
-    EXPECT_NEAR(projection(0), f / (320.0f / 240.0f), 1e-4);
-    EXPECT_NEAR(projection(10), -(500.0f + 0.1f) / (500.0f - 0.1f), 1e-5);
-}
+    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), f, 1e-4);
+    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 0), f * 0.75f, 1e-4);
+    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 10), -(500.0f + 0.1f) / (500.0f - 0.1f), 1e-5);
 
-TEST_F(GLState, SwitchesChangeFieldOfViewAndCulling)
-{
+    // "-ngrad" makes it 90 degrees, "-fcull" culls back faces.
     ngrad = 1;
     fcull = 1;
     g_view.fogOn = 0;
+    glDisable(GL_FOG);
+    Fogon = 0;
     initGL();
-    EXPECT_NEAR(projection(5), 1.0f, 1e-5) << "90 degrees";
+    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), 1.0f, 1e-5);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_EQ(getInt(GL_FRONT_FACE), GL_CCW);
     EXPECT_FALSE(glIsEnabled(GL_FOG));
@@ -122,34 +104,24 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     level.fogEnd = 33.0f;
     level.fogColor[0] = 1.0f;
     level.fogColor[3] = 0.5f;
-
-    std::strcpy(g_view.fogModeName, "exp");
-    draw_resetFog(&level);
-    EXPECT_EQ(g_fogtype, 1);
-    EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP);
-    float v = 0;
-    glGetFloatv(GL_FOG_DENSITY, &v);
-    EXPECT_FLOAT_EQ(v, 0.5f);
-    glGetFloatv(GL_FOG_START, &v);
-    EXPECT_FLOAT_EQ(v, 3.0f);
-    glGetFloatv(GL_FOG_END, &v);
-    EXPECT_FLOAT_EQ(v, 33.0f);
-    float c[4];
-    glGetFloatv(GL_FOG_COLOR, c);
-    EXPECT_FLOAT_EQ(c[0], 1.0f);
-    EXPECT_FLOAT_EQ(c[3], 0.5f);
+    const struct {
+        const char* name;
+        GLint mode;
+        int type;   // g_fogtype, for the editor's fog line
+    } modes[] = {{"exp", GL_EXP, 1}, {"LiN", GL_LINEAR, 0}, {"", GL_EXP2, 2}, {"EXP3", GL_EXP2, 2}};
+    for (const auto& m : modes) {
+        std::strcpy(g_view.fogModeName, m.name);
+        draw_resetFog(&level);
+        EXPECT_EQ(getInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
+        EXPECT_EQ(g_fogtype, m.type) << "'" << m.name << "'";
+    }
+    EXPECT_FLOAT_EQ(getFloat(GL_FOG_DENSITY), 0.5f);
+    EXPECT_FLOAT_EQ(getFloat(GL_FOG_START), 3.0f);
+    EXPECT_FLOAT_EQ(getFloat(GL_FOG_END), 33.0f);
+    EXPECT_FLOAT_EQ(getFloat(GL_FOG_COLOR, 0), 1.0f);
+    EXPECT_FLOAT_EQ(getFloat(GL_FOG_COLOR, 3), 0.5f);
     EXPECT_EQ(getInt(GL_FOG_HINT), GL_FASTEST);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
-
-    std::strcpy(g_view.fogModeName, "LiN");
-    draw_resetFog(&level);
-    EXPECT_EQ(getInt(GL_FOG_MODE), GL_LINEAR);
-
-    for (const char* other : {"", "EXP3", "fog"}) {
-        std::strcpy(g_view.fogModeName, other);
-        draw_resetFog(&level);
-        EXPECT_EQ(getInt(GL_FOG_MODE), GL_EXP2) << "'" << other << "' falls back to EXP2";
-    }
 
     level.fogOn = 0;
     draw_resetFog(&level);

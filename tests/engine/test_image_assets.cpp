@@ -16,18 +16,12 @@
 #include <vector>
 
 #include "image/imageio.h"
-#include "texture_test_files.h"
+#include "support/guards.h"
+#include "support/image_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using texture_test::readBytes;
-
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-    bool Black() const { return r == 0 && g == 0 && b == 0; }
-};
 
 // Every picture and its size.
 const struct {
@@ -38,9 +32,9 @@ const struct {
     {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 64, 64},       {"gfx/gui/button.ppm", 64, 16},
     {"gfx/gui/border.ppm", 64, 16},         {"gfx/gui/borderl.ppm", 16, 16},      {"gfx/gui/borderr.ppm", 16, 16},
     {"gfx/gui/bordersel.ppm", 64, 16},      {"gfx/gui/borderlsel.ppm", 16, 16},   {"gfx/gui/borderrsel.ppm", 16, 16},
-    {"levels/select/height.ppm", 64, 64},   {"levels/select/sky0.ppm", 128, 128}, {"levels/select/sky1.ppm", 128, 128},
-    {"levels/select/sky2.ppm", 128, 128},   {"levels/select/sky3.ppm", 128, 128}, {"levels/select/sky4.ppm", 128, 128},
-    {"levels/select/sky5.ppm", 128, 128},   {"levels/second/height.ppm", 64, 64}, {"levels/second/stdbg.ppm", 128, 128},
+    {"levels/select/height.ppm", 64, 64},   {"levels/select/sky0.ppm", 256, 256}, {"levels/select/sky1.ppm", 256, 256},
+    {"levels/select/sky2.ppm", 256, 256},   {"levels/select/sky3.ppm", 256, 256}, {"levels/select/sky4.ppm", 256, 256},
+    {"levels/select/sky5.ppm", 256, 256},   {"levels/second/height.ppm", 64, 64}, {"levels/second/stdbg.ppm", 128, 128},
 };
 
 const std::string kGenerator = std::string(VEXT_BUILD_DIR) + "/tools/vext_assetgen";
@@ -58,9 +52,8 @@ std::pair<int, std::string> RunGenerator(const std::string& dir) {
 }
 
 std::unique_ptr<CBitmap> Load(const std::string& file) {
-    testing::internal::CaptureStdout();
-    std::unique_ptr<CBitmap> b(LoadPPM(file.c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << file;
+    std::unique_ptr<CBitmap> b;
+    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(file.c_str())); }), "") << file;
     return b;
 }
 
@@ -78,7 +71,7 @@ protected:
         }
         firstRun_ = RunGenerator(".");
     }
-    texture_test::ScopedWorkDir dir_;
+    WorkDir dir_;
     std::pair<int, std::string> firstRun_;
 };
 
@@ -102,12 +95,42 @@ TEST_F(AssetGenerator, ReproducibleQuietWhenUnchangedAndRepairsAChangedFile) {
         EXPECT_EQ(fs::last_write_time(p.file), stamps[p.file]) << p.file << " was rewritten";
         EXPECT_EQ(readBytes(p.file), readBytes(other + "/" + p.file)) << p.file;
     }
-    texture_test::writeBytes(other + "/gfx/load.ppm", std::string());
+    writeBytes(other + "/gfx/load.ppm", std::string());
     const auto repair = RunGenerator(other);
     EXPECT_EQ(repair.first, 0);
     EXPECT_NE(repair.second.find("1 written"), std::string::npos) << repair.second;
     EXPECT_EQ(readBytes(other + "/gfx/load.ppm"), readBytes("gfx/load.ppm"));
     fs::remove_all(other);
+}
+
+// The skies take the fog colour the level files give (a level's own before
+// config.cfg's): every side-face row at or below the camera's height and the
+// bottom face are exactly that colour, the side faces' top rows are sky; the
+// one-image sky starts with it.
+TEST_F(AssetGenerator, SkiesMeetTheLevelsFogColour) {
+    const std::string dir = "withlevels";
+    writeBytes(dir + "/config.cfg", "[fog]\ncolor = [0.2, 0.4, 0.6, 1.0]\n");
+    writeBytes(dir + "/levels/select/level.toml",
+                             "[camera]\nstart = [5.0, -4.0, 12.0]\n[fog]\ncolor = [0.8, 0.6, 0.4]\n");
+    writeBytes(dir + "/levels/second/level.toml", "[camera]\nyaw = 10.0\n");
+    ASSERT_EQ(RunGenerator(dir).first, 0);
+    const Rgb selectFog{204, 153, 102};
+    for (const int face : {0, 1, 2, 3, 5}) {
+        const auto sky = Load(dir + "/levels/select/sky" + std::to_string(face) + ".ppm");
+        for (int y = 0; y < sky->height; ++y) {
+            // Side faces run from world y 820 (row 0) to -448; texture
+            // coordinates 1/256 .. 255/256 span the face.
+            const double t = (y + 0.5) / sky->height;
+            const double worldY = 820.0 - 1268.0 * (t - 1.0 / 256) / (254.0 / 256);
+            for (int x = 0; x < sky->width && (face == 5 || worldY <= -4.0); ++x) {
+                ASSERT_EQ(At(*sky, x, y), selectFog) << "face " << face << " x " << x << " y " << y;
+            }
+        }
+        for (int x = 0; x < sky->width && face != 5; ++x) {
+            EXPECT_NE(At(*sky, x, 0), selectFog) << "face " << face << " x " << x;
+        }
+    }
+    EXPECT_EQ(At(*Load(dir + "/levels/second/stdbg.ppm"), 0, 0), (Rgb{51, 102, 153}));
 }
 
 TEST_F(AssetGenerator, FontSheetHasOneDistinctGlyphPerPrintableCode) {
@@ -118,9 +141,10 @@ TEST_F(AssetGenerator, FontSheetHasOneDistinctGlyphPerPrintableCode) {
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
                 const Rgb p = At(*font, (code % 16) * 8 + x, (code / 16) * 8 + y);
-                ASSERT_TRUE(p.Black() || p == (Rgb{255, 255, 255})) << "code " << code;
-                ASSERT_TRUE(x > 0 || p.Black()) << "code " << code << " touches its left neighbour";
-                cell.push_back(!p.Black());
+                const bool black = p == Rgb{0, 0, 0};
+                ASSERT_TRUE(black || p == (Rgb{255, 255, 255})) << "code " << code;
+                ASSERT_TRUE(x > 0 || black) << "code " << code << " touches its left neighbour";
+                cell.push_back(!black);
             }
         }
         const bool lit = std::count(cell.begin(), cell.end(), true) > 0;

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/engine.h"
-#include "engine/gl_fixture.h"
+#include "support/gl_frame.h"
 #include "image/texlist.h"
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 #include "scene/draw.h"
 #include "scene/light.h"
 #include "scene/objects.h"

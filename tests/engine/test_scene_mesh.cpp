@@ -6,7 +6,7 @@
 #include <strings.h>
 #include <vector>
 
-#include "platform/temp_dir.h"
+#include "support/temp_dir.h"
 #include "scene/meshpool.h"
 #include "scene/objects.h"
 

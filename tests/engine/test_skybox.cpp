@@ -11,14 +11,12 @@
 #include <string>
 
 #include "core/common.h"
-#include "gl_fixture.h"
 #include "render/display.h"
 #include "render/skybox.h"
-#include "texture_test_files.h"
+#include "support/guards.h"
+#include "support/image_files.h"
 
 namespace {
-
-using texture_test::Rgb;
 
 // One solid colour per face, none of them the placeholder's black or magenta.
 constexpr Rgb kFaceColour[6] = {
@@ -35,7 +33,7 @@ std::string faceName(int i)
 // "stdbg.ppm" in `dir`: first pixel (51, 102, 204), the rest white.
 void writeStdbg(const std::string& dir)
 {
-    texture_test::writePPM(dir + "/stdbg.ppm", 4, 4, [](int x, int y) {
+    writePPM(dir + "/stdbg.ppm", 4, 4, [](int x, int y) {
         return x == 0 && y == 0 ? Rgb{51, 102, 204} : Rgb{255, 255, 255};
     });
 }
@@ -58,26 +56,17 @@ void expectColours(const float* levelFog, const float* clear, const float* glFog
     expectColour4(got, glFog, "GL fog colour");
 }
 
-// Puts a global back as it was when the test ends.
-template <class T>
-struct Restore {
-    T& ref;
-    T old = ref;
-    ~Restore() { ref = old; }
-};
-
 class Skybox : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
         level_ = std::make_unique<Lev>();
         std::memcpy(level_->fogColor, kLevelFog, sizeof kLevelFog);
         level_->levelDirectory = directory_;
         for (int i = 0; i < 6; ++i) {
             setFace(i, faceName(i));
-            texture_test::writeSolidPPM(faceName(i), 4, 4, kFaceColour[i]);
+            writeSolidPPM(faceName(i), 4, 4, kFaceColour[i]);
         }
         Level = level_.get();
         g_view.screenWidth = kTestGLWidth;
@@ -86,26 +75,11 @@ protected:
         g_isOldGraka = 0;
         glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
         glFogfv(GL_FOG_COLOR, kGrey);
-        for (GLenum cap : {GL_CULL_FACE, GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_FOG, GL_LIGHTING, GL_BLEND}) {
-            glDisable(cap);
-        }
-        glEnable(GL_TEXTURE_2D);
-        glViewport(0, 0, kTestGLWidth, kTestGLHeight);
         glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
         glOrtho(-1.0, 1.0, -1.0, 1.0, -1.0, 1.0);   // deliberately not the sky's projection
         glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
     }
-    void TearDown() override
-    {
-        skyboxDestroy();
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glPopAttrib();
-    }
+    void TearDown() override { skyboxDestroy(); }
     void setFace(int i, const std::string& name)
     {
         std::memset(level_->skyFaceFiles[i], 0, 256);
@@ -121,28 +95,20 @@ protected:
         glRotatef(angle, ax, ay, 0.0f);
         drawSkybox();
         glLoadIdentity();
-        glFinish();
-        uint8_t rgb[3] = {0, 0, 0};
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(kTestGLWidth / 2, kTestGLHeight / 2, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-        return Rgb{rgb[0], rgb[1], rgb[2]};
+        return FramePixels().at(kTestGLWidth / 2, kTestGLHeight / 2);
     }
 
     static constexpr float kGrey[4] = {0.4f, 0.4f, 0.4f, 1.0f};
-    texture_test::ScopedWorkDir dir_;
+    CleanGLState gl_;
+    WorkDir dir_;
     char directory_[8] = "lvl";
     std::unique_ptr<Lev> level_;
-    Restore<Lev*> savedLevel_{Level};
-    Restore<t_view> savedView_{g_view};
-    Restore<uint8_t> savedNoskybox_{noskybox};
-    Restore<uint8_t> savedOldGraka_{g_isOldGraka};
+    GlobalsGuard saved_{Level, g_view, noskybox, g_isOldGraka};
 };
 
 void expectRgb(const Rgb& got, const Rgb& want, const std::string& what)
 {
-    EXPECT_NEAR(got.r, want.r, 3) << what;
-    EXPECT_NEAR(got.g, want.g, 3) << what;
-    EXPECT_NEAR(got.b, want.b, 3) << what;
+    EXPECT_TRUE(near(got, want)) << what << ": " << got << " instead of " << want;
 }
 
 }  // namespace
@@ -186,11 +152,9 @@ TEST_F(Skybox, UnreadableStdbgKeepsTheLevelFog)
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken stdbg" : "missing stdbg");
         if (broken) {
-            texture_test::writeBytes("lvl/stdbg.ppm", std::string("P6\n300 300\n255\n\x33\x66\xcc"));
+            writeBytes("lvl/stdbg.ppm", std::string("P6\n300 300\n255\n\x33\x66\xcc"));
         }
-        testing::internal::CaptureStdout();
-        skyboxInit();
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = stdoutOf(skyboxInit);
         EXPECT_EQ(noskybox, 1);
         EXPECT_NE(out.find("lvl/stdbg.ppm"), std::string::npos) << out;
         const float clear[4] = {0.1f, 0.2f, 0.3f, 1.0f};
@@ -230,23 +194,17 @@ TEST_F(Skybox, FileNamesIgnoreCaseAndNeedNoTerminatorOrDirectory)
     EXPECT_EQ(skyboxTexture[0].id, 0u);
 }
 
-// The first-pixel reader behind the fallback's colour (see the tests above)
-// at its edges: no name and an empty file leave the colour alone; an 8 x 8
-// image that is not the reader's placeholder is a real image.
+// The first-pixel reader behind the fallback's colour at its edges: no name
+// and an empty file leave the colour alone; an 8 x 8 image that is not the
+// reader's placeholder is a real image.
 TEST_F(Skybox, PixelColourOfAPPMAtItsEdges)
 {
-    const float nines[4] = {9.0f, 9.0f, 9.0f, 9.0f};
     float out[4] = {9.0f, 9.0f, 9.0f, 9.0f};
     EXPECT_FALSE(getPixelColorPPM(nullptr, out));
-    texture_test::writeBytes("lvl/empty.ppm", std::string());
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(getPixelColorPPM("lvl/empty.ppm", out));
-    testing::internal::GetCapturedStdout();
-    expectColour4(out, nines, "after failures");
-
-    texture_test::writePPM("lvl/eight.ppm", 8, 8, [](int x, int) {
-        return x % 2 ? Rgb{255, 0, 255} : Rgb{0, 0, 1};
-    });
+    writeBytes("lvl/empty.ppm", std::string());
+    stdoutOf([&] { EXPECT_FALSE(getPixelColorPPM("lvl/empty.ppm", out)); });
+    EXPECT_EQ(out[0] + out[3], 18.0f);
+    writePPM("lvl/eight.ppm", 8, 8, [](int x, int) { return x % 2 ? Rgb{255, 0, 255} : Rgb{0, 0, 1}; });
     EXPECT_TRUE(getPixelColorPPM("lvl/eight.ppm", out));
     EXPECT_NEAR(out[2], 1 / 255.0f, 1e-6f);
 }
@@ -267,8 +225,7 @@ TEST_F(Skybox, EachDirectionShowsItsOwnFaceUnfogged)
     skyboxInit();
     ASSERT_EQ(noskybox, 0);
 
-    float projection[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    const GLMatrices before;
     const struct {
         float angle, ax, ay;
     } views[6] = {{0, 0, 1}, {-90, 0, 1}, {180, 0, 1}, {90, 0, 1}, {-90, 1, 0}, {90, 1, 0}};
@@ -276,13 +233,8 @@ TEST_F(Skybox, EachDirectionShowsItsOwnFaceUnfogged)
         const Rgb centre = centreAfterDrawing(views[face].angle, views[face].ax, views[face].ay);
         expectRgb(centre, kFaceColour[face], "face " + std::to_string(face));
     }
-    // The projection, the matrix mode and the fog are as they were.
-    float after[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, after);
-    EXPECT_EQ(std::memcmp(projection, after, sizeof after), 0);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
+    // The matrices and the fog are as they were.
+    EXPECT_TRUE(GLMatrices() == before);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
     // With the level's fog off the box leaves GL fog off.
     level_->fogOn = 0;

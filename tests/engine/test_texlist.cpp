@@ -1,6 +1,6 @@
 // The texture table: the definition-file grammar, the definition-file cache,
-// adding textures, the selection filters (GL state read back with glGet) and
-// initTex over a level's trees and persons, including its fatal exits.
+// adding textures and initTex over a level's trees and persons, including
+// its fatal exits.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -16,16 +16,11 @@
 
 #include "core/engine.h"
 #include "core/lev.h"
-#include "gl_fixture.h"
 #include "image/texlist.h"
-#include "texture_test_files.h"
+#include "support/guards.h"
+#include "support/image_files.h"
 
 namespace {
-
-using texture_test::Rgb;
-using texture_test::ScopedWorkDir;
-using texture_test::writeBytes;
-using texture_test::writeSolidPPM;
 
 // ---------------------------------------------------------------- grammar
 
@@ -103,7 +98,7 @@ std::string noFile(const char* entry)
 
 std::string tooLong(int length, char letter)
 {
-    return "TexturModul: Wort in obj/test.tex zu lang (" + std::to_string(length) + " Zeichen), gek\xfcrzt auf " +
+    return "TexturModul: Wort in obj/test.tex zu lang (" + std::to_string(length) + " Zeichen), gekürzt auf " +
            std::to_string(kTexWordMax) + ": " + std::string(40, letter) + "...\n";
 }
 
@@ -124,7 +119,6 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
         {"bark bark.ppm 1 1 shiny leaves.ppm 2 2 blend 10", false,
          "bark bark.ppm 1,1 | shiny leaves.ppm 2,2 blend=10", ""},
         {"a a.ppm 1 1 blend50 b.ppm 1 1", false, "a a.ppm 1,1 | blend50 b.ppm 1,1", ""},
-        {"a a.ppm 1 1 startframe 3 4 5", false, "a a.ppm 1,1 | startframe 3 4,5", ""},
         // Persons: no scale pair, "quads" has no effect, "nozbuf" is no keyword;
         // the frame numbers are 16-bit fields.
         {"skin skin.ppm startframe 3 endframe 40 animspeed 1.5 quads blend 70 nozbuf other.ppm texmode 2", true,
@@ -134,21 +128,17 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
         {"# trees of the north\r\nbark bark.ppm 1 1 # the trunk\r\n   blend 50 #nozbuf\r\n#leaves leaves.ppm 1 1\r\n"
          "moss moss.ppm 3 3",
          false, "bark bark.ppm 1,1 blend=50 | moss moss.ppm 3,3", ""},
-        {"# nothing here\n   \n\t", false, "", ""},
-        {"", true, "", ""},
         // A missing number keeps the default and says where; the word that is
         // no number is not swallowed.
-        {"a a.ppm 1 1 blend", false, "a a.ppm 1,1", missing("a", "blend")},
         {"a a.ppm 1 1 blend leaves leaves.ppm 2 2", false, "a a.ppm 1,1 | leaves leaves.ppm 2,2", missing("a", "blend")},
-        {"a a.ppm", false, "a a.ppm 1,1", missing("a", "scaleU")},
-        {"a a.ppm 1 1 emissiveRGB 255 128", false, "a a.ppm 1,1 rgb=1,0.501961,0", missing("a", "emissiveRGB")},
         // The word that failed as scaleV is read as the keyword it is.
         {"a a.ppm 7 emissiveRGB 255 x.ppm", false, "a a.ppm 7,1 rgb=1,0,0",
          missing("a", "scaleV") + missing("a", "emissiveRGB") + noFile("x.ppm")},
-        {"a a.ppm 1 1 blend 5.5 offset 1 nan", false, "a a.ppm 1,1 | 5.5 offset 1,1",
-         missing("a", "blend") + missing("5.5", "scaleV") + noFile("nan")},
         // An entry without a file is dropped.
         {"a a.ppm 1 1 lonely", false, "a a.ppm 1,1", noFile("lonely")},
+        // A name or file made only of NUL bytes is refused, the entry skipped.
+        {std::string("a \0\0 1 1 blend 5 b b.ppm 2 2", 28), false, "b b.ppm 2,2",
+         "TexturModul: Dateiname aus Nullbytes in obj/test.tex bei Textur a - Eintrag übersprungen\n"},
         // Overlong words are cut with a warning.
         {std::string(300, 'n') + " " + std::string(400, 'f') + " 1 1 blend 20", false,
          std::string(kTexWordMax, 'n') + " " + std::string(kTexWordMax, 'f') + " 1,1 blend=20",
@@ -162,12 +152,14 @@ TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
     EXPECT_EQ(parse("a a.ppm 1 1 blend 50", false, 19).first, "a a.ppm 1,1 blend=5");
 }
 
-TEST(TexDefFileName, ExtensionFromTheFirstDotIsReplaced)
+TEST(TexDefFileName, ExtensionFromTheFirstDotOfTheFileNameIsReplaced)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"obj/fir.raw", "obj/fir.tex"},
         {"obj/fir.v2.md2", "obj/fir.tex"},
         {"obj/fir", "obj/fir.tex"},
+        {"./obj/t.raw", "./obj/t.tex"},
+        {"obj.v2/t.raw", "obj.v2/t.tex"},
         {std::string(300, 'x'), std::string(kTexWordMax, 'x') + ".tex"},
     };
     char out[300];
@@ -190,9 +182,7 @@ TEST(TexFileCache, RemembersExactSpellingAndStartsOverWhenFull)
     for (int i = 1; i < kTexFileCacheSize; i++) {
         list->SetTexFile(("f" + std::to_string(i)).c_str());
     }
-    testing::internal::CaptureStdout();
-    list->SetTexFile("newest");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Texfilecache \xfc" "berlastet ... versuche ihn zu leeren\n");
+    EXPECT_EQ(stdoutOf([&] { list->SetTexFile("newest"); }), "Texfilecache überlastet ... versuche ihn zu leeren\n");
     EXPECT_EQ(list->texFileCount, 1);
     EXPECT_TRUE(list->ExistTexFile("newest"));
     EXPECT_FALSE(list->ExistTexFile("obj/fir.tex"));
@@ -207,7 +197,7 @@ TEST(TexFileCache, RemembersExactSpellingAndStartsOverWhenFull)
 TEST(TexListFatal, FullTableAndMissingDefinitionFilesEndTheEngine)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ScopedWorkDir dir;
+    WorkDir dir;
     auto inChild = [&dir](Lev* lev) {
         dup2(STDERR_FILENO, STDOUT_FILENO);
         dir.removeAtExit();
@@ -258,10 +248,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ensureGLContext());
-        savedLevel_ = Level;
         textureSetMaxSize(256);
         Level = nullptr;
-        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);  // blend function, binding, texture generation
     }
     void TearDown() override
     {
@@ -269,21 +257,12 @@ protected:
             list_->textures[i].freeTexture();
         }
         textureSetMaxSize(0);
-        Level = savedLevel_;
-        texrender = 0;
-        glPopAttrib();
     }
 
     void add(const char* name, const char* file, int blendmode = 0)
     {
         list_->loadTexture(name, file, 1, 1, 0, 0, 0, false, false, 100, blendmode, false, false,
                            t_rgb{0, 0, 0}, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
-    }
-    static GLint get(GLenum what)
-    {
-        GLint value = -1;
-        glGetIntegerv(what, &value);
-        return value;
     }
     static bool hasAlpha(GLuint id)
     {
@@ -295,11 +274,11 @@ protected:
     // A PPM with one black (key colour) pixel.
     static void keyedImage(const char* path)
     {
-        texture_test::writePPM(path, 4, 4, [](int x, int y) { return x + y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
+        writePPM(path, 4, 4, [](int x, int y) { return x + y == 0 ? Rgb{0, 0, 0} : Rgb{9, 9, 9}; });
     }
 
-    Lev* savedLevel_ = nullptr;
-    ScopedWorkDir dir_;
+    GlobalsGuard saved_{Level, texrender};
+    WorkDir dir_;
     std::unique_ptr<TextureList> list_ = std::make_unique<TextureList>();
 };
 
@@ -325,69 +304,6 @@ TEST_F(TexListGL, LoadTextureKeepsItsSettingsSkipsKnownNamesAndKeysAllButAdditiv
     EXPECT_FALSE(hasAlpha(list_->glIds[1]));
 }
 
-TEST_F(TexListGL, SelectTextureByNameAndIndex)
-{
-    writeSolidPPM("stone.ppm", 4, 4, {1, 1, 1});
-    add("stone", "stone.ppm");
-    add("wood", "stone.ppm");
-    list_->selectTexture("WOOD");
-    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[1]));
-    list_->selectTexture("nothing");  // unknown names, and indices out of range, bind nothing
-    list_->selectTexture("");
-    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[1]));
-    list_->selectTexture(0);
-    list_->selectTexture(2);
-    list_->selectTexture(-1);
-    EXPECT_EQ(get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(list_->glIds[0]));
-}
-
-// Before each step GL is set to (ZERO, ZERO): a step the filter skips leaves that.
-TEST_F(TexListGL, BlendModeFilterSetsGLOnlyOnChange)
-{
-    const struct {
-        int mode;  // -1: resetSelectionState
-        GLint src, dst;
-    } steps[] = {
-        {kBlendAlpha, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA},  // the first call always sets
-        {kBlendModulate, GL_DST_COLOR, GL_ZERO},
-        {kBlendModulate, GL_ZERO, GL_ZERO},  // repeated
-        {kBlendAdd, GL_ONE, GL_ONE},
-        {kBlendReplace, GL_ONE, GL_ZERO},
-        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},
-        {9, GL_ZERO, GL_ZERO},  // outside the table: nothing, but remembered
-        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},
-        {-1, GL_ZERO, GL_ZERO},
-        {kBlendModulate2, GL_DST_COLOR, GL_SRC_COLOR},  // forgotten: set again
-    };
-    for (size_t i = 0; i < std::size(steps); i++) {
-        glBlendFunc(GL_ZERO, GL_ZERO);
-        steps[i].mode < 0 ? list_->resetSelectionState() : list_->selectBlendmode(static_cast<uint8_t>(steps[i].mode));
-        EXPECT_EQ(std::make_pair(get(GL_BLEND_SRC), get(GL_BLEND_DST)), std::make_pair(steps[i].src, steps[i].dst))
-            << "step " << i;
-    }
-}
-
-TEST_F(TexListGL, EnvModeFilterSwitchesSphereMappingOnlyOnChange)
-{
-    glEnable(GL_TEXTURE_GEN_S);
-    list_->selectEnvmode(false);  // already remembered off: nothing
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
-    glDisable(GL_TEXTURE_GEN_S);
-
-    list_->selectEnvmode(true);
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S) && glIsEnabled(GL_TEXTURE_GEN_T));
-    for (GLenum coord : {GL_S, GL_T}) {
-        GLint mode = 0;
-        glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &mode);
-        EXPECT_EQ(mode, GL_SPHERE_MAP);
-    }
-    glDisable(GL_TEXTURE_GEN_S);
-    list_->selectEnvmode(true);  // repeated: nothing
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
-    list_->selectEnvmode(false);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
-}
-
 TEST_F(TexListGL, InitTexReadsTreeFilesOncePersonFilesEveryTimeAndMakesTexrender)
 {
     std::vector<t_tree> trees(3);
@@ -408,7 +324,7 @@ TEST_F(TexListGL, InitTexReadsTreeFilesOncePersonFilesEveryTimeAndMakesTexrender
     keyedImage("bark.ppm");
     keyedImage("leaves.ppm");
     writeSolidPPM("pilot.ppm", 8, 8, {5, 5, 5});
-    texture_test::writeSolidTGA("leaf.tga", 4, 4, {0, 200, 0}, 128);
+    writeSolidTGA("leaf.tga", 4, 4, {0, 200, 0}, 128);
 
     list_->initTex();
     ASSERT_EQ(list_->lastIndex, 3);

@@ -1,11 +1,11 @@
-// Header reading from memory: cut and lying headers.  Every parse runs on a
-// heap copy of exactly the bytes given, so a read past the end shows up under
-// a sanitizer build.  (The layouts found in whole files: test_klangaudio.cpp.)
+// The sample reader on the fuzz target's seed files (first byte: 0 8SVX,
+// 1 AIFF, 2 WAV, 3 raw; the samples are the bytes i x 37): chunk walking,
+// layouts, conversion to what the mixer plays, and the problem named for
+// each broken file.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 
 #include "klang_support.h"
 #include "klangmod/sampleformat.h"
@@ -14,61 +14,44 @@ using namespace klangtest;
 
 namespace {
 
-KlangSampleLayout ParseExact(KlangFileKind kind, const std::vector<uint8_t>& bytes, size_t n)
+TEST(SampleFormat, SeedFilesGiveTheirSamplesOrTheirProblem)
 {
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[n > 0 ? n : 1]);
-    if (n > 0) {
-        std::memcpy(exact.get(), bytes.data(), n);
-    }
-    return KlangParseSampleHeader(kind, exact.get(), n);
-}
-
-TEST(SampleFormat, KindByLastThreeCharactersIgnoringCase)
-{
-    const std::pair<const char*, KlangFileKind> cases[] = {
-        {"sounds/links.8svx", KLANG_FILE_8SVX}, {"X.SVX", KLANG_FILE_8SVX}, {"WIND.AIFF", KLANG_FILE_AIFF},
-        {"a.Wav", KLANG_FILE_WAV}, {"a.raw", KLANG_FILE_RAW}, {"wa", KLANG_FILE_RAW}, {"", KLANG_FILE_RAW},
-    };
-    for (const auto& [name, kind] : cases) {
-        EXPECT_EQ(KlangFileKindOf(name), kind) << name;
-    }
-}
-
-// A header that does not match falls back to 8-bit mono from where reading
-// stopped; one cut anywhere never reads past its end.
-TEST(SampleFormat, MismatchOrTruncationStaysInsideTheBytes)
-{
-    struct Case {
-        KlangFileKind kind;
-        size_t at;
-        const char* bad;
-        size_t offset;
+    const struct Case {
+        const char* file;
+        const char* problem;
+        uint32_t type = 0;
+        size_t frames = 0;
+        int second = 0;      // the second 8- or 16-bit value of the converted data
+        uint32_t rate = 0;
     } cases[] = {
-        {KLANG_FILE_AIFF, 0, "RIFF", 4},
-        {KLANG_FILE_AIFF, 8, "AIFC", 12},
-        {KLANG_FILE_AIFF, 12, "FVER", 16},
-        {KLANG_FILE_8SVX, 51, "DATA", 59},   // no BODY chunk: no data at all
+        {"svx_ok", "", KLANG_M8S, 21, 37, 0},   // BODY after an odd NAME chunk and its pad byte
+        {"aiff_m16", "", KLANG_M16S, 12, 74 * 256 + 111, 0},   // big-endian
+        {"aiff_comm22", "", KLANG_S16S, 6, 74 * 256 + 111, 0},   // COMM of 22 bytes, 12-bit stereo
+        {"aiff_s8_offset", "", KLANG_S8S, 12, 37, 0},   // SSND offset 3
+        {"wav_m8", "", KLANG_M8S, 9, int8_t(37 ^ 0x80), 22050},   // unsigned
+        {"wav_s16", "", KLANG_S16S, 6, 111 * 256 + 74, 22050},   // little-endian
+        {"raw", "", KLANG_M8S, 24, 37, 0},
+        {"svx_cut", "Chunk BODY (21 Bytes) reicht über das Dateiende"},
+        {"svx_nobody", "kein BODY-Chunk"},
+        {"aiff_24bit", "nur Mono oder Stereo mit 8 oder 16 Bit spielbar (hier 1 Kanäle, 24 Bit)"},
+        {"aiff_badoffset", "SSND-Offset 65535 hinter dem Chunk-Ende"},
+        {"wav_float", "kein PCM (Format 3)"},
+        {"wav_cut", "kein data-Chunk"},
     };
     for (const Case& c : cases) {
-        std::vector<uint8_t> file = c.kind == KLANG_FILE_AIFF ? MakeAiff(2, 16, Ramp(8)) : Make8svx({});
-        std::memcpy(&file[c.at], c.bad, 4);
-        const KlangSampleLayout l = ParseExact(c.kind, file, file.size());
-        EXPECT_FALSE(l.headerOk) << c.bad;
-        EXPECT_EQ(l.sampleType, uint32_t(KLANG_M8S)) << c.bad;
-        EXPECT_EQ(l.dataOffset, c.offset) << c.bad;
-    }
-
-    for (KlangFileKind kind : {KLANG_FILE_8SVX, KLANG_FILE_AIFF}) {
-        const std::vector<uint8_t> file = kind == KLANG_FILE_8SVX ? Make8svx(Ramp(4)) : MakeAiff(1, 16, Ramp(4));
-        const size_t dataOffset = kind == KLANG_FILE_8SVX ? k8svxDataOffset : kAiffDataOffset;
-        for (size_t n = 0; n <= file.size(); n++) {
-            const KlangSampleLayout l = ParseExact(kind, file, n);
-            EXPECT_LE(l.dataOffset, n);
-            EXPECT_EQ(l.headerOk, n >= dataOffset) << kind << " cut at " << n;
-            if (kind == KLANG_FILE_AIFF && !l.headerOk && n > 20) {
-                EXPECT_EQ(l.dataOffset, n) << "cut inside the COMM fields reads to the end";
-            }
+        const std::vector<uint8_t> seed = Seed(c.file);
+        const KlangFileKind kinds[] = {KLANG_FILE_8SVX, KLANG_FILE_AIFF, KLANG_FILE_WAV, KLANG_FILE_RAW};
+        KlangDecodedSample s;
+        EXPECT_EQ(KlangDecodeSample(kinds[seed[0]], seed.data() + 1, seed.size() - 1, &s), c.problem) << c.file;
+        EXPECT_EQ(s.sampleType, c.type) << c.file;
+        EXPECT_EQ(s.data.size(), c.frames * KlangFrameSize(c.type)) << c.file;
+        if (s.data.size() >= 4) {
+            int16_t wide;
+            std::memcpy(&wide, s.data.data() + 2, 2);
+            const bool is16 = c.type == KLANG_M16S || c.type == KLANG_S16S;
+            EXPECT_EQ(is16 ? wide : int8_t(s.data[1]), c.second) << c.file;
         }
+        EXPECT_EQ(s.rate, c.rate) << c.file;
     }
 }
 

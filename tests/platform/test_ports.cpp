@@ -1,4 +1,4 @@
-// Message ports, Forbid/Permit and Delay (FindTask: see test_modrun.cpp).
+// Message ports, Forbid/Permit and Delay.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,12 +15,11 @@ struct NumberedMessage {
     int number = 0;
 };
 
-TEST(Ports, StaleMessagesAreRepliedToTheirSendersInOrder)
+TEST(Ports, QueueOrderRepliesFindAndDelete)
 {
-    // The engine drains its port before starting a module: every waiting
-    // message goes back to its sender's reply port; one without a reply port
-    // is simply dropped.
-    MsgPort* engine = CreatePort("PortsTestEngine", 0);
+    // Every waiting message goes back to its sender's reply port; one without
+    // a reply port is simply dropped.
+    MsgPort* engine = CreatePort("PortsTest", 0);
     MsgPort* sender = CreatePort(nullptr, 0);
     NumberedMessage first, second, noReply, fresh;
     first.msg.mn_ReplyPort = sender;
@@ -44,30 +43,23 @@ TEST(Ports, StaleMessagesAreRepliedToTheirSendersInOrder)
     PutMsg(engine, &first.msg);
     EXPECT_EQ(GetMsg(engine), &fresh.msg);
     EXPECT_EQ(GetMsg(engine), &first.msg);
-    EXPECT_EQ(GetMsg(engine), nullptr);
-    DeletePort(sender);
-    DeletePort(engine);
-}
 
-TEST(Ports, FindPortByExactNameAndPriorityAndDeletion)
-{
-    MsgPort* low = CreatePort("PortsTestNamed", -5);
-    MsgPort* high = CreatePort("PortsTestNamed", 0);
-    EXPECT_EQ(FindPort("PortsTestNamed"), high);
-    EXPECT_EQ(FindPort("portstestnamed"), nullptr) << "port names are case-sensitive";
-    EXPECT_EQ(FindPort("PortsTestName"), nullptr);
-    NumberedMessage m;
-    PutMsg(high, &m.msg);
-    DeletePort(high);
-    EXPECT_EQ(FindPort("PortsTestNamed"), low);
+    // Names are exact; of two ports of one name the higher priority is found.
+    MsgPort* low = CreatePort("PortsTest", -5);
+    EXPECT_EQ(FindPort("PortsTest"), engine);
+    EXPECT_EQ(FindPort("portstest"), nullptr);
+    EXPECT_EQ(FindPort("PortsTes"), nullptr);
+    PutMsg(engine, &fresh.msg);
+    DeletePort(engine);
+    EXPECT_EQ(FindPort("PortsTest"), low);
     // The sender still owns its message; a late GetMsg or a second delete
     // through the stale pointer must not touch freed memory.
-    EXPECT_EQ(GetMsg(high), nullptr);
-    DeletePort(high);
+    EXPECT_EQ(GetMsg(engine), nullptr);
+    DeletePort(engine);
     DeletePort(low);
-    EXPECT_EQ(FindPort("PortsTestNamed"), nullptr);
-    // Null arguments do nothing.
-    PutMsg(nullptr, &m.msg);
+    DeletePort(sender);
+    EXPECT_EQ(FindPort("PortsTest"), nullptr);
+    PutMsg(nullptr, &fresh.msg);
     EXPECT_EQ(GetMsg(nullptr), nullptr);
     ReplyMsg(nullptr);
     DeletePort(nullptr);
@@ -83,10 +75,9 @@ TEST(Ports, ManyThreadsPutWhileOneTakesAndNothingIsLostOrReordered)
     std::vector<std::thread> producers;
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([p, &msgs] {
-            MsgPort* target = FindPort("PortsTestCross");
             for (int n = p * kPerProducer; n < (p + 1) * kPerProducer; ++n) {
                 msgs[n].number = n;
-                PutMsg(target, &msgs[n].msg);
+                PutMsg(FindPort("PortsTestCross"), &msgs[n].msg);
             }
         });
     }
@@ -98,10 +89,9 @@ TEST(Ports, ManyThreadsPutWhileOneTakesAndNothingIsLostOrReordered)
             continue;
         }
         const int number = reinterpret_cast<NumberedMessage*>(msg)->number;
-        const int producer = number / kPerProducer;
-        ASSERT_TRUE(producer >= 0 && producer < kProducers) << number;
-        ASSERT_GT(number, lastSeen[producer]) << "one sender's messages arrive in order";
-        lastSeen[producer] = number;
+        ASSERT_TRUE(number >= 0 && number < kProducers * kPerProducer);
+        ASSERT_GT(number, lastSeen[number / kPerProducer]) << "one sender's messages arrive in order";
+        lastSeen[number / kPerProducer] = number;
         ++received;
     }
     for (auto& t : producers) {
@@ -118,19 +108,16 @@ TEST(Forbid, HoldsOffOtherThreadsUntilTheOutermostPermit)
     Forbid();
     Forbid();   // nests
     std::thread other([&created] {
-        MsgPort* port = CreatePort("ForbidTestPort", 0);
+        DeletePort(CreatePort("ForbidTestPort", 0));
         created.store(true);
-        DeletePort(port);
     });
-    // Whatever the scheduling, the other thread cannot get past CreatePort
-    // while this thread is forbidden; so these checks cannot pass by luck.
+    // The other thread cannot get past CreatePort while this one is
+    // forbidden, so these checks cannot pass by luck.
     Delay(1);
     EXPECT_FALSE(created.load());
     Permit();
     Delay(1);
     EXPECT_FALSE(created.load()) << "the inner Permit must not release the lock";
-    // (That the forbidding thread itself may use ports, every test module
-    // shows: it finds and uses its ports under Forbid.)
     Permit();
     other.join();
     EXPECT_TRUE(created.load());
@@ -142,8 +129,7 @@ TEST(Delay, TickLengthIsAppliedAndZeroOrNegativeReturn)
     const auto t0 = std::chrono::steady_clock::now();
     Delay(2);   // default: 2/50 s
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(40));
-    // Each of these would sleep for hours or forever if not honoured; the
-    // test finishing is the check.
+    // Each of these would sleep for hours if not honoured; finishing is the check.
     Delay(0);
     Delay(INT32_MIN);
     SetDelayTickMicroseconds(-5);   // clamps to 0

@@ -10,27 +10,13 @@
 
 namespace {
 
-class Resolve : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_.writeFile("gfx/load.ppm", "P6");
-        dir_.writeFile("gfx/gui/Pointer.tga", "T");
-        dir_.writeFile("Levels/Select/level.toml", "x");
-        dir_.makeDir("SND");
-        dir_.writeFile("snd/a.wav", "RIFF");
-        dir_.writeFile("Snd/b.wav", "RIFF");
-        dir_.writeFile("Data", "a file, not the folder");
-        dir_.writeFile("data/config.cfg", "x");
-        dir_.writeFile("f\xfcr.txt", "x");
-    }
-
-    TempDir dir_;
-    ScopedCwd cwd_{dir_.path()};
-};
-
-TEST_F(Resolve, EachComponentIsMatchedWithoutRegardToCase)
+TEST(Resolve, EachComponentIsMatchedWithoutRegardToCaseAndTheOutputNeverOverflows)
 {
+    WorkDir dir;
+    for (const char* file : {"gfx/gui/Pointer.tga", "snd/a.wav", "Snd/b.wav", "Data", "data/config.cfg", "f\xfcr.txt"}) {
+        dir.writeFile(file, "x");
+    }
+    std::filesystem::create_directory(dir.path() + "/SND");
     std::string deep;
     for (int i = 0; i < 600; ++i) {
         deep += "Dir/";
@@ -40,15 +26,11 @@ TEST_F(Resolve, EachComponentIsMatchedWithoutRegardToCase)
         std::string given, want;
         int exists;
     } cases[] = {
-        // A path that exists as given is copied unchanged.
-        {"./gfx//load.ppm", "./gfx//load.ppm", 1},
-        {"GFX/LOAD.PPM", "gfx/load.ppm", 1},
-        {"gfx/GUI/pointer.TGA", "gfx/gui/Pointer.tga", 1},
-        {"levels/select/LEVEL.toml", "Levels/Select/level.toml", 1},
+        {"./gfx//gui", "./gfx//gui", 1},   // a path that exists as given is copied unchanged
+        {"GFX/gui/POINTER.TGA", "gfx/gui/Pointer.tga", 1},
         {"GFX/", "gfx/", 1},
-        {"GFX/gui/../LOAD.ppm", "gfx/gui/../load.ppm", 1},
-        {"./Levels/../GFX/Load.ppm", "./Levels/../gfx/load.ppm", 1},
-        {dir_.path() + "/GFX/Gui/POINTER.tga", dir_.path() + "/gfx/gui/Pointer.tga", 1},
+        {"./GFX/../GFX/Gui/..", "./gfx/../gfx/gui/..", 1},
+        {dir.path() + "/GFX/Gui/POINTER.tga", dir.path() + "/gfx/gui/Pointer.tga", 1},
         // An exact name wins even though "Snd" holds b.wav; without one the
         // first in byte order ("SND") is taken.
         {"snd/A.WAV", "snd/a.wav", 1},
@@ -60,8 +42,8 @@ TEST_F(Resolve, EachComponentIsMatchedWithoutRegardToCase)
         // A missing final component is kept, so a new file can be made; nothing
         // below a missing folder or a file can be matched.
         {"GFX/Neu.ppm", "gfx/Neu.ppm", 0},
-        {"Fehlt/GFX/load.ppm", "Fehlt/GFX/load.ppm", 0},
-        {"GFX/load.ppm/x", "gfx/load.ppm/x", 0},
+        {"Fehlt/GFX/gui", "Fehlt/GFX/gui", 0},
+        {"GFX/gui/pointer.tga/x", "gfx/gui/Pointer.tga/x", 0},
         {deep + "file", deep + "file", 0},
         {"GFX/" + longName, "gfx/" + longName, 0},
         // Only ASCII letters are folded.
@@ -75,37 +57,31 @@ TEST_F(Resolve, EachComponentIsMatchedWithoutRegardToCase)
         EXPECT_EQ(ResolvePath(c.given.c_str(), out, sizeof out), c.exists);
         EXPECT_EQ(std::string(out), c.want);
     }
-}
 
-TEST_F(Resolve, OutputNeverOverflows)
-{
-    const std::string want = "gfx/load.ppm";
+    // Exactly enough room, one byte less (empty result, nothing written past
+    // the buffer), none at all, and null arguments.
+    const std::string want = "data/config.cfg";
     char out[64];
     std::memset(out, 'x', sizeof out);
-    EXPECT_EQ(ResolvePath("GFX/load.ppm", out, want.size() + 1), 1) << "exactly enough room";
+    EXPECT_EQ(ResolvePath("DATA/config.cfg", out, want.size() + 1), 1);
     EXPECT_EQ(std::string(out), want);
-    // One byte less: empty result, and nothing past the buffer written.
     std::memset(out, 'x', sizeof out);
-    EXPECT_EQ(ResolvePath("GFX/load.ppm", out, want.size()), 0);
+    EXPECT_EQ(ResolvePath("DATA/config.cfg", out, want.size()), 0);
     EXPECT_EQ(std::string(out, sizeof out), '\0' + std::string(sizeof out - 1, 'x'));
     out[0] = 'x';
-    EXPECT_EQ(ResolvePath("GFX/load.ppm", out, 0), 0);
-    EXPECT_EQ(out[0], 'x') << "no room: untouched";
-    EXPECT_EQ(ResolvePath("GFX/load.ppm", nullptr, 100), 0);
-    std::strcpy(out, "junk");
+    EXPECT_EQ(ResolvePath("DATA/config.cfg", out, 0), 0);
+    EXPECT_EQ(out[0], 'x');
+    EXPECT_EQ(ResolvePath("DATA", nullptr, 100), 0);
     EXPECT_EQ(ResolvePath(nullptr, out, sizeof out), 0);
     EXPECT_STREQ(out, "");
-}
 
-TEST_F(Resolve, OpenResolvedOpensTheResolvedPath)
-{
     // Where a new or replaced file lands follows from ResolvePath above.
-    FILE* f = OpenResolved("GFX/Load.PPM", "rb");
+    FILE* f = OpenResolved("DATA/Config.CFG", "rb");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     EXPECT_EQ(OpenResolved("Fehlt/x.ppm", "rb"), nullptr);
     EXPECT_EQ(OpenResolved(nullptr, "rb"), nullptr);
-    EXPECT_EQ(OpenResolved("gfx/load.ppm", nullptr), nullptr);
+    EXPECT_EQ(OpenResolved("data/config.cfg", nullptr), nullptr);
 }
 
 }  // namespace
