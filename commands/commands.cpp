@@ -427,6 +427,11 @@ void cmd_fogType(cvar)
         return;
     }
     g_fogtype = nextIndex(g_fogtype, kFogModeCount);
+    // The record keeps the mode too, so that a save writes what is shown.
+    // Its field holds four characters without a terminator when full.
+    char name[sizeof Level->fogModeName] = {};
+    std::memcpy(name, fogmodes[g_fogtype].name, strnlen(fogmodes[g_fogtype].name, sizeof name));
+    std::memcpy(Level->fogModeName, name, sizeof name);
     glFogi(GL_FOG_MODE, fogmodes[g_fogtype].glMode);
     glFogf(GL_FOG_DENSITY, Level->fogDensity);
     glFogf(GL_FOG_START, Level->fogStart);

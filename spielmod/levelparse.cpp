@@ -70,7 +70,10 @@ using Keys = std::initializer_list<std::string_view>;
 // Limits that keep the engine's arithmetic and allocations sane.
 constexpr double kMaxCoord = 1.0e6;          // units; any position or extent
 constexpr int64_t kMaxParticles = 100000;    // per system: the engine allocates them at once
-constexpr int64_t kMaxScreen = 16384;        // pixels
+// Pixels per side.  A window beyond any real display costs seconds and
+// gigabytes before the display library gives up; below 64 nothing is legible.
+constexpr int64_t kMinScreen = 64;
+constexpr int64_t kMaxScreen = 8192;
 
 struct Binding {
     std::string key;
@@ -92,21 +95,6 @@ std::string joinKey(const std::string& section, std::string_view key)
     }
     s.append(key);
     return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (std::tolower(ca) != std::tolower(cb)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Reads typed values out of one parsed file and reports problems with the
@@ -165,7 +153,7 @@ public:
         }
         const int64_t v = *n->value<int64_t>();
         if (v < lo || v > hi) {
-            error(n, joinKey(sec, key) + " = " + std::to_string(v) + " liegt ausserhalb von " +
+            error(n, joinKey(sec, key) + " = " + std::to_string(v) + " liegt außerhalb von " +
                          std::to_string(lo) + ".." + std::to_string(hi));
             return false;
         }
@@ -263,7 +251,7 @@ public:
     void fieldFrom(const toml::node* at, const std::string& what, const std::string& s, char (&dst)[256])
     {
         if (!copyField(dst, s)) {
-            warning(at, what + " ist laenger als 255 Bytes und wird abgeschnitten");
+            warning(at, what + " ist länger als 255 Bytes und wird abgeschnitten");
         }
     }
 
@@ -345,7 +333,7 @@ private:
     {
         if (!std::isfinite(v) || v < lo || v > hi) {
             char buf[160];
-            std::snprintf(buf, sizeof buf, " = %g liegt ausserhalb von %g..%g", v, lo, hi);
+            std::snprintf(buf, sizeof buf, " = %g liegt außerhalb von %g..%g", v, lo, hi);
             error(at, what + buf);
             return false;
         }
@@ -405,8 +393,8 @@ void readDisplay(Reader& r, const toml::table& root, Lev& lev)
     }
     const std::string s = "display";
     r.checkKeys(*t, s, {"width", "height", "depth", "window", "max_texture_size", "brightness"});
-    r.intField(*t, s, "width", lev.screenWidth, 1, kMaxScreen);
-    r.intField(*t, s, "height", lev.screenHeight, 1, kMaxScreen);
+    r.intField(*t, s, "width", lev.screenWidth, kMinScreen, kMaxScreen);
+    r.intField(*t, s, "height", lev.screenHeight, kMinScreen, kMaxScreen);
     r.intField(*t, s, "depth", lev.pixelDepth, 8, 32);
     r.boolField(*t, s, "window", lev.windowMode);
     int64_t size = 0;
@@ -525,14 +513,6 @@ std::optional<bool> readSettings(Reader& r, const toml::table& root, Lev& lev)
 // ---------------------------------------------------------------------------
 // Level contents
 
-// The part of a file name after the last "/" and before the first ".".
-std::string baseName(const std::string& file)
-{
-    const size_t slash = file.find_last_of('/');
-    std::string s = slash == std::string::npos ? file : file.substr(slash + 1);
-    return s.substr(0, s.find('.'));
-}
-
 // Fields t_tree and t_person share.
 template <typename Rec>
 bool readPlacement(Reader& r, const toml::table& t, const std::string& path, Rec& rec, ParentRef& parent)
@@ -575,7 +555,7 @@ void resolveParent(Reader& r, const std::string& path, Rec& rec, const ParentRef
     if (p.index) {
         if (*p.index >= static_cast<int64_t>(trees.size())) {
             r.error(p.at, path + ".parent_index " + std::to_string(*p.index) + ": es gibt nur " +
-                              std::to_string(trees.size()) + " Baeume");
+                              std::to_string(trees.size()) + " Bäume");
             return;
         }
         rec.parentIndex = static_cast<int32_t>(*p.index);
@@ -926,6 +906,29 @@ bool readLevel(Reader& r, LevelStore& store, Lev& lev, std::vector<Binding>& bin
 
 }  // namespace
 
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (std::tolower(ca) != std::tolower(cb)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The part of a file name after the last "/" and before the first ".".
+std::string baseName(const std::string& file)
+{
+    const size_t slash = file.find_last_of('/');
+    std::string s = slash == std::string::npos ? file : file.substr(slash + 1);
+    return s.substr(0, s.find('.'));
+}
+
 char* LevelStore::keep(std::string_view s)
 {
     std::unique_ptr<char[]> p(new char[s.size() + 1]);
@@ -967,6 +970,10 @@ std::unique_ptr<LevelStore> buildLevel(SpielContext& ctx, const SpielSource* con
     }
     auto store = std::make_unique<LevelStore>();
     store->doc = std::move(*doc);
+    store->text = level.text;
+    if (config != nullptr) {
+        store->config = std::make_unique<SpielSource>(*config);
+    }
     Reader r(ctx, level.name);
     if (!readLevel(r, *store, out, bindings, dynamic)) {
         return nullptr;

@@ -1,67 +1,110 @@
 // spielmod.cpp — the module instance: record defaults, the services the
 // record points to, loading a level from the data directory, the requesters
 // and the module's process (handshake and quit polling).
-#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
 #include <iostream>
-#include <mutex>
-#include <vector>
+#include <utility>
 
 #include "platform/exec.h"
+#include "platform/files.h"
 #include "spielmod/levelstore.h"
 
 namespace {
 
-// The instance the record's services reach: the newest bound one.  Set right
-// before the record is posted; the engine calls the services of the newest
-// record (while loading a level) or of the one it keeps.
+// The instance the module's process posted last (spielLive).
 std::atomic<SpielContext*> g_live{nullptr};
 
 constexpr size_t kMaxFileBytes = 4u << 20;   // a level file larger than this is not a level file
 constexpr size_t kMaxLevelName = 200;        // "levels/" + name + "/level.toml" stays within 255 bytes
 
-// --- services: plain C pointers without a context, so they go to g_live ---
+// --- services ---
+//
+// The record's services are plain C pointers without a context.  At a level
+// change the engine starts a new instance while it still holds the old
+// record, and keeps that record when the new level fails to load; so each
+// instance gets entry points of its own (a slot), and the old record's save
+// still reaches the old instance whatever the new one does.  Should every
+// slot be taken, an instance falls back to entry points that reach the live
+// instance.
+constexpr size_t kSlots = 8;
+std::atomic<SpielContext*> g_slots[kSlots];
 
-void svcObjectDelete(uint32_t objectType)
+template <size_t K>
+SpielContext* owner()
 {
-    if (SpielContext* ctx = spielLive()) {
-        spielObjectDelete(ctx, objectType);
+    if constexpr (K < kSlots) {
+        return g_slots[K].load(std::memory_order_acquire);
+    } else {
+        return spielLive();
     }
 }
 
-void svcObjectCountChange(uint32_t objectType, uint32_t newCount)
-{
-    if (SpielContext* ctx = spielLive()) {
-        spielObjectCountChange(ctx, objectType, newCount);
+template <size_t K>
+struct Services {
+    static void objectDelete(uint32_t objectType)
+    {
+        if (SpielContext* ctx = owner<K>()) {
+            spielObjectDelete(ctx, objectType);
+        }
     }
+    static void objectCountChange(uint32_t objectType, uint32_t newCount)
+    {
+        if (SpielContext* ctx = owner<K>()) {
+            spielObjectCountChange(ctx, objectType, newCount);
+        }
+    }
+    static char* dirRequest(const char* title, uint32_t, void*)
+    {
+        SpielContext* ctx = owner<K>();
+        return ctx != nullptr ? spielDirRequest(ctx, title) : nullptr;
+    }
+    static char* fileRequest(const char* title, const char* drawer, const char* pattern, void*, uint32_t, uint32_t)
+    {
+        SpielContext* ctx = owner<K>();
+        return ctx != nullptr ? spielFileRequest(ctx, title, drawer, pattern) : nullptr;
+    }
+    static int levelLoader(const char* levelName, void*)
+    {
+        SpielContext* ctx = owner<K>();
+        return ctx != nullptr ? spielLoadLevel(ctx, levelName) : 0;
+    }
+    static int save(uint32_t)
+    {
+        SpielContext* ctx = owner<K>();
+        return ctx != nullptr ? spielSave(ctx) : 0;
+    }
+    static void install(Lev& lev)
+    {
+        lev.onObjectDelete = objectDelete;
+        lev.onObjectCountChange = objectCountChange;
+        lev.dirRequest = dirRequest;
+        lev.fileRequest = fileRequest;
+        lev.levelLoader = levelLoader;
+        lev.saveInitFn = save;
+    }
+};
+
+template <size_t... K>
+void installServices(size_t slot, Lev& lev, std::index_sequence<K...>)
+{
+    ((slot == K ? Services<K>::install(lev) : void()), ...);
 }
 
-char* svcDirRequest(const char* title, uint32_t, void*)
+// Takes a free slot for ctx and points the record's services at it.
+size_t claimSlot(SpielContext* ctx)
 {
-    SpielContext* ctx = spielLive();
-    return ctx != nullptr ? spielDirRequest(ctx, title) : nullptr;
-}
-
-char* svcFileRequest(const char* title, const char* drawer, const char* pattern, void*, uint32_t, uint32_t)
-{
-    SpielContext* ctx = spielLive();
-    return ctx != nullptr ? spielFileRequest(ctx, title, drawer, pattern) : nullptr;
-}
-
-int svcLevelLoader(const char* levelName, void*)
-{
-    SpielContext* ctx = spielLive();
-    return ctx != nullptr ? spielLoadLevel(ctx, levelName) : 0;
-}
-
-int svcSave(uint32_t)
-{
-    SpielContext* ctx = spielLive();
-    return ctx != nullptr ? spielSave(ctx) : 0;
+    size_t slot = 0;
+    for (; slot < kSlots; ++slot) {
+        SpielContext* expected = nullptr;
+        if (g_slots[slot].compare_exchange_strong(expected, ctx, std::memory_order_acq_rel)) {
+            break;
+        }
+    }
+    installServices(slot, ctx->lev, std::make_index_sequence<kSlots + 1>());
+    return slot;
 }
 
 // --- files ---
@@ -82,36 +125,19 @@ std::string resolveUnderRoot(const SpielContext& ctx, const std::string& rel, bo
     return full.compare(0, prefix.size(), prefix) == 0 ? full.substr(prefix.size()) : rel;
 }
 
+// Level and config files are read only when they are regular files (a FIFO
+// or device named there must not hang the load) and not larger than any
+// level needs.
 bool readFile(SpielContext& ctx, const std::string& rel, SpielSource& out)
 {
     out.name = rel;
-    out.text.clear();
-    std::FILE* f = std::fopen(underRoot(ctx, rel).c_str(), "rb");
-    if (f == nullptr) {
-        spielMessage(&ctx, "%s: kann nicht gelesen werden (%s)", rel.c_str(), std::strerror(errno));
-        return false;
+    const FileError error = ReadRegularFile(underRoot(ctx, rel).c_str(), kMaxFileBytes, out.text);
+    if (error == FileError::TooLarge) {
+        spielMessage(&ctx, "%s: größer als %zu Bytes, keine Leveldatei", rel.c_str(), kMaxFileBytes);
+    } else if (error != FileError::None) {
+        spielMessage(&ctx, "%s: %s", rel.c_str(), FileErrorText(error));
     }
-    char buf[65536];
-    size_t n = 0;
-    bool tooLarge = false;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        if (out.text.size() + n > kMaxFileBytes) {
-            tooLarge = true;
-            break;
-        }
-        out.text.append(buf, n);
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (tooLarge) {
-        spielMessage(&ctx, "%s: groesser als %zu Bytes, kein Level", rel.c_str(), kMaxFileBytes);
-        return false;
-    }
-    if (failed) {
-        spielMessage(&ctx, "%s: Lesefehler", rel.c_str());
-        return false;
-    }
-    return true;
+    return error == FileError::None;
 }
 
 // A level name names one directory below levels/: no separators, no "." or
@@ -169,6 +195,25 @@ int install(SpielContext& ctx, const SpielSource* config, const SpielSource& lev
     return 1;
 }
 
+// Messages go to a UTF-8 terminal: a byte that does not belong to a valid
+// UTF-8 sequence (a Latin-1 file or level name, say) becomes '?'.
+void keepUtf8(std::string& s)
+{
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool ok = len > 0 && i + len <= s.size() && !(len == 2 && c < 0xC2);
+        for (size_t k = 1; ok && k < len; ++k) {
+            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        }
+        if (ok) {
+            i += len;
+        } else {
+            s[i++] = '?';
+        }
+    }
+}
+
 char* request(SpielContext& ctx, const std::string& prompt)
 {
     if (ctx.promptOut != nullptr) {
@@ -195,15 +240,15 @@ SpielContext::SpielContext()
 {
     levFillDefaults(&lev);
     lev.moduleVersion = kLevVersion;
-    lev.onObjectDelete = svcObjectDelete;
-    lev.onObjectCountChange = svcObjectCountChange;
-    lev.dirRequest = svcDirRequest;
-    lev.fileRequest = svcFileRequest;
-    lev.levelLoader = svcLevelLoader;
-    lev.saveInitFn = svcSave;
+    slot = claimSlot(this);
 }
 
-SpielContext::~SpielContext() = default;
+SpielContext::~SpielContext()
+{
+    if (slot < kSlots) {
+        g_slots[slot].store(nullptr, std::memory_order_release);
+    }
+}
 
 SpielContext* spielCreate()
 {
@@ -224,24 +269,15 @@ SpielContext* spielLive()
     return g_live.load(std::memory_order_acquire);
 }
 
-// Every bound context, newest last.  The engine starts the next level's
-// module while the running one stays; when the new one fails and ends, the
-// services go back to the one still running.
-std::mutex g_bindLock;
-std::vector<SpielContext*> g_bound;
-
 void spielBind(SpielContext* ctx)
 {
-    std::lock_guard<std::mutex> guard(g_bindLock);
-    g_bound.push_back(ctx);
     g_live.store(ctx, std::memory_order_release);
 }
 
 void spielUnbind(SpielContext* ctx)
 {
-    std::lock_guard<std::mutex> guard(g_bindLock);
-    g_bound.erase(std::remove(g_bound.begin(), g_bound.end(), ctx), g_bound.end());
-    g_live.store(g_bound.empty() ? nullptr : g_bound.back(), std::memory_order_release);
+    SpielContext* expected = ctx;
+    g_live.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 }
 
 void levFillDefaults(Lev* lev)
@@ -311,6 +347,7 @@ void spielMessage(SpielContext* ctx, const char* format, ...)
         std::vsnprintf(text.data(), text.size() + 1, format, args);
     }
     va_end(args);
+    keepUtf8(text);
     if (ctx->messageOut != nullptr) {
         std::fprintf(ctx->messageOut, "Spielmod: %s\n", text.c_str());
         std::fflush(ctx->messageOut);
@@ -332,7 +369,9 @@ int spielLoadLevel(SpielContext* ctx, const char* levelName)
         // A level that does not exist is the engine's to report (it names
         // the level, or ends silently for the start level); only the reason
         // is kept for whoever asks the context.
-        ctx->messages.push_back(std::string("Level ") + levelName + " nicht gefunden (" + rel + " fehlt)");
+        std::string why = std::string("Level ") + levelName + " nicht gefunden (" + rel + " fehlt)";
+        keepUtf8(why);
+        ctx->messages.push_back(std::move(why));
         return 0;
     }
     const size_t slash = found.find_last_of('/');
@@ -400,7 +439,7 @@ int spielModuleMain()
     SpielContext* ctx = spielCreate();
     MsgPort* port = FindPort("VextPort");
     if (port == nullptr) {
-        spielMessage(ctx, "kein Port \"VextPort\": die Engine laeuft nicht");
+        spielMessage(ctx, "kein Port \"VextPort\": die Engine läuft nicht");
         spielDestroy(ctx);
         return 0;
     }

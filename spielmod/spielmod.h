@@ -4,10 +4,13 @@
 // engine through the port "VextPort".
 //
 // One `SpielContext` is one running instance of the module.  The module file
-// is started again at every level change while the previous instance may
-// still be ending, so nothing here is static except `spielLive`, the one
-// instance the record's service pointers currently reach (the services are
-// plain C pointers without a context argument).  The engine calls the
+// is started again at every level change while the previous instance is
+// still running, and the engine keeps the old record when the new level does
+// not load.  The services are plain C pointers without a context argument,
+// so each instance's record gets entry points of its own that reach only that
+// instance, for as long as it exists; the old record keeps working whatever
+// the new instance does or when it ends.  `spielLive` is the instance posted
+// last.  The engine calls the
 // services on its own thread; the instance's own thread only polls the quit
 // byte.  Everything reachable from the record belongs to the instance, except
 // the tree and person tables the engine puts in when it adds objects.
@@ -48,6 +51,7 @@ struct SpielContext {
     std::string requestAnswer;           // the last requester answer; its c_str() is what was returned
     uint32_t deletions[2];               // onObjectDelete calls since the load: [0] trees, [1] persons
     uint32_t announcedCount[2];          // last count passed to onObjectCountChange, per type
+    size_t slot;                         // which entry points the record's services use (internal)
 };
 
 // The text of one file and the name used in its messages.
@@ -63,7 +67,7 @@ SpielContext* spielCreate();
 // allocated).  Unbinds it first when it is the live instance.  Null: nothing.
 void spielDestroy(SpielContext* ctx);
 
-// The instance the record's services act on; null when none is bound.
+// The instance posted last; null when none is bound.
 SpielContext* spielLive();
 // Makes ctx the live instance (the module does this right before posting).
 void spielBind(SpielContext* ctx);
@@ -88,10 +92,12 @@ int spielLoadFromText(SpielContext* ctx, const SpielSource* config, const SpielS
                       const std::string& levelDirectory);
 
 // Writes the loaded level file back from the record: placements, counts,
-// camera start, fog, view distance, particle extents and origins; every other
-// key of the file stays as it was read.  Writes "level.toml.tmp" beside it
-// and renames it over the level file.  Returns 1 on success, 0 (with a
-// message; the old file untouched) on failure.
+// camera start, fog (mode included), view distance, particle extents and
+// origins, changed in place; every other byte of the file stays as it was
+// read.  Writes a new file beside it (created exclusively, never through a
+// link) and renames it over the level file; a level file whose real path
+// lies outside the data directory is not written.  Returns 1 on success, 0
+// (with a message; the old file untouched) on failure.
 int spielSave(SpielContext* ctx);
 
 // Requesters: print the title as a prompt, read one line.  An empty line or

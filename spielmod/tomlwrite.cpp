@@ -195,6 +195,20 @@ void writeBody(std::ostream& out, const toml::table& t, const std::string& path)
 
 }  // namespace
 
+std::string tomlString(std::string_view s)
+{
+    std::ostringstream out;
+    writeString(out, s);
+    return out.str();
+}
+
+std::string tomlKey(std::string_view key)
+{
+    std::ostringstream out;
+    writeKey(out, key);
+    return out.str();
+}
+
 void writeToml(std::ostream& out, const toml::table& root)
 {
     writeBody(out, root, "");

@@ -39,7 +39,9 @@ grep -qF "Level nirgendwo nicht gefunden" <<<"$out" || fail "no level message: $
 
 # 3b. Our own switches: help and version end with 0, a switch without its
 # value with 1, and --shot writes the last frame as PPM.
-"$build/Vext-Engine" --help | grep -qF -- "--shot DATEI" || fail "--help lacks --shot"
+# (Captured first: grep -q would end the pipe early and pipefail see SIGPIPE.)
+out=$("$build/Vext-Engine" --help)
+grep -qF -- "--shot DATEI" <<<"$out" || fail "--help lacks --shot"
 [ "$("$build/Vext-Engine" --version)" = "Vext-Engine 0.42" ] || fail "--version"
 set +e
 out=$("$build/Vext-Engine" --level 2>&1)

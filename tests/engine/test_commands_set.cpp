@@ -138,6 +138,7 @@ TEST_F(EditorCommands, FogTypeHintAndInfoPrintTheFogLine)
         nextFrame(p.handler);   // held: once per press
         EXPECT_EQ(glFloat(p.pname), p.glValue);
         EXPECT_EQ(txtcon, fogLine(p.hint, p.type, 3.0f, 45.0f, 0.03f));
+        EXPECT_EQ(std::string(lev_.fogModeName, strnlen(lev_.fogModeName, 4)), p.type) << "saved with the level";
         if (p.glValue == GL_LINEAR) {
             EXPECT_FLOAT_EQ(glFloat(GL_FOG_START), 3.0f) << "the distances are passed again";
         }

@@ -1,9 +1,13 @@
 // files_test.cpp — levels from the data directory (names, config.cfg,
 // broken files) and writing a level back (saveInitFn).
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "spielmod/levelstore.h"
 #include "spielmod_fixture.h"
 
 namespace {
@@ -14,16 +18,22 @@ fog = { start = 4.0 }
 bind = [{ key = "K_ESCAPE", command = "quit" }]
 )";
 
-const char* const kLevel = R"(mystery = { keep = "me", n = 3 }
+// Hand-written, with comments and spellings a save must keep.
+const char* const kLevel = R"(# forest: comments survive a save
+mystery = { keep = "me", n = 3 }
+fog = { mode = "lin", start = 2.50 }   # inline on purpose
 
+# the first fir
 [[tree]]
 name = "fir1"
 file = "obj/fir.raw"
 note = "kept with fir1"
 
+# a stone on the hill
 [[tree]]
 name = "stone"
 file = "obj/stone.raw"
+position = [0.0, 2.0, 0.5]   # units
 
 [[tree]]
 name = "hut"
@@ -78,7 +88,7 @@ TEST_F(SpielFiles, LoadsLevelByNameInAnyCaseWithConfig)
     EXPECT_STREQ(lev.levelDirectory, "levels/Forest");
     EXPECT_STREQ(lev.levelFile, "level.toml");
     EXPECT_EQ(lev.screenWidth, 800u);
-    EXPECT_FLOAT_EQ(lev.fogStart, 4.0f);
+    EXPECT_FLOAT_EQ(lev.fogStart, 2.5f);   // the level over config.cfg
     EXPECT_EQ(lev.treeCount, 3u);
 }
 
@@ -94,6 +104,8 @@ TEST_F(SpielFiles, MissingLevelOrUnsafeNameReturnsZero)
         EXPECT_EQ(ctx->lev.levelLoader(name, nullptr), 0) << name;
         EXPECT_TRUE(hasMessage("ist nicht erlaubt")) << name << ": " << messages();
     }
+    EXPECT_EQ(ctx->lev.levelLoader("\xfc/x", nullptr), 0);   // Latin-1: printed as UTF-8 all the same
+    EXPECT_TRUE(hasMessage("Levelname \"?/x\"")) << messages();
     EXPECT_EQ(ctx->lev.levelLoader(nullptr, nullptr), 0);
     EXPECT_EQ(ctx->lev.levelLoader(std::string(5000, 'x').c_str(), nullptr), 0);
     EXPECT_EQ(ctx->lev.levelDirectory, nullptr);   // nothing was ever loaded
@@ -119,48 +131,77 @@ TEST_F(SpielFiles, BrokenFilesNameThemselves)
         EXPECT_EQ(ctx->lev.levelLoader("t", nullptr), 0);
         EXPECT_TRUE(hasMessage(c.expect)) << messages();
     }
-    // A directory where the level file should be.
+    // A directory or a FIFO (which would block a plain open) where a file should be.
+    dir.write("config.cfg", "");
     std::filesystem::create_directories(dir.path + "/levels/d/level.toml");
+    dir.write("levels/f/readme", "");
+    ASSERT_EQ(mkfifo((dir.path + "/levels/f/level.toml").c_str(), 0644), 0);
     EXPECT_EQ(ctx->lev.levelLoader("d", nullptr), 0);
-    EXPECT_TRUE(hasMessage("levels/d/level.toml")) << messages();
+    EXPECT_EQ(ctx->lev.levelLoader("f", nullptr), 0);
+    std::filesystem::remove(dir.path + "/config.cfg");
+    ASSERT_EQ(mkfifo((dir.path + "/config.cfg").c_str(), 0644), 0);
+    EXPECT_EQ(ctx->lev.levelLoader("t", nullptr), 0);
+    for (const char* file : {"levels/d/level.toml", "levels/f/level.toml", "config.cfg"}) {
+        EXPECT_TRUE(hasMessage(std::string(file) + ": keine normale Datei")) << messages();
+    }
 }
 
-TEST_F(SpielFiles, SaveRoundTripKeepsWhatTheEngineDidNotEdit)
+// Each edit changes the file only where the record differs from it.
+TEST_F(SpielFiles, SaveEditsTheFileInPlace)
 {
-    dir.write("config.cfg", kConfig);
-    dir.write("levels/forest/level.toml", kLevel);
-    ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1) << messages();
-    Lev& lev = ctx->lev;
-    lev.treeTable[1].position[0] = 0.1f;           // editor moves and turns the stone
-    lev.treeTable[1].rotation[1] = 123.456f;
-    lev.personTable[0].rotationSpeed[1] = 7.0f;
-    lev.camStartYaw = 270.0f;                      // cam_setpos
-    lev.fogEnd = 66.0f;                            // +fog_end; the file never set it
-    lev.particleOrigin[0][0] = 2.5f;
-    ASSERT_EQ(lev.saveInitFn(0), 1) << messages();
-    EXPECT_FALSE(std::filesystem::exists(dir.path + "/levels/forest/level.toml.tmp"));
-
-    const Instance again = reload("forest");
-    const Lev& b = again->lev;
-    ASSERT_EQ(b.treeCount, 3u);
-    EXPECT_EQ(b.treeTable[1].position[0], 0.1f);   // exactly the same float
-    EXPECT_EQ(b.treeTable[1].rotation[1], 123.456f);
-    EXPECT_EQ(b.personTable[0].rotationSpeed[1], 7.0f);
-    EXPECT_EQ(b.camStartYaw, 270.0f);
-    EXPECT_EQ(b.fogEnd, 66.0f);
-    EXPECT_EQ(b.fogStart, 4.0f);                   // still the config's: not written
-    EXPECT_EQ(b.particleOrigin[0][0], 2.5f);
-
-    const std::string text = dir.read("levels/forest/level.toml");
-    for (const char* kept : {"keep = \"me\"", "custom = 17", "kept with fir1", "0.1,"}) {   // 0.1, not 0.10000000149
-        EXPECT_NE(text.find(kept), std::string::npos) << kept << " in\n" << text;
+    struct Case {
+        const char* what;
+        void (*edit)(Lev&);
+        std::vector<std::pair<std::string, std::string>> changes;   // text before -> after
+    };
+    const Case cases[] = {
+        {"nothing", [](Lev&) {}, {}},
+        {"one number, and a key the entry lacks",
+         [](Lev& l) {
+             l.treeTable[1].position[0] = 0.1f;   // written as 0.1, not 0.100000001
+             l.particleOrigin[0][0] = 2.5f;
+         },
+         {{"[0.0, 2.0, 0.5]", "[0.1, 2.0, 0.5]"}, {"custom = 17", "custom = 17\norigin = [2.5, 0.0, 0.0]"}}},
+        {"fog mode, and a setting only config.cfg had",
+         [](Lev& l) {
+             std::memcpy(l.fogModeName, "EXP2", 4);
+             l.fogEnd = 66.0f;
+         },
+         {{"\"lin\", start = 2.50 }", "\"EXP2\", start = 2.50, end = 66.0 }"}}},
+        {"a deleted tree, and a top-level key",
+         [](Lev& l) {
+             l.treeTable[1] = l.treeTable[2];
+             l.treeCount = 2;
+             l.objectNameCounter = 7;
+         },
+         {{"\n# a stone on the hill\n[[tree]]\nname = \"stone\"\nfile = \"obj/stone.raw\"\n"
+           "position = [0.0, 2.0, 0.5]   # units\n",
+           ""},
+          {"# inline on purpose", "# inline on purpose\nobject_name_counter = 7"}}},
+        {"a section the file lacks",
+         [](Lev& l) { l.camStartYaw = -90.0f; },
+         {{"custom = 17\n", "custom = 17\n\n[camera]\nyaw = -90.0\n"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.write("levels/forest/level.toml", kLevel);
+        ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1) << messages();
+        c.edit(ctx->lev);
+        ASSERT_EQ(ctx->lev.saveInitFn(0), 1) << messages();
+        std::string expect = kLevel;
+        for (const auto& [from, to] : c.changes) {
+            const size_t at = expect.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            expect.replace(at, from.size(), to);
+        }
+        EXPECT_EQ(dir.read("levels/forest/level.toml"), expect);
+        // Saving again what was just saved changes nothing.
+        ASSERT_EQ(ctx->lev.saveInitFn(0), 1) << messages();
+        EXPECT_EQ(dir.read("levels/forest/level.toml"), expect);
     }
-    // Settings the level never had, or had unchanged from config.cfg, stay out of it.
-    EXPECT_EQ(text.find("start = 4"), std::string::npos) << text;
-    EXPECT_EQ(text.find("[view]"), std::string::npos) << text;
-    // Saving what was just read writes the same text.
-    ASSERT_EQ(spielSave(again.get()), 1);
-    EXPECT_EQ(dir.read("levels/forest/level.toml"), text);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "/levels/forest"),
+                            std::filesystem::directory_iterator()),
+              1);   // no temporary file left
 }
 
 TEST_F(SpielFiles, SaveFollowsTablesTheEngineReplacedAndShrank)
@@ -169,14 +210,9 @@ TEST_F(SpielFiles, SaveFollowsTablesTheEngineReplacedAndShrank)
     ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1) << messages();
     Lev& lev = ctx->lev;
 
-    // The engine deletes "stone": callbacks first, then the table rewritten
-    // in place and the count lowered.
-    lev.onObjectDelete(0);
-    lev.onObjectCountChange(0, 2);
+    // The engine deletes "stone": the table rewritten in place, the count lowered.
     lev.treeTable[1] = lev.treeTable[2];
     lev.treeCount = 2;
-    EXPECT_EQ(ctx->deletions[0], 1u);
-    EXPECT_EQ(ctx->announcedCount[0], 2u);
 
     // Then it adds a tree: a new table of its own, the old one left alone.
     auto* grown = new t_tree[3];
@@ -191,9 +227,6 @@ TEST_F(SpielFiles, SaveFollowsTablesTheEngineReplacedAndShrank)
     lev.objectNameCounter = 7;
 
     ASSERT_EQ(lev.saveInitFn(0), 1) << messages();
-    const std::string text = dir.read("levels/forest/level.toml");
-    EXPECT_EQ(text.find("stone"), std::string::npos) << text;
-    EXPECT_NE(text.find("kept with hut"), std::string::npos) << text;   // follows hut to index 1
     {
         const Instance again = reload("forest");
         ASSERT_EQ(again->lev.treeCount, 3u);
@@ -217,24 +250,82 @@ TEST_F(SpielFiles, SaveFollowsTablesTheEngineReplacedAndShrank)
     delete[] grown;
 }
 
-TEST_F(SpielFiles, FailedSaveLeavesTheOldFileIntact)
+TEST_F(SpielFiles, SaveNeverWritesThroughLinksOrOutsideTheDataFolder)
 {
     EXPECT_EQ(ctx->lev.saveInitFn(0), 0);
     EXPECT_TRUE(hasMessage("kein Level geladen")) << messages();
 
-    dir.write("levels/forest/level.toml", kLevel);
-    ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1);
-    ctx->lev.camStartPos[0] = 42.0f;
-    // Something in the way of the temporary file.
-    std::filesystem::create_directories(dir.path + "/levels/forest/level.toml.tmp");
-    EXPECT_EQ(ctx->lev.saveInitFn(0), 0);
-    EXPECT_EQ(dir.read("levels/forest/level.toml"), kLevel);
-    EXPECT_TRUE(hasMessage("level.toml.tmp: kann nicht angelegt werden")) << messages();
+    ScratchDir outside;
+    outside.write("victim.toml", "precious");
+    outside.write("levels/x/level.toml", kLevel);
+    const std::string lvl = dir.path + "/levels/forest/level.toml";
+    struct Case {
+        const char* what;
+        void (*prepare)(const std::string& level, const std::string& victim, const std::string& away);
+        bool saved;
+    };
+    const Case cases[] = {
+        {"links at temporary names are not followed",
+         [](const std::string& level, const std::string& victim, const std::string&) {
+             // The names the save tries first.
+             const std::string pid = std::to_string(getpid());
+             for (const std::string& suffix : {std::string(".tmp"), ".tmp" + pid + "-0", ".tmp" + pid + "-1"}) {
+                 std::filesystem::create_symlink(victim, level + suffix);
+             }
+         },
+         true},
+        {"level file linked outside",
+         [](const std::string& level, const std::string&, const std::string& away) {
+             std::filesystem::remove(level);
+             std::filesystem::create_symlink(away + "/levels/x/level.toml", level);
+         },
+         false},
+        {"level folder linked outside",
+         [](const std::string& level, const std::string&, const std::string& away) {
+             std::filesystem::remove_all(std::filesystem::path(level).parent_path());
+             std::filesystem::create_directory_symlink(away + "/levels/x", std::filesystem::path(level).parent_path());
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir.path + "/levels");
+        dir.write("levels/forest/level.toml", kLevel);
+        ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1) << messages();
+        c.prepare(lvl, outside.path + "/victim.toml", outside.path);
+        ctx->lev.camStartYaw = 12.0f;
+        EXPECT_EQ(ctx->lev.saveInitFn(0), c.saved ? 1 : 0) << messages();
+        EXPECT_EQ(outside.read("victim.toml"), "precious");
+        EXPECT_EQ(outside.read("levels/x/level.toml"), kLevel);
+        EXPECT_EQ(dir.read("levels/forest/level.toml").find("yaw = 12.0") != std::string::npos, c.saved);
+    }
+    EXPECT_TRUE(hasMessage("keine normale Datei im Datenverzeichnis; Level nicht gespeichert")) << messages();
 
     // A record whose table vanished is refused, not dereferenced.
-    std::filesystem::remove(dir.path + "/levels/forest/level.toml.tmp");
+    std::filesystem::remove_all(dir.path + "/levels");
+    dir.write("levels/forest/level.toml", kLevel);
+    ASSERT_EQ(ctx->lev.levelLoader("forest", nullptr), 1);
     ctx->lev.treeTable = nullptr;
     EXPECT_EQ(ctx->lev.saveInitFn(0), 0);
     EXPECT_EQ(dir.read("levels/forest/level.toml"), kLevel);
-    EXPECT_FALSE(std::filesystem::exists(dir.path + "/levels/forest/level.toml.tmp"));
+}
+
+// A byte-order mark shifts no position; CRLF files get CRLF lines; a key
+// added to the last table stays in it when sections are appended after it.
+TEST_F(SpielTest, InPlaceEditKeepsByteOrderMarkLineEndsAndTheLastTable)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"\xEF\xBB\xBF" "fog = { start = 1.0 }   # c\r\n",
+         "\xEF\xBB\xBF" "fog = { start = 2.0 }   # c\r\nobject_name_counter = 3\r\n\r\n[camera]\r\nyaw = 5.0\r\n"},
+        {"[fog]\nend = 9", "object_name_counter = 3\n[fog]\nend = 9\nstart = 2.0\n\n[camera]\nyaw = 5.0\n"},
+    };
+    for (const auto& [level, expect] : cases) {
+        ASSERT_EQ(load(level), 1) << messages();
+        ctx->lev.fogStart = 2.0f;
+        ctx->lev.camStartYaw = 5.0f;
+        ctx->lev.objectNameCounter = 3;
+        std::string text;
+        ASSERT_TRUE(saveText(*ctx, text));
+        EXPECT_EQ(text, expect);
+    }
 }

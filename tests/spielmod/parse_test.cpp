@@ -164,25 +164,25 @@ TEST_F(SpielTest, BrokenInputNamesFileLineAndKey)
         {"[noise]\npattern = \".ppm\"\n", "noise.pattern \".ppm\" braucht einen Namen"},
         {"height_map = \"a\\u0000b\"\n", "height_map darf kein NUL-Zeichen enthalten"},
         // Values the engine cannot use.
-        {"[display]\nwidth = 0\n", "level.toml:2: display.width = 0 liegt ausserhalb von 1..16384"},
+        {"[display]\nwidth = 16384\n", "level.toml:2: display.width = 16384 liegt außerhalb von 64..8192"},
         {"[display]\nmax_texture_size = 300\n", "display.max_texture_size muss eine Zweierpotenz sein"},
-        {"[display]\nmax_texture_size = 65536\n", "max_texture_size = 65536 liegt ausserhalb"},  // 16 bits
-        {"[fog]\ncolor = [1.5, 0, 0]\n", "fog.color[0] = 1.5 liegt ausserhalb von 0..1"},
-        {"[camera]\nstart = [inf, 0, 0]\n", "camera.start[0] = inf liegt ausserhalb"},
-        {"[fog]\nstart = nan\n", "level.toml:2: fog.start = nan liegt ausserhalb"},
-        {"[[light]]\nradius = 0\n", "light[0].radius = 0 liegt ausserhalb"},   // divides the distance
-        {"[[particles]]\ntexture = \"a.ppm\"\nrate = 0\n", "particles[0].rate = 0 liegt ausserhalb"},
+        {"[display]\nmax_texture_size = 65536\n", "max_texture_size = 65536 liegt außerhalb"},  // 16 bits
+        {"[fog]\ncolor = [1.5, 0, 0]\n", "fog.color[0] = 1.5 liegt außerhalb von 0..1"},
+        {"[camera]\nstart = [inf, 0, 0]\n", "camera.start[0] = inf liegt außerhalb"},
+        {"[fog]\nstart = nan\n", "level.toml:2: fog.start = nan liegt außerhalb"},
+        {"[[light]]\nradius = 0\n", "light[0].radius = 0 liegt außerhalb"},   // divides the distance
+        {"[[particles]]\ntexture = \"a.ppm\"\nrate = 0\n", "particles[0].rate = 0 liegt außerhalb"},
         {"[[particles]]\ntexture = \"a.ppm\"\nmax_count = 100000000\n", "particles[0].max_count"},
-        {"[[sound]]\npath = \"a\"\nvolume = 101\n", "level.toml:3: sound[0].volume = 101 liegt ausserhalb"},
-        {"[[sound]]\npath = \"a\"\ntype = 5\n", "level.toml:3: sound[0].type = 5 liegt ausserhalb"},
+        {"[[sound]]\npath = \"a\"\nvolume = 101\n", "level.toml:3: sound[0].volume = 101 liegt außerhalb"},
+        {"[[sound]]\npath = \"a\"\ntype = 5\n", "level.toml:3: sound[0].type = 5 liegt außerhalb"},
         {"[[sound]]\npath = \"a\"\ninner_radius = 10\nouter_radius = 5\n", "outer_radius ist kleiner als inner"},
         // Parents that would be read past the list or do not exist.
-        {"[[tree]]\nfile = \"a.raw\"\nparent_index = 1\n", "tree[0].parent_index 1: es gibt nur 1 Baeume"},
+        {"[[tree]]\nfile = \"a.raw\"\nparent_index = 1\n", "tree[0].parent_index 1: es gibt nur 1 Bäume"},
         {"[[tree]]\nfile = \"a.raw\"\nparent = \"nobody\"\n", "tree[0].parent \"nobody\": kein Baum"},
         {"[[person]]\nfile = \"a.md2\"\nparent_index = 0\n", "person[0].parent_index 0: es gibt nur 0"},
-        {"[[person]]\nfile = \"a.md2\"\nloop_start = 70000\n", "person[0].loop_start = 70000 liegt ausserhalb"},
+        {"[[person]]\nfile = \"a.md2\"\nloop_start = 70000\n", "person[0].loop_start = 70000 liegt außerhalb"},
         {"[[person]]\nfile = \"a.md2\"\nloop_start = 5\nloop_end = 2\n", "loop_end liegt vor loop_start"},
-        {"object_name_counter = -1\n", "object_name_counter = -1 liegt ausserhalb"},
+        {"object_name_counter = -1\n", "object_name_counter = -1 liegt außerhalb"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.level);
@@ -226,8 +226,8 @@ TEST_F(SpielTest, LongTextsAreCutAtTheFieldSize)
               1);
     EXPECT_EQ(std::strlen(ctx->lev.heightMapFile), 255u);
     EXPECT_EQ(std::strlen(ctx->lev.treeTable[0].name), 254u);   // the split letter is dropped whole
-    EXPECT_TRUE(hasMessage("height_map ist laenger als 255 Bytes")) << messages();
-    EXPECT_TRUE(hasMessage("tree[0].name ist laenger als 255 Bytes")) << messages();
+    EXPECT_TRUE(hasMessage("height_map ist länger als 255 Bytes")) << messages();
+    EXPECT_TRUE(hasMessage("tree[0].name ist länger als 255 Bytes")) << messages();
 }
 
 // Every prefix of a full level and single-byte corruptions of it: each load

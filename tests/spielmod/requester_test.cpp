@@ -16,7 +16,7 @@ TEST_F(SpielTest, RequestersReturnTheLineOrNullWhenCancelled)
     EXPECT_STREQ(lev.dirRequest("Wohin?", 0, nullptr), "/tmp/out dir");   // surrounding blanks dropped
     EXPECT_EQ(lev.dirRequest("again?", 0, nullptr), nullptr);             // empty line
     // A plain name is joined with the drawer.
-    EXPECT_STREQ(lev.fileRequest("Bitte w\xe4hle", "obj", "#?.raw", nullptr, 0, 0), "obj/fir.raw");
+    EXPECT_STREQ(lev.fileRequest("Bitte w\xc3\xa4hle", "obj", "#?.raw", nullptr, 0, 0), "obj/fir.raw");
     EXPECT_STREQ(lev.fileRequest("Objekt?", "obj", "#?.raw", nullptr, 0, 0), "other/stone.raw");
     EXPECT_STREQ(lev.fileRequest("Objekt?", nullptr, nullptr, nullptr, 0, 0), "fir.raw");
     EXPECT_EQ(lev.fileRequest("Objekt?", "obj", "#?.raw", nullptr, 0, 0), nullptr);   // blanks only
@@ -27,10 +27,10 @@ TEST_F(SpielTest, RequestersReturnTheLineOrNullWhenCancelled)
     char buf[256] = {};
     const std::string shown(buf, std::fread(buf, 1, sizeof buf - 1, prompt));
     std::fclose(prompt);
-    EXPECT_EQ(shown.rfind("Wohin? again? Bitte w\xe4hle [obj, #?.raw] ", 0), 0u) << shown;
+    EXPECT_EQ(shown.rfind("Wohin? again? Bitte w\xc3\xa4hle [obj, #?.raw] ", 0), 0u) << shown;
 }
 
-TEST_F(SpielTest, ObjectCallbacksCountKnownTypesOnlyWhileBound)
+TEST_F(SpielTest, ServicesReachTheirOwnInstanceAcrossALevelChange)
 {
     ctx->lev.onObjectDelete(2);
     ctx->lev.onObjectDelete(99);
@@ -41,14 +41,27 @@ TEST_F(SpielTest, ObjectCallbacksCountKnownTypesOnlyWhileBound)
     EXPECT_EQ(ctx->deletions[1], 1u);
     EXPECT_EQ(ctx->announcedCount[1], 4u);
 
-    // The services of an instance no longer bound do nothing.
-    std::istringstream in("answer\n");
-    ctx->requestIn = &in;
-    spielUnbind(ctx);
-    EXPECT_EQ(spielLive(), nullptr);
-    EXPECT_EQ(ctx->lev.dirRequest("?", 0, nullptr), nullptr);
-    EXPECT_EQ(ctx->lev.levelLoader("select", nullptr), 0);
-    EXPECT_EQ(ctx->lev.saveInitFn(0), 0);
+    // A level change: a new instance is posted and bound, its level fails to
+    // load, the engine keeps the old record and tells the new one to end.
+    // The old record's services still reach the old instance throughout.
+    ASSERT_EQ(load("[[tree]]\nfile = \"a.raw\"\n"), 1);
+    SpielContext* fresh = spielCreate();
+    fresh->messageOut = nullptr;
+    spielBind(fresh);
+    EXPECT_EQ(fresh->lev.levelLoader("no such level", nullptr), 0);
+    EXPECT_NE(fresh->lev.saveInitFn, ctx->lev.saveInitFn);
     ctx->lev.onObjectDelete(1);
-    EXPECT_EQ(ctx->deletions[1], 1u);
+    spielDestroy(fresh);
+    ctx->lev.onObjectDelete(1);
+    EXPECT_EQ(ctx->deletions[1], 2u);
+    EXPECT_STREQ(ctx->lev.treeTable[0].file, "a.raw");
+    EXPECT_EQ(ctx->lev.levelLoader("..", nullptr), 0);
+    EXPECT_TRUE(hasMessage("Levelname \"..\" ist nicht erlaubt")) << messages();   // reached ctx
+
+    // An ended instance's entry points do nothing.
+    Lev old = ctx->lev;
+    spielDestroy(ctx);
+    ctx = nullptr;
+    EXPECT_EQ(old.saveInitFn(0), 0);
+    EXPECT_EQ(old.dirRequest("?", 0, nullptr), nullptr);
 }
