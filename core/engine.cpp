@@ -241,10 +241,14 @@ bool initGame(const char* levelName)
     const GameModule fresh = StartGameModul();
     void* window = mglGetWindowHandle();
     if (fresh.record->levelLoader == nullptr || fresh.record->levelLoader(levelName, window) == 0) {
+        // The module has printed the file, line and problem on the terminal;
+        // its record says the same for the console.  Read it before the
+        // module is told to end: it frees the record then.
+        char why[sizeof fresh.record->loadMessage] = {};
+        copyBounded(why, fresh.record->loadMessage, sizeof why);
         StopGameModul(fresh);
-        // The module has printed the file, line and problem on the terminal.
         std::printf("Level %s nicht geladen, der bisherige Level läuft weiter\n", levelName);
-        Con.printf("Level %s nicht geladen (Meldung im Terminal), der bisherige bleibt", levelName);
+        Con.printf("Level %s nicht geladen, der bisherige bleibt:\n%s", levelName, why);
         return false;
     }
     freeGame();

@@ -169,6 +169,8 @@ struct Lev {
     float mouseSensitivity;
     uint8_t moduleVersion;                 // kLevVersion
     char (*particleFiles)[256];            // definition file of each particle system
+    char loadMessage[256];                 // why the last levelLoader call failed ("file:line: problem",
+                                           //   UTF-8), empty after a load that worked
 };
 
 // moduleQuit crosses threads (engine writes, module polls); use these.
@@ -250,6 +252,7 @@ constexpr size_t kFieldOffsets[] = {
     offsetof(Lev, mouseSensitivity),
     offsetof(Lev, moduleVersion),
     offsetof(Lev, particleFiles),
+    offsetof(Lev, loadMessage),
 };
 
 constexpr bool fieldsInOrder()
@@ -267,7 +270,7 @@ static_assert(fieldsInOrder(), "Lev's fields were reordered: append instead, and
 // here whatever version the module was built with.
 #if __SIZEOF_POINTER__ == 8
 static_assert(offsetof(Lev, moduleVersion) == 2184, "Lev's version byte moved: bump kLevVersion");
-static_assert(sizeof(Lev) == 2200, "Lev changed size: bump kLevVersion");
+static_assert(sizeof(Lev) == 2456, "Lev changed size: bump kLevVersion");
 #endif
 
 }  // namespace lev_layout

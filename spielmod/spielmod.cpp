@@ -1,6 +1,7 @@
 // spielmod.cpp — the module instance: record defaults, the services the
 // record points to, loading a level from the data directory, the requesters
 // and the module's process (handshake and quit polling).
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstddef>
@@ -355,7 +356,9 @@ void spielMessage(SpielContext* ctx, const char* format, ...)
     ctx->messages.push_back(std::move(text));
 }
 
-int spielLoadLevel(SpielContext* ctx, const char* levelName)
+namespace {
+
+int loadLevel(SpielContext* ctx, const char* levelName)
 {
     if (!validLevelName(levelName)) {
         spielMessage(ctx, "Levelname \"%.*s\" ist nicht erlaubt (ein Verzeichnisname unter levels/)",
@@ -391,6 +394,23 @@ int spielLoadLevel(SpielContext* ctx, const char* levelName)
         spielMessage(ctx, "config.cfg fehlt, es gelten die eingebauten Vorgaben");
     }
     return install(*ctx, hasConfig ? &config : nullptr, level, dir, file);
+}
+
+}  // namespace
+
+int spielLoadLevel(SpielContext* ctx, const char* levelName)
+{
+    const size_t first = ctx->messages.size();
+    const int loaded = loadLevel(ctx, levelName);
+    // The engine shows why a level did not load on its console: the
+    // messages of this attempt, one a line (file, line and problem).
+    std::string why;
+    for (size_t i = first; loaded == 0 && i < ctx->messages.size(); ++i) {
+        why += (why.empty() ? "" : "\n") + ctx->messages[i];
+    }
+    std::memset(ctx->lev.loadMessage, 0, sizeof ctx->lev.loadMessage);
+    std::memcpy(ctx->lev.loadMessage, why.data(), std::min(why.size(), sizeof ctx->lev.loadMessage - 1));
+    return loaded;
 }
 
 int spielLoadFromText(SpielContext* ctx, const SpielSource* config, const SpielSource& level,

@@ -7,6 +7,7 @@
 
 #include "core/engine.h"
 #include "core/modport.h"
+#include "render/draw2d.h"
 #include "support/gl_frame.h"
 #include "support/image_files.h"
 #include "support/temp_dir.h"
@@ -33,6 +34,7 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
 
     EXPECT_FALSE(initGame("broken"));
     EXPECT_EQ(Level, running);
+    const std::string console = txtcon;
     // The kept module still answers for its record.
     EXPECT_EQ(Level->levelLoader("good", nullptr), 1);
     CloseGameModul();
@@ -41,6 +43,8 @@ TEST(LevelChange, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("levels/broken/level.toml:2:"), std::string::npos) << out;
     EXPECT_NE(out.find("Level broken nicht geladen, der bisherige Level läuft weiter"), std::string::npos) << out;
+    // The console names the file and line too.
+    EXPECT_NE(console.find("levels/broken/level.toml:2:"), std::string::npos) << console;
     EXPECT_EQ(RunningModuleCount(), 0);
     Engine = savedEngine;
     Level = savedLevel;
