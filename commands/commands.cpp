@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
@@ -14,6 +15,8 @@
 #include "input/input.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "scene/draw.h"
+#include "scene/objects.h"
 
 const FogHint foghints[3] = {
     {"FASTEST", "GL_FASTEST", GL_FASTEST},
@@ -114,14 +117,15 @@ void camEndStep(t_pressguard& guard, float step)
     }
 }
 
-// Editor, held: a one-frame object move request along one axis.
-void objMoveRequest()
+// Editor, held: with an object selected, a one-frame move request of +1 or
+// -1 along one axis (0 x, 1 y, 2 z); the object pass moves it.
+void objMoveRequest(int axis, float sign)
 {
-    if (!editorOn()) {
+    if (!editorOn() || selectedObj == nullptr) {
         return;
     }
-    // The editor's move request joins here: with an object selected, the
-    // command's component of `vecobjmove` becomes +1 or -1 for this frame.
+    float* component[3] = {&vecobjmove.x, &vecobjmove.y, &vecobjmove.z};
+    *component[axis] = sign;
 }
 
 // Editor, held: an object edit driven by the mouse.
@@ -134,14 +138,54 @@ void objMouseEdit()
     // selected object by this frame's mouse delta, then set objRot.
 }
 
-// Editor, once per press: an object list edit (load, copy, paste, delete).
-void objListEdit(t_pressguard& guard)
+enum class ListEdit { Load, Copy, Paste, Delete };
+
+// The name buffer of obj_copy / obj_paste (owned; null before the first copy).
+char* treebuf = nullptr;
+
+// Editor, once per press: an object list edit.  Load: the game module's file
+// request, the answer added as a new object; copy: remember the selected
+// object's name; paste: add a copy of the first tree of that name; delete:
+// remove the selected object and select the nearest one.  Adds select the new
+// object.
+void objListEdit(t_pressguard& guard, ListEdit edit)
 {
-    if (!editorOn() || !guard.pressed()) {
+    if (!editorOn() || Level == nullptr || !guard.pressed()) {
         return;
     }
-    // The editor's list edit joins here (file request and addTree, treebuf,
-    // addTree of a copy, delTree).
+    switch (edit) {
+    case ListEdit::Load: {
+        if (Level->fileRequest == nullptr) {
+            return;
+        }
+        const char* path = Level->fileRequest("Bittewähle ein Objekt aus", "obj", "#?.raw|#?.md2", nullptr, 0, 0);
+        if (path != nullptr) {
+            selectedObj = addTree(path, false);
+        }
+        break;
+    }
+    case ListEdit::Copy:
+        if (selectedObj != nullptr && selectedObj->name != nullptr) {
+            delete[] treebuf;
+            treebuf = new char[std::strlen(selectedObj->name) + 1];
+            std::strcpy(treebuf, selectedObj->name);
+        }
+        break;
+    case ListEdit::Paste:
+        for (uint32_t i = 0; treebuf != nullptr && baum != nullptr && i < Level->treeCount; ++i) {
+            if (baum[i].header.name != nullptr && strcasecmp(baum[i].header.name, treebuf) == 0) {
+                selectedObj = addTree(&baum[i].header, true);
+                break;
+            }
+        }
+        break;
+    case ListEdit::Delete:
+        if (selectedObj != nullptr) {
+            delTree(selectedObj);
+            selectedObj = Cam != nullptr ? Cam->getClosestObj() : nullptr;
+        }
+        break;
+    }
 }
 
 // Editor, held: the particle-system selection steps on a fresh press and
@@ -516,7 +560,7 @@ void cmd_swwindowmode(cvar)
 void cmd_objLoad(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard);
+    objListEdit(guard, ListEdit::Load);
 }
 
 void cmd_objSelect2(cvar) { objMouseEdit(); }
@@ -524,27 +568,27 @@ void cmd_objSelect2(cvar) { objMouseEdit(); }
 void cmd_objCopy(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard);
+    objListEdit(guard, ListEdit::Copy);
 }
 
 void cmd_objPaste(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard);
+    objListEdit(guard, ListEdit::Paste);
 }
 
 void cmd_objDelete(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard);
+    objListEdit(guard, ListEdit::Delete);
 }
 
-void cmd_plusObjMovex(cvar) { objMoveRequest(); }
-void cmd_minusObjMovex(cvar) { objMoveRequest(); }
-void cmd_plusObjMovey(cvar) { objMoveRequest(); }
-void cmd_minusObjMovey(cvar) { objMoveRequest(); }
-void cmd_plusObjMovez(cvar) { objMoveRequest(); }
-void cmd_minusObjMovez(cvar) { objMoveRequest(); }
+void cmd_plusObjMovex(cvar) { objMoveRequest(0, 1.0f); }
+void cmd_minusObjMovex(cvar) { objMoveRequest(0, -1.0f); }
+void cmd_plusObjMovey(cvar) { objMoveRequest(1, 1.0f); }
+void cmd_minusObjMovey(cvar) { objMoveRequest(1, -1.0f); }
+void cmd_plusObjMovez(cvar) { objMoveRequest(2, 1.0f); }
+void cmd_minusObjMovez(cvar) { objMoveRequest(2, -1.0f); }
 void cmd_objSelect(cvar) { objMouseEdit(); }
 void cmd_objRotx(cvar) { objMouseEdit(); }
 void cmd_objRoty(cvar) { objMouseEdit(); }

@@ -17,6 +17,9 @@
 #include "image/texlist.h"
 #include "input/input.h"
 #include "render/skybox.h"
+#include "scene/draw.h"
+#include "scene/light.h"
+#include "scene/objects.h"
 #include "sound/csound.h"
 #include "terrain/heightfield.h"
 #include "platform/display.h"
@@ -112,9 +115,8 @@ void CEngine::init(Lev* level)
     view.windowed = static_cast<uint8_t>(level->windowMode & 0xff);
     g_view = view;
     textureSetMaxSize(level->maxTextureSize);
-    // The player figure and its texture are loaded here once the scene
-    // code exists.
     openScreen(view.screenWidth, view.screenHeight, pixelDepth, 3, view.windowed != 0);
+    initPlayerFigure();
 }
 
 void CEngine::update()
@@ -132,6 +134,7 @@ void CEngine::beforframeupdate()
     if (Sound != nullptr) {
         Sound->update();
     }
+    updateMeshs();
 }
 
 void CEngine::render()
@@ -156,7 +159,9 @@ void CEngine::render3D()
         render_height_field(Cam->position.x, Cam->position.z);
     }
     glPushMatrix();
+    drawMeshs(false, objmovespeed);
     drawSkybox();
+    drawPlayerFigure();
     glPopMatrix();
 }
 
@@ -195,10 +200,12 @@ void initEngine(int argc, char** argv)
     OpenInputModul();
     OpenFunctionsModul();
     OpenCamModul();
+    setSceneViewer(Cam != nullptr ? &Cam->position : nullptr, Cam != nullptr ? &Cam->yaw : nullptr);
     OpenKlangmodul();
     init_height_field();
     draw_loadscreen();
     TexList.initTex();
+    initObj();
     skyboxInit();
     if (Sound != nullptr) {
         Sound->loadSounds();
@@ -210,12 +217,19 @@ void initEngine(int argc, char** argv)
     mglActivateWindow();
 }
 
+void initObj()
+{
+    loadMeshs();
+}
+
 void freeGame()
 {
+    DestroyLights();
     skyboxDestroy();
     CloseKlangmodul();
     CloseGameModul();
     ReapModules(0);
+    DestroyObjects();
 }
 
 bool initGame(const char* levelName)
@@ -246,8 +260,10 @@ bool initGame(const char* levelName)
     OpenKlangmodul();
     init_height_field();
     TexList.initTex();
+    initObj();
     skyboxInit();
     Init_Server();
+    initLight();
     if (Sound != nullptr) {
         Sound->loadSounds();
     }

@@ -54,6 +54,8 @@ void initEngine(int argc, char** argv);
 // names the file, line and problem; the console and terminal say so).
 bool initGame(const char* levelName);
 void freeGame();
+// Loads the level's scene objects and their meshes (loadMeshs, scene/objects.h).
+void initObj();
 // The level change of the `map` command: freeGame, then initGame.
 void changeLevel(const char* levelName);
 // closeEngine's work (core/common.h), installed as its shutdown hook: shuts

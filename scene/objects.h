@@ -11,9 +11,12 @@
 // pass sets `collidable`; the editor selects objects by their header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "core/lev.h"
 #include "core/mathlib.h"
+#include "scene/md2.h"
 
 // Values of t_objheader::type.
 enum : uint32_t {
@@ -45,7 +48,9 @@ struct t_objheader {
 // owns it and outlives every tree.
 struct Tree {
     t_objheader header;              // type kObjTree
-    float* vertices = nullptr;       // vertex stream (markers, 9-float triangles, end 1010.0)
+    float* vertices = nullptr;       // vertex stream (markers, 9-float triangles, end 1010.0);
+                                     //   null for a tree without a mesh (not drawn, not collided)
+    size_t streamLength = 0;         // floats in the stream, end value included
     float* normals = nullptr;        // 3 floats per vertex, or null for face normals
     float* texcoords = nullptr;      // 2 floats per vertex
     uint32_t vertexCount = 0;        // vertices in the stream
@@ -57,10 +62,13 @@ struct Tree {
     float modelMatrix[16] = {};      // object transform without the camera
     float eyeMatrix[16] = {};        // full model-view matrix when last drawn
     t_vector corners[8];             // world-space corners of the transformed local box
+
+    // Draws the stream with the tree's model-view matrix current (scene/draw.cpp);
+    // the argument has no effect.
+    void drawMesh(bool unused = false);
 };
 
-// One animated figure.  The MD2 model it draws (owned) joins this record with
-// the model loader.
+// One animated figure; owns its model.
 struct Person {
     t_objheader header;              // type kObjPerson
     char* skin = nullptr;            // owned texture name selected before drawing; null/empty: none
@@ -68,6 +76,7 @@ struct Person {
     uint16_t loopEnd = 0;            // last frame of the animation loop
     float animSpeed = 0.0f;          // animation speed factor
     int32_t billboard = 0;           // as for trees
+    MD2 model;                       // the figure; empty (draws nothing) when it failed to load
 };
 
 // The tree list: Level->treeCount entries, or null.  Valid between two
@@ -75,3 +84,48 @@ struct Person {
 extern Tree* baum;
 // The person list: Level->personCount entries, or null.
 extern Person* player;
+
+// Rebuilds both lists from the level record's tables (Level), then the lights
+// (initLight).  A tree whose file is not a "raw" mesh keeps its place in the
+// list (indexes stay those of the records) but gets no mesh, with a message.
+// Ends the engine on the fatal conditions of the mesh pool and on missing
+// memory for names.  Called at level start and after every add or delete.
+void loadMeshs();
+// Frees both lists (and the tables the engine made for the level record);
+// at level end, after the game module is closed.
+void DestroyObjects();
+
+// The model matrix M = T(position) * Rx * Ry * Rz of an object, through its
+// positionRef and rotationRef (degrees); column-major.  No GL.
+void calcViewMatrix(const t_objheader* object, float* matrix);
+// Tree i: model matrix, world corners C0..C7 and the six face boxes (max z,
+// min z, min x, max x, max y, min y), each thickened on every axis to at
+// least `minThickness` units (the level's minimum box thickness).
+void calcMeshBB(uint32_t index);
+void calcMeshBB(const t_objheader* object);
+void calcTreeBoxes(Tree& tree, float minThickness);
+
+// Binds tree to the pooled mesh of file (loading it when no record matches,
+// any case).  False, with nothing bound, when the file is not a "raw" mesh.
+bool treeLoadMesh(Tree& tree, const char* file);
+
+// Adds an object: copy false: source is a file name ("raw": a tree, "md2": a
+// person, anything else: nothing); copy true: source is a tree to duplicate
+// (any other object: nothing).  Writes every live object back into new level
+// tables, fills the new record, re-reads the texture definitions and rebuilds
+// the lists.  Returns the new object (valid until the next rebuild) or null.
+t_objheader* addTree(const void* source, bool copy);
+t_objheader* addPerson(const char* file);
+// Removes a tree or a person (level callbacks, tables rewritten in place,
+// lists rebuilt).  Null does nothing.
+void delTree(t_objheader* object);
+
+// The name an added object gets: the file name without everything up to and
+// including its first "/" and without everything from its first "." on,
+// followed by the number ("obj/fir.raw", 7 -> "fir7").
+void objectNameFor(const char* file, uint32_t number, char* out, size_t outSize);
+
+// Writes the live objects back into tables (count entries each, records
+// already holding what the engine does not own, such as treeRecFlag).
+void writeBackTrees(t_tree* table, uint32_t count);
+void writeBackPersons(t_person* table, uint32_t count);

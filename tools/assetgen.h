@@ -84,4 +84,10 @@ void GenerateLevelImages(AssetWriter& out);
 // The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
 void GenerateSounds(AssetWriter& out);
 
+// --- Scene objects (assetgen_scene.cpp) -------------------------------------
+
+// data/obj/: raw meshes with their .tex files and images, MD2 figures and
+// the player's pilot figure.
+void GenerateSceneAssets(AssetWriter& out);
+
 }  // namespace assetgen

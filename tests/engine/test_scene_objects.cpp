@@ -1,0 +1,295 @@
+// Scene objects: model matrix, boxes, links, add/copy/delete, lights, and a
+// drawn tree read back.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "camera/camera.h"
+#include "commands/commands.h"
+#include "core/engine.h"
+#include "support/gl_frame.h"
+#include "image/texlist.h"
+#include "support/temp_dir.h"
+#include "scene/draw.h"
+#include "scene/light.h"
+#include "scene/objects.h"
+
+namespace {
+
+t_tree treeRecord(const char* name, const char* file, t_vector at, int32_t parent = -1)
+{
+    t_tree rec{};
+    std::snprintf(rec.name, sizeof rec.name, "%s", name);
+    std::snprintf(rec.file, sizeof rec.file, "%s", file);
+    rec.position[0] = at.x;
+    rec.position[1] = at.y;
+    rec.position[2] = at.z;
+    rec.parentIndex = parent;
+    rec.soundIndex = -1;
+    return rec;
+}
+
+// A level in a scratch directory holding obj/rock.raw (a 2 x 2 square
+// facing +z, "scenegrey") and obj/fir.raw, with their definition files.
+class SceneLevel : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ensureGLContext());
+        dir_.writeFile("obj/rock.raw", "scenegrey\n-1 0 -1 1 0 -1 1 0 1\n-1 0 -1 1 0 1 -1 0 1\n");
+        dir_.writeFile("obj/rock.tex", "scenegrey nofile.ppm 1 1\n");
+        dir_.writeFile("obj/fir.raw", "scenegrey 0 0 0 1 0 0 0 0 1\n");
+        dir_.writeFile("obj/fir.tex", "scenegrey nofile.ppm 1 1\n");
+        dir_.writeFile("obj/thing.tex", "");
+        oldLevel_ = Level;
+        oldCam_ = Cam;
+        Level = &level_;
+        Cam = nullptr;
+        level_.minBoxThickness = 0.1f;
+        level_.viewDistance = 50.0f;
+        level_.screenWidth = kTestGLWidth;
+        level_.screenHeight = kTestGLHeight;
+    }
+    void TearDown() override
+    {
+        DestroyLights();
+        DestroyObjects();
+        Level = oldLevel_;
+        Cam = oldCam_;
+    }
+    void build(std::vector<t_tree> trees)
+    {
+        trees_ = std::move(trees);
+        level_.treeTable = trees_.data();
+        level_.treeCount = static_cast<uint32_t>(trees_.size());
+        TexList.initTex();
+        loadMeshs();
+    }
+
+    TempDir dir_;
+    ScopedCwd cwd_{dir_.path()};
+    Lev level_{};
+    std::vector<t_tree> trees_;
+    std::vector<LevLight> lights_;
+    Lev* oldLevel_ = nullptr;
+    t_cam* oldCam_ = nullptr;
+};
+
+void expectVec(const t_vector& v, float x, float y, float z, const char* what)
+{
+    EXPECT_NEAR(v.x, x, 1e-5f) << what;
+    EXPECT_NEAR(v.y, y, 1e-5f) << what;
+    EXPECT_NEAR(v.z, z, 1e-5f) << what;
+}
+
+}  // namespace
+
+TEST(SceneBoxes, ModelMatrixComposesLikeTheMatrixStack)
+{
+    ASSERT_TRUE(ensureGLContext());
+    t_objheader h;
+    h.position = t_vector(1, 2, 3);
+    h.rotation = t_vector(30, 70, -40);
+    h.positionRef = &h.position;
+    h.rotationRef = &h.rotation;
+    float mine[16];
+    calcViewMatrix(&h, mine);
+    float gl[16];
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(1, 2, 3);
+    glRotatef(30, 1, 0, 0);
+    glRotatef(70, 0, 1, 0);
+    glRotatef(-40, 0, 0, 1);
+    glGetFloatv(GL_MODELVIEW_MATRIX, gl);
+    glPopMatrix();
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(mine[i], gl[i], 1e-5f) << i;
+    }
+}
+
+TEST(SceneBoxes, CornersAndFaceBoxesInOrderThickened)
+{
+    Tree tree;
+    const float box[6] = {0, 0, 0, 2, 3, 4};
+    std::memcpy(tree.localBox, box, sizeof box);
+    tree.header.position = t_vector(10, 0, 0);
+    tree.header.positionRef = &tree.header.position;
+    tree.header.rotationRef = &tree.header.rotation;
+    calcTreeBoxes(tree, 0.1f);
+    const float corners[8][3] = {{0, 3, 4}, {2, 3, 4}, {2, 0, 4}, {0, 0, 4}, {0, 3, 0}, {2, 3, 0}, {2, 0, 0}, {0, 0, 0}};
+    for (int c = 0; c < 8; ++c) {
+        expectVec(tree.corners[c], 10 + corners[c][0], corners[c][1], corners[c][2], "corner");
+    }
+    // max z, min z, min x, max x, max y, min y; the flat axis widened to 0.1.
+    const float boxes[6][6] = {{10, 0, 3.95f, 12, 3, 4.05f},     {10, 0, -0.05f, 12, 3, 0.05f},
+                               {9.95f, 0, 0, 10.05f, 3, 4},       {11.95f, 0, 0, 12.05f, 3, 4},
+                               {10, 2.95f, 0, 12, 3.05f, 4},      {10, -0.05f, 0, 12, 0.05f, 4}};
+    for (int f = 0; f < 6; ++f) {
+        expectVec(tree.faceMin[f], boxes[f][0], boxes[f][1], boxes[f][2], "min");
+        expectVec(tree.faceMax[f], boxes[f][3], boxes[f][4], boxes[f][5], "max");
+    }
+}
+
+TEST(SceneBoxes, AddedObjectsAreNamedFromTheirFile)
+{
+    const struct {
+        const char* file;
+        const char* name;
+    } cases[] = {{"obj/fir.raw", "fir7"}, {"fir.raw", "fir7"}, {"obj/fir", "fir7"}, {"fir", "fir7"},
+                 {"obj/trees/fir.raw", "trees/fir7"}};
+    for (const auto& c : cases) {
+        char name[256];
+        objectNameFor(c.file, 7, name, sizeof name);
+        EXPECT_STREQ(name, c.name) << c.file;
+    }
+}
+
+TEST_F(SceneLevel, LinksAddCopyAndDeleteThroughTheTables)
+{
+    build({treeRecord("rock", "obj/rock.raw", t_vector(1, 2, 3)), treeRecord("child", "obj/rock.raw", {}, 0),
+           treeRecord("odd", "obj/thing.3ds", t_vector(5, 0, 0))});
+    ASSERT_NE(baum, nullptr);
+    EXPECT_EQ(baum[1].header.positionRef, &baum[0].header.position);
+    EXPECT_EQ(baum[1].header.rotationRef, &baum[0].header.rotation);
+    EXPECT_EQ(baum[1].vertices, baum[0].vertices);
+    EXPECT_EQ(baum[2].vertices, nullptr);        // not a raw mesh: kept, not drawn
+    EXPECT_EQ(baum[2].collidable, 0);
+
+    level_.objectNameCounter = 6;
+    baum[0].header.position = t_vector(7, 8, 9);
+    const t_objheader* fir = addTree("obj/fir.raw", false);
+    ASSERT_NE(fir, nullptr);
+    EXPECT_STREQ(fir->name, "fir7");
+    EXPECT_EQ(level_.objectNameCounter, 7u);
+    ASSERT_EQ(level_.treeCount, 4u);
+    const t_tree& child = level_.treeTable[1];
+    EXPECT_EQ(std::vector<float>(child.position, child.position + 3), (std::vector<float>{7, 8, 9}));
+    EXPECT_STREQ(child.parentName, "rock");
+    EXPECT_EQ(level_.treeTable[3].treeRecFlag, -1);
+    EXPECT_STREQ(level_.treeTable[2].file, "obj/thing.3ds");   // kept through write-back
+
+    const t_objheader* copy = addTree(fir, true);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy->name, "fir8");
+    EXPECT_EQ(baum[4].vertices, baum[3].vertices);
+    EXPECT_EQ(addTree("obj/fir.wav", false), nullptr);
+    EXPECT_EQ(level_.treeCount, 5u);
+
+    delTree(&baum[0].header);                       // the parent goes: its follower stays put
+    ASSERT_EQ(level_.treeCount, 4u);
+    EXPECT_STREQ(baum[0].header.name, "child");
+    EXPECT_EQ(baum[0].header.parentIndex, -1);
+    expectVec(baum[0].header.position, 7, 8, 9, "follower");
+    for (int i = 0; i < 4; ++i) {
+        delTree(&baum[0].header);
+    }
+    EXPECT_EQ(level_.treeCount, 0u);
+    EXPECT_EQ(baum, nullptr);
+}
+
+TEST_F(SceneLevel, LightColourFallsOffLinearlyPerMaskAndAttachment)
+{
+    t_vector viewer(100, 0, 0);
+    setSceneViewer(&viewer, nullptr);
+    char none[] = "None";
+    char onCam[] = "cam";
+    char onRock[] = "ROCK";
+    lights_ = {LevLight{10, {0, 0, 0}, {255, 255, 255, 255}, 4, none},
+               LevLight{10, {0, 0, 0}, {0, 0, 255, 255}, 8, none},
+               LevLight{10, {}, {255, 0, 0, 255}, 4, onCam},
+               LevLight{1, {}, {0, 255, 0, 255}, 4, onRock}};
+    level_.lightTable = lights_.data();
+    level_.lightCount = 4;
+    level_.dynamicLighting = 1;
+    build({treeRecord("rock", "obj/rock.raw", t_vector(50, 0, 0))});
+    const t_rgba base{0, 0, 0, 0.5f};
+    const struct {
+        t_vector at;
+        unsigned char mask;
+        t_rgba want;
+    } cases[] = {
+        {{5, 0, 0}, 4, {0.5f, 0.5f, 0.5f, 0.5f}},
+        {{12, 0, 0}, 4, {0, 0, 0, 0.5f}},
+        {{5, 0, 0}, 12, {0.5f, 0.5f, 1.0f, 0.5f}},   // mask 8 light only for first vertices
+        {{95, 0, 0}, 4, {0.5f, 0, 0, 0.5f}},         // rides on the camera
+        {{50, 0, 0.5f}, 4, {0, 0.5f, 0, 0.5f}},      // rides on the tree
+    };
+    for (const auto& c : cases) {
+        const t_rgba got = *GetLightColor(&c.at, nullptr, &base, c.mask, nullptr);
+        EXPECT_NEAR(got.r, c.want.r, 1e-6f) << c.at.x;
+        EXPECT_NEAR(got.g, c.want.g, 1e-6f) << c.at.x;
+        EXPECT_NEAR(got.b, c.want.b, 1e-6f) << c.at.x;
+        EXPECT_EQ(got.a, c.want.a);
+    }
+    // With a matrix the point is transformed; the object position is then unused.
+    const float shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 0, 0, 1};
+    const t_vector origin;
+    const t_vector far(1000, 0, 0);
+    EXPECT_NEAR(GetLightColor(&origin, &far, &base, 4, shift)->r, 0.5f, 1e-6f);
+
+    // A light on a missing object switches lighting off for the level.
+    char ghost[] = "ghost";
+    lights_[1].attachTo = ghost;
+    testing::internal::CaptureStdout();
+    initLight();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("das Objekt ghost gibt es garnicht"), std::string::npos);
+    EXPECT_EQ(level_.lightCount, 0u);
+    EXPECT_EQ(level_.dynamicLighting, 0);
+    EXPECT_EQ(GetLightColor(&origin, nullptr, &base, 12, nullptr)->r, 0.0f);
+    setSceneViewer(nullptr, nullptr);
+}
+
+TEST_F(SceneLevel, DrawnTreeTakesItsLightsColour)
+{
+    char none[] = "None";
+    lights_ = {LevLight{4, {0, 0, -4}, {255, 40, 0, 255}, 4, none}};
+    level_.lightTable = lights_.data();
+    level_.lightCount = 1;
+    level_.dynamicLighting = 1;
+    build({treeRecord("rock", "obj/rock.raw", t_vector(0, 0, -5))});
+    glViewport(0, 0, kTestGLWidth, kTestGLHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, double(kTestGLWidth) / kTestGLHeight, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    drawMeshs(false, 1.0f);
+    EXPECT_EQ(baum[0].collidable, 1);
+    uint8_t pixel[4] = {};
+    glReadPixels(kTestGLWidth / 2, kTestGLHeight / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    // Lit base 0; every corner lies sqrt(3) from the light of radius 4:
+    // red 1 - 0.433 = 0.567, green 40/255 - 0.433 below 0.
+    EXPECT_NEAR(pixel[0], 145, 6);
+    EXPECT_LT(pixel[1], 10);
+    EXPECT_LT(pixel[2], 10);
+    glDisable(GL_BLEND);
+}
+
+TEST_F(SceneLevel, EditorCopiesPastesAndDeletesTheSelection)
+{
+    build({treeRecord("rock", "obj/rock.raw", t_vector(1, 2, 3))});
+    const uint8_t oldLeveled = leveled;
+    leveled = 1;
+    selectedObj = &baum[0].header;
+    cmd_objCopy(cvar{});
+    cmd_objPaste(cvar{});
+    ASSERT_EQ(level_.treeCount, 2u);
+    EXPECT_STRCASEEQ(baum[1].header.name, "rock1");
+    EXPECT_EQ(selectedObj, &baum[1].header);
+    cmd_objDelete(cvar{});
+    EXPECT_EQ(level_.treeCount, 1u);
+    EXPECT_STREQ(baum[0].header.name, "rock");
+    leveled = oldLeveled;
+}
