@@ -35,4 +35,4 @@ void BM_MixEightChannelsOneSecond(benchmark::State& state)
 }
 BENCHMARK(BM_MixEightChannelsOneSecond)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -78,4 +78,4 @@ void BM_DemoFrame(benchmark::State& state)
 }
 BENCHMARK(BM_DemoFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-}  // namespace
+} // namespace

@@ -49,4 +49,4 @@ BENCHMARK(BM_ZoomBitmap)
     ->Args({1000, 700, 256, 256, 0})
     ->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace

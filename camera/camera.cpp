@@ -21,10 +21,10 @@ ParticleHeaderFn g_particleHeader = nullptr;
 namespace {
 
 constexpr float kDegToRad = 0.017453292f;
-constexpr float kPickRange = 1000.0f;   // units; objects this far or farther are never picked
-constexpr float kYawWrapHigh = 359.0f;  // degrees; above it the mouse wraps yaw to 0
-constexpr float kPitchMax = 79.0f;      // degrees, looking down
-constexpr float kPitchMin = -45.0f;     // degrees, looking up
+constexpr float kPickRange = 1000.0f;  // units; objects this far or farther are never picked
+constexpr float kYawWrapHigh = 359.0f; // degrees; above it the mouse wraps yaw to 0
+constexpr float kPitchMax = 79.0f;     // degrees, looking down
+constexpr float kPitchMin = -45.0f;    // degrees, looking up
 
 // The position an object is drawn at (its own or its parent's).
 const t_vector& placedAt(const t_objheader& object)
@@ -75,8 +75,8 @@ struct CollisionProbe {
     float eyeHeight;
     const Tree* trees;
     uint32_t treeCount;
-    int32_t tree = -1;      // last tree hit by the latest probe
-    int32_t box = -1;       // last face box hit by the latest probe
+    int32_t tree = -1; // last tree hit by the latest probe
+    int32_t box = -1;  // last face box hit by the latest probe
 
     bool operator()()
     {
@@ -92,11 +92,11 @@ struct CollisionProbe {
     }
 };
 
-}  // namespace
+} // namespace
 
 t_cam::t_cam()
-    : recfile(nullptr), movespeed(0.03f), turnspeed(0.5f), yaw(0.0f), pitch(0.0f), grab(0),
-      play(0), record(0), grabcount(0)
+    : recfile(nullptr), movespeed(0.03f), turnspeed(0.5f), yaw(0.0f), pitch(0.0f), grab(0), play(0), record(0),
+      grabcount(0)
 {
     parentIndex = -1;
     positionRef = &position;
@@ -201,8 +201,7 @@ void t_cam::update()
     if (collon != 0 && Level != nullptr) {
         const t_camPhysics physics{Level->gravity, Level->eyeHeight, Level->stepHeight};
         const uint32_t treeCount = baum != nullptr ? Level->treeCount : 0;
-        camCollide(position, t_vector(Cambufx, Cambufy, Cambufz), g_frametime, physics, baum,
-                   treeCount);
+        camCollide(position, t_vector(Cambufx, Cambufy, Cambufz), g_frametime, physics, baum, treeCount);
     }
     glRotatef(pitch, 1.0f, 0.0f, 0.0f);
     glRotatef(yaw, 0.0f, 1.0f, 0.0f);
@@ -210,8 +209,8 @@ void t_cam::update()
     glGetFloatv(GL_MODELVIEW_MATRIX, viewmatrix);
 }
 
-bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, const Tree* trees,
-                uint32_t treeCount, int32_t* hitTree, int32_t* hitBox)
+bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, const Tree* trees, uint32_t treeCount,
+                int32_t* hitTree, int32_t* hitBox)
 {
     const float ex = std::fabs(pos.x - prev.x);
     const float ey = std::fabs(pos.y - prev.y);
@@ -226,8 +225,8 @@ bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, cons
         for (int32_t j = 0; j < 6; ++j) {
             const t_vector& lo = tree.faceMin[j];
             const t_vector& hi = tree.faceMax[j];
-            if (pos.x + ex >= lo.x && pos.x - ex <= hi.x && feetY + ey >= lo.y &&
-                feetY - ey <= hi.y && pos.z + ez >= lo.z && pos.z - ez <= hi.z) {
+            if (pos.x + ex >= lo.x && pos.x - ex <= hi.x && feetY + ey >= lo.y && feetY - ey <= hi.y &&
+                pos.z + ez >= lo.z && pos.z - ez <= hi.z) {
                 hit = true;
                 if (hitTree != nullptr) {
                     *hitTree = static_cast<int32_t>(i);
@@ -241,15 +240,15 @@ bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, cons
     return hit;
 }
 
-void camCollide(t_vector& pos, const t_vector& prev, float dt, const t_camPhysics& physics,
-                const Tree* trees, uint32_t treeCount)
+void camCollide(t_vector& pos, const t_vector& prev, float dt, const t_camPhysics& physics, const Tree* trees,
+                uint32_t treeCount)
 {
     CollisionProbe probe{pos, prev, physics.eyeHeight, trees, treeCount};
     const float fall = physics.gravity * dt;
 
     pos.y -= fall;
     if (probe()) {
-        pos.y += fall;  // standing on something
+        pos.y += fall; // standing on something
     }
 
     Collided = 0;
@@ -333,12 +332,11 @@ t_objheader* t_cam::getClosestObj2D(float x, float y)
     glTranslatef(x, y, 0.0f);
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     glPopMatrix();
-    t_vector pointer(m[12] + m[0] * x + m[4] * y, m[13] + m[1] * x + m[5] * y,
-                     m[14] + m[2] * x + m[6] * y);
+    t_vector pointer(m[12] + m[0] * x + m[4] * y, m[13] + m[1] * x + m[5] * y, m[14] + m[2] * x + m[6] * y);
     pointer = t_vector(-pointer.x, -pointer.y, 0.0f);
 
     float best = kPickRange;
-    float lastDistance = kPickRange;  // reported as is when there are no trees
+    float lastDistance = kPickRange; // reported as is when there are no trees
     t_vector treePoint;
     t_objheader* closest = nullptr;
     const uint32_t treeCount = (Level != nullptr && baum != nullptr) ? Level->treeCount : 0;
@@ -353,8 +351,8 @@ t_objheader* t_cam::getClosestObj2D(float x, float y)
         glRotatef(r.z, 0.0f, 0.0f, 1.0f);
         glGetFloatv(GL_MODELVIEW_MATRIX, n);
         glPopMatrix();
-        const t_vector point(n[12] + n[0] * t.x + n[4] * t.y + n[8] * t.z,
-                             n[13] + n[1] * t.x + n[5] * t.y + n[9] * t.z, 0.0f);
+        const t_vector point(n[12] + n[0] * t.x + n[4] * t.y + n[8] * t.z, n[13] + n[1] * t.x + n[5] * t.y + n[9] * t.z,
+                             0.0f);
         lastDistance = distanceBetween(point, pointer);
         if (lastDistance < best) {
             best = lastDistance;
@@ -365,7 +363,7 @@ t_objheader* t_cam::getClosestObj2D(float x, float y)
     glPopMatrix();
     glMatrixMode(static_cast<GLenum>(savedMode));
 
-    Con.printf("pointerois x %f y %f z %f post: x %f y %f z%f dot: %f", pointer.x, pointer.y,
-               pointer.z, treePoint.x, treePoint.y, treePoint.z, lastDistance);
+    Con.printf("pointerois x %f y %f z %f post: x %f y %f z%f dot: %f", pointer.x, pointer.y, pointer.z, treePoint.x,
+               treePoint.y, treePoint.z, lastDistance);
     return closest;
 }

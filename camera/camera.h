@@ -23,25 +23,25 @@
 // The mouse of one frame as the camera needs it; the engine copies it from
 // the input part before the 3D pass.
 struct t_camMouse {
-    bool moved = false;     // a mouse-move message arrived this frame
-    int32_t dx = 0;         // pixels, positive right; the last message's delta
-    int32_t dy = 0;         // pixels, positive down
+    bool moved = false; // a mouse-move message arrived this frame
+    int32_t dx = 0;     // pixels, positive right; the last message's delta
+    int32_t dy = 0;     // pixels, positive down
 };
 
 class t_cam : public t_objheader {
 public:
-    FILE* recfile;          // open "recfile.movie" for path recording/playback, or null
-    float movespeed;        // units per second
-    float turnspeed;        // degrees per second for key turning
-    t_vector move;          // one-frame requests: x strafe (+1 left, -1 right), z (+1 forward, -1 back)
-    t_vector turn;          // one-frame requests: x yaw (+1 right, -1 left), y pitch (+1 down, -1 up)
-    float yaw;              // degrees; the mouse keeps it in 0..359
-    float pitch;            // degrees; the mouse keeps it in -45..79
-    float viewmatrix[16];   // model-view matrix after the camera transform, column-major
-    uint8_t grab;           // 1: grab the display into numbered image files
-    uint8_t play;           // 1: play the recorded path back
-    uint8_t record;         // 1: record the path
-    int32_t grabcount;      // number of the next grabbed frame; never reset
+    FILE* recfile;        // open "recfile.movie" for path recording/playback, or null
+    float movespeed;      // units per second
+    float turnspeed;      // degrees per second for key turning
+    t_vector move;        // one-frame requests: x strafe (+1 left, -1 right), z (+1 forward, -1 back)
+    t_vector turn;        // one-frame requests: x yaw (+1 right, -1 left), y pitch (+1 down, -1 up)
+    float yaw;            // degrees; the mouse keeps it in 0..359
+    float pitch;          // degrees; the mouse keeps it in -45..79
+    float viewmatrix[16]; // model-view matrix after the camera transform, column-major
+    uint8_t grab;         // 1: grab the display into numbered image files
+    uint8_t play;         // 1: play the recorded path back
+    uint8_t record;       // 1: record the path
+    int32_t grabcount;    // number of the next grabbed frame; never reset
 
     // Links the header to the camera's own position and rotation, sets the
     // default speeds, opens "recfile.movie" for update when it exists (it is
@@ -99,9 +99,9 @@ extern int32_t objcoll[4];
 
 // The camera's fall and climb limits, taken from the level record.
 struct t_camPhysics {
-    float gravity;          // units per second of fall while collision is on
-    float eyeHeight;        // units from the tested point up to the camera
-    float stepHeight;       // largest distance from a box top to the camera it climbs
+    float gravity;    // units per second of fall while collision is on
+    float eyeHeight;  // units from the tested point up to the camera
+    float stepHeight; // largest distance from a box top to the camera it climbs
 };
 
 // Does the camera at `pos`, coming from `prev` (last frame's end position),
@@ -110,16 +110,16 @@ struct t_camPhysics {
 // that axis this frame.  On a hit, *hitTree and *hitBox (when not null) get
 // the last box hit in tree-then-box order.  Pure; trees may be null when
 // treeCount is 0.
-bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, const Tree* trees,
-                uint32_t treeCount, int32_t* hitTree, int32_t* hitBox);
+bool camBoxTest(const t_vector& pos, const t_vector& prev, float eyeHeight, const Tree* trees, uint32_t treeCount,
+                int32_t* hitTree, int32_t* hitBox);
 
 // One frame of gravity and collision for the camera at `pos` (already moved
 // by this frame's requests) coming from `prev`: fall by gravity·dt, stand on
 // a box (the fall undone), climb onto a box top within stepHeight (horizontal
 // motion cancelled), or slide along a wall.  Writes Collided and objcoll;
 // expects them cleared by the caller as update() does.  No GL.
-void camCollide(t_vector& pos, const t_vector& prev, float dt, const t_camPhysics& physics,
-                const Tree* trees, uint32_t treeCount);
+void camCollide(t_vector& pos, const t_vector& prev, float dt, const t_camPhysics& physics, const Tree* trees,
+                uint32_t treeCount);
 
 // The object header of particle system `index` (0 <= index <
 // Level->particleSystemCount), or null.  Installed by the particle systems

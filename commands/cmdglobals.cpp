@@ -18,14 +18,14 @@ namespace {
 // Run time after which the frame defaults are restored every frame, seconds.
 constexpr float kDefaultsDelay = 0.1f;
 
-}  // namespace
+} // namespace
 
 void commandFrameDefaults()
 {
     if (g_fruntimer > kDefaultsDelay) {
         if (Cam != nullptr) {
-            Cam->movespeed = 0.3f;    // units per second
-            Cam->turnspeed = 8.5f;    // degrees per second
+            Cam->movespeed = 0.3f; // units per second
+            Cam->turnspeed = 8.5f; // degrees per second
         }
         objmovespeed = 1.0f;
         fstart = 0.5f;

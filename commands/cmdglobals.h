@@ -12,10 +12,10 @@
 
 #include <cstdint>
 
-extern float objmovespeed;   // editor object move speed, units per second; frame default 1.0
-extern float fstart;         // step of +fog_start/-fog_start, units; frame default 0.5
-extern float fend;           // step of +fog_end/-fog_end, units; frame default 0.5
-extern float fdens;          // step of +fog_density/-fog_density; frame default 0.01
+extern float objmovespeed; // editor object move speed, units per second; frame default 1.0
+extern float fstart;       // step of +fog_start/-fog_start, units; frame default 0.5
+extern float fend;         // step of +fog_end/-fog_end, units; frame default 0.5
+extern float fdens;        // step of +fog_density/-fog_density; frame default 0.01
 
 // Seconds the frame defaults have been running (sum of g_frametime over the
 // frames seen by commandFrameDefaults); 0 at program start.

@@ -202,7 +202,7 @@ void scrollParticles(t_pressguard& guard, t_repeat& repeat)
     }
 }
 
-}  // namespace
+} // namespace
 
 bool t_pressguard::pressed()
 {
@@ -235,8 +235,8 @@ void printFogLine()
     if (Level == nullptr) {
         return;
     }
-    Con.printf("Fog: Hint= %s Type=%s  Start= %f End= %f Density= %f ", fogHintName(),
-               fogModeName(), Level->fogStart, Level->fogEnd, Level->fogDensity);
+    Con.printf("Fog: Hint= %s Type=%s  Start= %f End= %f Density= %f ", fogHintName(), fogModeName(), Level->fogStart,
+               Level->fogEnd, Level->fogDensity);
 }
 
 void cmd_screenshotPPM(cvar)
@@ -345,12 +345,30 @@ void cmd_camSlideright(cvar)
     g_playermove = 1;
 }
 
-void cmd_plusFogColorR(cvar) { fogColorStep(0, kFogColorStep); }
-void cmd_minusFogColorR(cvar) { fogColorStep(0, -kFogColorStep); }
-void cmd_plusFogColorG(cvar) { fogColorStep(1, kFogColorStep); }
-void cmd_minusFogColorG(cvar) { fogColorStep(1, -kFogColorStep); }
-void cmd_plusFogColorB(cvar) { fogColorStep(2, kFogColorStep); }
-void cmd_minusFogColorB(cvar) { fogColorStep(2, -kFogColorStep); }
+void cmd_plusFogColorR(cvar)
+{
+    fogColorStep(0, kFogColorStep);
+}
+void cmd_minusFogColorR(cvar)
+{
+    fogColorStep(0, -kFogColorStep);
+}
+void cmd_plusFogColorG(cvar)
+{
+    fogColorStep(1, kFogColorStep);
+}
+void cmd_minusFogColorG(cvar)
+{
+    fogColorStep(1, -kFogColorStep);
+}
+void cmd_plusFogColorB(cvar)
+{
+    fogColorStep(2, kFogColorStep);
+}
+void cmd_minusFogColorB(cvar)
+{
+    fogColorStep(2, -kFogColorStep);
+}
 
 void cmd_saveinitfile(cvar)
 {
@@ -528,8 +546,7 @@ void cmd_camPlay(cvar)
 }
 
 void cmd_soundNothing(cvar)
-{
-}
+{}
 
 void cmd_quit(cvar)
 {
@@ -563,7 +580,10 @@ void cmd_objLoad(cvar)
     objListEdit(guard, ListEdit::Load);
 }
 
-void cmd_objSelect2(cvar) { objMouseEdit(); }
+void cmd_objSelect2(cvar)
+{
+    objMouseEdit();
+}
 
 void cmd_objCopy(cvar)
 {
@@ -583,20 +603,62 @@ void cmd_objDelete(cvar)
     objListEdit(guard, ListEdit::Delete);
 }
 
-void cmd_plusObjMovex(cvar) { objMoveRequest(0, 1.0f); }
-void cmd_minusObjMovex(cvar) { objMoveRequest(0, -1.0f); }
-void cmd_plusObjMovey(cvar) { objMoveRequest(1, 1.0f); }
-void cmd_minusObjMovey(cvar) { objMoveRequest(1, -1.0f); }
-void cmd_plusObjMovez(cvar) { objMoveRequest(2, 1.0f); }
-void cmd_minusObjMovez(cvar) { objMoveRequest(2, -1.0f); }
-void cmd_objSelect(cvar) { objMouseEdit(); }
-void cmd_objRotx(cvar) { objMouseEdit(); }
-void cmd_objRoty(cvar) { objMouseEdit(); }
-void cmd_objRotz(cvar) { objMouseEdit(); }
-void cmd_objMovex(cvar) { objMouseEdit(); }
-void cmd_objMovez(cvar) { objMouseEdit(); }
-void cmd_objScalex(cvar) { objMouseEdit(); }
-void cmd_objScalez(cvar) { objMouseEdit(); }
+void cmd_plusObjMovex(cvar)
+{
+    objMoveRequest(0, 1.0f);
+}
+void cmd_minusObjMovex(cvar)
+{
+    objMoveRequest(0, -1.0f);
+}
+void cmd_plusObjMovey(cvar)
+{
+    objMoveRequest(1, 1.0f);
+}
+void cmd_minusObjMovey(cvar)
+{
+    objMoveRequest(1, -1.0f);
+}
+void cmd_plusObjMovez(cvar)
+{
+    objMoveRequest(2, 1.0f);
+}
+void cmd_minusObjMovez(cvar)
+{
+    objMoveRequest(2, -1.0f);
+}
+void cmd_objSelect(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objRotx(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objRoty(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objRotz(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objMovex(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objMovez(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objScalex(cvar)
+{
+    objMouseEdit();
+}
+void cmd_objScalez(cvar)
+{
+    objMouseEdit();
+}
 
 void cmd_swgui(cvar)
 {

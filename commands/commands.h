@@ -25,7 +25,7 @@
 // not) records the current frame, so a held key acts once and a key tapped in
 // consecutive frames acts once.
 struct t_pressguard {
-    float frame = -1.0f;    // framecounter at the last call; -1 before the first
+    float frame = -1.0f; // framecounter at the last call; -1 before the first
     // True when this call is a new press.  Counts across the counter's wrap
     // from kFrameCounterWrap to 0.
     bool pressed();
@@ -34,20 +34,20 @@ struct t_pressguard {
 // The repeat timer of the particle-system scroll commands: a fresh press
 // steps at once, a held key steps again every half second.
 struct t_repeat {
-    float timer = 0.0f;     // seconds since the last step (1.0 after a fresh press)
+    float timer = 0.0f; // seconds since the last step (1.0 after a fresh press)
     // Advances by `dt` seconds; true when the selection should step now.
     bool step(bool freshPress, float dt);
 };
 
 // The GL fog hints `fog_hint` cycles through.
 struct FogHint {
-    char name[10];          // short name for the fog line ("FASTEST")
-    char glName[18];        // "GL_FASTEST"
-    int32_t glHint;         // GL_FASTEST, GL_NICEST, GL_DONT_CARE
+    char name[10];   // short name for the fog line ("FASTEST")
+    char glName[18]; // "GL_FASTEST"
+    int32_t glHint;  // GL_FASTEST, GL_NICEST, GL_DONT_CARE
 };
 
 extern const FogHint foghints[3];
-extern int32_t g_foghint;   // index into foghints; initial 1 (NICEST)
+extern int32_t g_foghint; // index into foghints; initial 1 (NICEST)
 
 // Prints "Fog: Hint= %s Type=%s  Start= %f End= %f Density= %f " on the
 // console with the current hint, mode and Level's fog values.
@@ -62,11 +62,11 @@ extern ChangeLevelFn g_changeLevel;
 
 // --- The commands, by registered name ----------------------------------
 
-void cmd_screenshotPPM(cvar v);     // "ScreenshotPPM"    once: "Screenshot.ppm" of the whole drawable (g_view)
-void cmd_saveGameFiles(cvar v);     // "SaveGameFiles"    editor, once: asks for a directory
-void cmd_showfps(cvar v);           // "showfps"          once: toggles g_showfps
-void cmd_camSetspeed(cvar v);       // "cam_setspeed N"   held: camera move speed = N units per second
-void cmd_objSetspeed(cvar v);       // "obj_setspeed N"   held: objmovespeed = N
+void cmd_screenshotPPM(cvar v); // "ScreenshotPPM"    once: "Screenshot.ppm" of the whole drawable (g_view)
+void cmd_saveGameFiles(cvar v); // "SaveGameFiles"    editor, once: asks for a directory
+void cmd_showfps(cvar v);       // "showfps"          once: toggles g_showfps
+void cmd_camSetspeed(cvar v);   // "cam_setspeed N"   held: camera move speed = N units per second
+void cmd_objSetspeed(cvar v);   // "obj_setspeed N"   held: objmovespeed = N
 
 // Held: one-frame camera requests (turn: x yaw +1 right, y pitch +1 down;
 // move: z +1 forward, x +1 left; moving also sets g_playermove).
@@ -88,8 +88,8 @@ void cmd_minusFogColorG(cvar v);
 void cmd_plusFogColorB(cvar v);
 void cmd_minusFogColorB(cvar v);
 
-void cmd_saveinitfile(cvar v);      // "saveinitfile"     editor, held: level files written by the game module
-void cmd_fogSwitch(cvar v);         // "fog_switch"       editor, once: fog on/off
+void cmd_saveinitfile(cvar v); // "saveinitfile"     editor, held: level files written by the game module
+void cmd_fogSwitch(cvar v);    // "fog_switch"       editor, once: fog on/off
 
 // Editor, once: fog start/end/density +/- fstart/fend/fdens (not below 0),
 // then the fog line.
@@ -100,20 +100,20 @@ void cmd_minusFogEnd(cvar v);
 void cmd_plusFogDensity(cvar v);
 void cmd_minusFogDensity(cvar v);
 
-void cmd_fogType(cvar v);           // "fog_type"         editor, once: next fog mode LIN, EXP, EXP2
-void cmd_fogHint(cvar v);           // "fog_hint"         editor, once: next fog hint
-void cmd_fogInfo(cvar v);           // "fog_info"         editor, once: empty text, then the fog line, alternately
-void cmd_plusCamEnd(cvar v);        // "+cam_end"         editor, once: view distance + 1
-void cmd_minusCamEnd(cvar v);       // "-cam_end"         editor, once: view distance - 1, not below 0
-void cmd_camSetpos(cvar v);         // "cam_setpos"       editor, held: camera pose becomes the level's start
-void cmd_noclip(cvar v);            // "noclip"           once: toggles collon
-void cmd_camGrab(cvar v);           // "cam_grab", "cam_grabgz"  once: toggles frame grabbing
-void cmd_camRecord(cvar v);         // "cam_record"       once: toggles recording, prints "record\n"
-void cmd_camPlay(cvar v);           // "cam_play"         once: toggles playback; on: collon = 0
-void cmd_soundNothing(cvar v);      // "sound_pause", "sound_play", "+sound_freq", "-sound_freq": nothing
-void cmd_quit(cvar v);              // "quit"             held: g_bquit = 1
-void cmd_map(cvar v);               // "map NAME"         once: loads level NAME (g_changeLevel)
-void cmd_swwindowmode(cvar v);      // "swwindowmode"     held: toggles g_view.windowed
+void cmd_fogType(cvar v);      // "fog_type"         editor, once: next fog mode LIN, EXP, EXP2
+void cmd_fogHint(cvar v);      // "fog_hint"         editor, once: next fog hint
+void cmd_fogInfo(cvar v);      // "fog_info"         editor, once: empty text, then the fog line, alternately
+void cmd_plusCamEnd(cvar v);   // "+cam_end"         editor, once: view distance + 1
+void cmd_minusCamEnd(cvar v);  // "-cam_end"         editor, once: view distance - 1, not below 0
+void cmd_camSetpos(cvar v);    // "cam_setpos"       editor, held: camera pose becomes the level's start
+void cmd_noclip(cvar v);       // "noclip"           once: toggles collon
+void cmd_camGrab(cvar v);      // "cam_grab", "cam_grabgz"  once: toggles frame grabbing
+void cmd_camRecord(cvar v);    // "cam_record"       once: toggles recording, prints "record\n"
+void cmd_camPlay(cvar v);      // "cam_play"         once: toggles playback; on: collon = 0
+void cmd_soundNothing(cvar v); // "sound_pause", "sound_play", "+sound_freq", "-sound_freq": nothing
+void cmd_quit(cvar v);         // "quit"             held: g_bquit = 1
+void cmd_map(cvar v);          // "map NAME"         once: loads level NAME (g_changeLevel)
+void cmd_swwindowmode(cvar v); // "swwindowmode"     held: toggles g_view.windowed
 
 // Object editing; editor.  obj_load, obj_copy, obj_paste and obj_delete act
 // once per press, the others every frame while held.
@@ -137,9 +137,9 @@ void cmd_objMovez(cvar v);
 void cmd_objScalex(cvar v);
 void cmd_objScalez(cvar v);
 
-void cmd_swgui(cvar v);             // "swgui"            editor, once: toggles GuiOn
-void cmd_swleveled(cvar v);         // "swleveled"        once: editor mode; on: collon 0, GuiOn 1; off: 1, 0
-void cmd_swrotlock(cvar v);         // "swrotlock"        editor, held: rotlock = 0
-void cmd_swdynlight(cvar v);        // "swdynlight"       editor, once: dynamic lights; stays off without lights
-void cmd_plusScrollparticles(cvar v);   // "+scrollparticles"  editor, held: next particle system
-void cmd_minusScrollparticles(cvar v);  // "-scrollparticles"  editor, held: previous particle system
+void cmd_swgui(cvar v);                // "swgui"            editor, once: toggles GuiOn
+void cmd_swleveled(cvar v);            // "swleveled"        once: editor mode; on: collon 0, GuiOn 1; off: 1, 0
+void cmd_swrotlock(cvar v);            // "swrotlock"        editor, held: rotlock = 0
+void cmd_swdynlight(cvar v);           // "swdynlight"       editor, once: dynamic lights; stays off without lights
+void cmd_plusScrollparticles(cvar v);  // "+scrollparticles"  editor, held: next particle system
+void cmd_minusScrollparticles(cvar v); // "-scrollparticles"  editor, held: previous particle system

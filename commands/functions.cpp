@@ -17,10 +17,10 @@ namespace {
 
 // How a registered name is compared with a command text.
 enum MatchRule {
-    kExactNoCase,   // whole text, any case
-    kExactCase,     // whole text, same case
-    kPrefixFloat,   // first 11 characters, any case; float argument from index 12
-    kPrefixText,    // first 3 characters, same case; text argument from index 4
+    kExactNoCase, // whole text, any case
+    kExactCase,   // whole text, same case
+    kPrefixFloat, // first 11 characters, any case; float argument from index 12
+    kPrefixText,  // first 3 characters, same case; text argument from index 4
 };
 
 struct CommandDef {
@@ -148,7 +148,7 @@ t_keyslot* slotFor(const char* key)
     return slot;
 }
 
-}  // namespace
+} // namespace
 
 t_cmdmatch matchCommand(const char* command)
 {

@@ -51,17 +51,17 @@ extern CFunctions* Functions;
 
 // Outcome of matching one command text (for the registry and its tests).
 struct t_cmdmatch {
-    t_handler handler;      // null: the text names no command
-    const char* name;       // the registered name that matched, or null
-    int kind;               // kCmdPlain, kCmdFloat or kCmdText: which overload binds it
-    float fval;             // the argument of a float command
-    char text[100];         // the argument of a text command, at most 99 characters
+    t_handler handler; // null: the text names no command
+    const char* name;  // the registered name that matched, or null
+    int kind;          // kCmdPlain, kCmdFloat or kCmdText: which overload binds it
+    float fval;        // the argument of a float command
+    char text[100];    // the argument of a text command, at most 99 characters
 };
 
 enum {
-    kCmdPlain = 0,          // bound without an argument
-    kCmdFloat = 1,          // bound with the float overload
-    kCmdText = 2,           // bound with the text overload
+    kCmdPlain = 0, // bound without an argument
+    kCmdFloat = 1, // bound with the float overload
+    kCmdText = 2,  // bound with the text overload
 };
 
 // Number of registered command names.

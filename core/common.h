@@ -31,15 +31,15 @@
 
 // Result codes of closeEngine; also the process exit status (KRT_QUIT ends 0).
 enum KRT_RESULT {
-    KRT_QUIT = 1,       // normal end of the frame loop
-    KRT_FATAL = 2,      // level cannot be loaded, texture table full
-    KRT_BADSOUND = 3,   // sound module answered with a wrong version
-    KRT_BADGAME = 4,    // game module answered with a wrong version
-    KRT_MESHPOOL = 6,   // mesh pool full or without player
-    KRT_NOMEM = 8,      // no memory for object names
-    KRT_INTERNAL = 9,   // internal mesh pool error
-    KRT_FILE = 10,      // a data file (or module file) is missing or unreadable
-    KRT_DISPLAY = 20,   // no display, or no GL context at any pixel depth
+    KRT_QUIT = 1,     // normal end of the frame loop
+    KRT_FATAL = 2,    // level cannot be loaded, texture table full
+    KRT_BADSOUND = 3, // sound module answered with a wrong version
+    KRT_BADGAME = 4,  // game module answered with a wrong version
+    KRT_MESHPOOL = 6, // mesh pool full or without player
+    KRT_NOMEM = 8,    // no memory for object names
+    KRT_INTERNAL = 9, // internal mesh pool error
+    KRT_FILE = 10,    // a data file (or module file) is missing or unreadable
+    KRT_DISPLAY = 20, // no display, or no GL context at any pixel depth
 };
 
 // The single orderly exit every subsystem calls on a fatal condition; it may
@@ -48,8 +48,7 @@ enum KRT_RESULT {
 // character or less means no message), then hands code and message to the
 // shutdown hook.  Without a hook (a test of a lower floor) it prints the
 // message and ends through g_processExit.  Never returns.
-[[noreturn]] void closeEngine(KRT_RESULT code, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+[[noreturn]] void closeEngine(KRT_RESULT code, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The orderly shutdown the engine installs: closes its objects, the modules,
 // the port and the display, prints `message` when it is not empty and ends
@@ -76,11 +75,11 @@ extern Lev* Level;
 // first measurement and of every frame while the camera grabs frames.
 constexpr float kFixedFrameTime = 0.04f;
 
-extern float g_frametime;       // seconds of the last frame; initial kFixedFrameTime
-extern float g_grabframetime;   // the frame time as the frame grabber saw it, seconds
-extern uint8_t g_bquit;         // nonzero ends the frame loop
-extern int32_t g_showfps;       // nonzero: endFrame shows the frame-rate line
-extern int32_t fps, fpsz;       // frames of the last whole second / of the running one
+extern float g_frametime;     // seconds of the last frame; initial kFixedFrameTime
+extern float g_grabframetime; // the frame time as the frame grabber saw it, seconds
+extern uint8_t g_bquit;       // nonzero ends the frame loop
+extern int32_t g_showfps;     // nonzero: endFrame shows the frame-rate line
+extern int32_t fps, fpsz;     // frames of the last whole second / of the running one
 
 // Frames shown, counted by the display after each frame: 0..kFrameCounterWrap,
 // then 0 again (so kFrameCounterWrap + 1 values).  Press guards compare it.
@@ -92,21 +91,21 @@ void advanceFrameCounter();
 // --- The start-up switches and modes -----------------------------------
 
 // Set from the command line by initEngine and changed by commands at run time.
-extern uint8_t server;          // "-server": a TCP/IP stack is required
-extern uint8_t texrender;       // "-tex": trees with one fixed texture
-extern uint8_t fcull;           // "-fcull": back-face culling from the start
-extern uint8_t ngrad;           // "-ngrad": 90 degrees field of view instead of 45
-extern uint8_t leveled;         // "-leveled": editor mode
-extern uint8_t collon;          // camera collision; initial 1, "-coll" clears it
-extern uint8_t GuiOn;           // the editor's GUI is shown (when one exists)
+extern uint8_t server;    // "-server": a TCP/IP stack is required
+extern uint8_t texrender; // "-tex": trees with one fixed texture
+extern uint8_t fcull;     // "-fcull": back-face culling from the start
+extern uint8_t ngrad;     // "-ngrad": 90 degrees field of view instead of 45
+extern uint8_t leveled;   // "-leveled": editor mode
+extern uint8_t collon;    // camera collision; initial 1, "-coll" clears it
+extern uint8_t GuiOn;     // the editor's GUI is shown (when one exists)
 class CGui;
-extern CGui* Gui;               // the GUI object; null while there is none
-extern uint8_t g_playermove;    // the player moved this frame; cleared after every frame
+extern CGui* Gui;            // the GUI object; null while there is none
+extern uint8_t g_playermove; // the player moved this frame; cleared after every frame
 
 // Who owns the mouse this frame.  Reset to the frame defaults (rotlock 1,
 // objRot 0) after every frame by the commands' frame defaults.
-extern uint8_t rotlock;         // 1: the mouse drives the GUI pointer while the GUI is shown
-extern uint8_t objRot;          // 1: a mouse-driven object edit; the camera ignores the mouse
+extern uint8_t rotlock; // 1: the mouse drives the GUI pointer while the GUI is shown
+extern uint8_t objRot;  // 1: a mouse-driven object edit; the camera ignores the mouse
 
 // --- Small shared helpers ------------------------------------------------
 

@@ -16,15 +16,15 @@
 #include "core/sys.h"
 #include "image/texlist.h"
 #include "input/input.h"
+#include "platform/display.h"
+#include "render/display.h"
+#include "render/draw2d.h"
 #include "render/skybox.h"
 #include "scene/draw.h"
 #include "scene/light.h"
 #include "scene/objects.h"
 #include "sound/csound.h"
 #include "terrain/heightfield.h"
-#include "platform/display.h"
-#include "render/display.h"
-#include "render/draw2d.h"
 
 CEngine* Engine = nullptr;
 int32_t gargcp = 0;
@@ -49,7 +49,7 @@ bool installEngineHooks()
 // Ticks (1/50 s) the exit waits at most for modules told to end.
 constexpr int32_t kShutdownReapTicks = 50;
 
-int64_t g_fpsSlot = 0;   // calendar seconds mod 16 of the running fps slot
+int64_t g_fpsSlot = 0; // calendar seconds mod 16 of the running fps slot
 
 bool argIs(const char* arg, const char* sw)
 {
@@ -90,7 +90,7 @@ void loadLevelOrDie(const char* name, void* window)
     }
 }
 
-}  // namespace
+} // namespace
 
 void CEngine::init(Lev* level)
 {

@@ -25,8 +25,8 @@ public:
     uint32_t particleSystemCount;
     uint32_t personCount;
     uint32_t treeCount;
-    uint8_t pixelDepth;             // bits
-    CNoise* noise;                  // null unless the level has a noise overlay
+    uint8_t pixelDepth; // bits
+    CNoise* noise;      // null unless the level has a noise overlay
 
     // Copies the level's settings into the renderer and image/, and opens
     // the display.
@@ -42,7 +42,7 @@ public:
 extern CEngine* Engine;
 extern int32_t gargcp;
 extern char** gargv;
-extern uint8_t demo;            // demo flag of the original; the record has no field for it
+extern uint8_t demo;             // demo flag of the original; the record has no field for it
 extern const char* g_startLevel; // level loaded at start-up ("select" unless --level)
 
 // Start-up, steps 1..21; ends through closeEngine on any fatal condition.

@@ -15,32 +15,31 @@ namespace {
 
 constexpr const char* kVersionText = "Vext-Engine 0.42";
 
-constexpr const char* kUsageText =
-    "Aufruf: Vext-Engine [Schalter]\n"
-    "\n"
-    "  --data DIR       wechselt vor dem Start nach DIR (dort liegen die Daten)\n"
-    "  --level NAME     startet mit dem Level NAME statt \"select\"\n"
-    "  --headless       ohne Fenster und Ton (SDL offscreen/dummy)\n"
-    "  --frames N       endet nach N Bildern und nennt die Bildrate\n"
-    "  --shot DATEI     schreibt mit --frames das letzte Bild als PPM nach DATEI\n"
-    "  --help           diese Hilfe\n"
-    "  --version        die Version\n"
-    "  -window -server -tex -coll -fcull -ngrad -leveled\n"
-    "                   die Schalter der Engine (Fenster, Server, eine Baumtextur,\n"
-    "                   ohne Kollision, Rückseiten weg, 90 Grad Sicht, Editor)\n"
-    "\n"
-    "Daten (im aktuellen Verzeichnis oder unter --data, Groß-/Kleinschreibung egal):\n"
-    "  config.cfg, levels/NAME/level.toml, Gfx/ (Schrift, Ladebild);\n"
-    "  Spielmod.mod und Klangmod.mod dort oder neben dem Programm.\n"
-    "\n"
-    "Rückgabewerte: 0 normales Ende, 1 falscher Schalter, 2 Level nicht ladbar,\n"
-    "  3/4 falsches Klang-/Spielmodul, 6/8/9 interner Fehler, 10 Datei fehlt,\n"
-    "  20 keine Anzeige.\n";
+constexpr const char* kUsageText = "Aufruf: Vext-Engine [Schalter]\n"
+                                   "\n"
+                                   "  --data DIR       wechselt vor dem Start nach DIR (dort liegen die Daten)\n"
+                                   "  --level NAME     startet mit dem Level NAME statt \"select\"\n"
+                                   "  --headless       ohne Fenster und Ton (SDL offscreen/dummy)\n"
+                                   "  --frames N       endet nach N Bildern und nennt die Bildrate\n"
+                                   "  --shot DATEI     schreibt mit --frames das letzte Bild als PPM nach DATEI\n"
+                                   "  --help           diese Hilfe\n"
+                                   "  --version        die Version\n"
+                                   "  -window -server -tex -coll -fcull -ngrad -leveled\n"
+                                   "                   die Schalter der Engine (Fenster, Server, eine Baumtextur,\n"
+                                   "                   ohne Kollision, Rückseiten weg, 90 Grad Sicht, Editor)\n"
+                                   "\n"
+                                   "Daten (im aktuellen Verzeichnis oder unter --data, Groß-/Kleinschreibung egal):\n"
+                                   "  config.cfg, levels/NAME/level.toml, Gfx/ (Schrift, Ladebild);\n"
+                                   "  Spielmod.mod und Klangmod.mod dort oder neben dem Programm.\n"
+                                   "\n"
+                                   "Rückgabewerte: 0 normales Ende, 1 falscher Schalter, 2 Level nicht ladbar,\n"
+                                   "  3/4 falsches Klang-/Spielmodul, 6/8/9 interner Fehler, 10 Datei fehlt,\n"
+                                   "  20 keine Anzeige.\n";
 
 struct Options {
-    long frames = 0;            // 0: run until quit
+    long frames = 0; // 0: run until quit
     bool headless = false;
-    const char* shotFile = nullptr;   // with frames > 0: the last frame goes here
+    const char* shotFile = nullptr; // with frames > 0: the last frame goes here
 };
 
 [[noreturn]] void refuse(const char* format, const char* word)
@@ -109,7 +108,7 @@ Options parseOwnSwitches(int argc, char** argv)
     return opt;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -6,10 +6,7 @@
 #include <cmath>
 
 float identity[16] = {
-    1.0f, 0.0f, 0.0f, 0.0f,
-    0.0f, 1.0f, 0.0f, 0.0f,
-    0.0f, 0.0f, 1.0f, 0.0f,
-    0.0f, 0.0f, 0.0f, 1.0f,
+    1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,
 };
 
 float t_vector::Length() const
@@ -93,8 +90,7 @@ t_vector TransformNormalerize(const t_vector& n, const float* m)
     const double ry = m[13] + n.x * m[1] + n.y * m[5] + n.z * m[9];
     const double rz = m[14] + n.x * m[2] + n.y * m[6] + n.z * m[10];
     const double len = std::sqrt(rx * rx + ry * ry + rz * rz);
-    return t_vector(static_cast<float>(rx / len), static_cast<float>(ry / len),
-                    static_cast<float>(rz / len));
+    return t_vector(static_cast<float>(rx / len), static_cast<float>(ry / len), static_cast<float>(rz / len));
 }
 
 void Normalerize(const t_vector* n, const float* m)

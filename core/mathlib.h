@@ -42,17 +42,17 @@ public:
 
 // An RGBA colour, each channel nominally 0..1; usable as a glColor4fv array.
 struct t_rgba {
-    float r;    // red 0..1
-    float g;    // green 0..1
-    float b;    // blue 0..1
-    float a;    // alpha 0..1 (1 = opaque)
+    float r; // red 0..1
+    float g; // green 0..1
+    float b; // blue 0..1
+    float a; // alpha 0..1 (1 = opaque)
 };
 
 // An RGB colour without alpha, each channel nominally 0..1.
 struct t_rgb {
-    float r;    // red 0..1
-    float g;    // green 0..1
-    float b;    // blue 0..1
+    float r; // red 0..1
+    float g; // green 0..1
+    float b; // blue 0..1
 };
 
 static_assert(sizeof(t_vector) == 3 * sizeof(float) && std::is_standard_layout_v<t_vector>,

@@ -16,15 +16,15 @@ CSound* Sound = nullptr;
 
 namespace {
 
-uint32_t g_gameSerial = 0;    // the bound game module's start serial
-uint32_t g_soundSerial = 0;   // the bound sound module's start serial
+uint32_t g_gameSerial = 0;  // the bound game module's start serial
+uint32_t g_soundSerial = 0; // the bound sound module's start serial
 
 // Upper bounds of the module handshakes, in Delay ticks (platform/exec.h):
 // the engine wakes as soon as the message arrives or the module has ended.
-constexpr int32_t kGamePollTicks = 10;      // between polls for the game module's record
-constexpr int32_t kSoundPollTicks = 20;     // between polls for the sound module's table
-constexpr int32_t kGameQuitTicks = 40;      // for the game module to see its quit byte and end
-constexpr int32_t kSoundDoneTicks = 40;     // after g_done, for the module to end
+constexpr int32_t kGamePollTicks = 10;  // between polls for the game module's record
+constexpr int32_t kSoundPollTicks = 20; // between polls for the sound module's table
+constexpr int32_t kGameQuitTicks = 40;  // for the game module to see its quit byte and end
+constexpr int32_t kSoundDoneTicks = 40; // after g_done, for the module to end
 
 // Replies and drops whatever waited on the port before a module was started,
 // so a stale message is never taken for the new module's answer.
@@ -55,7 +55,7 @@ Message* waitForModule(const char* moduleFile, uint32_t serial, int32_t ticks)
     Message* msg = WaitPortTimeout(addport, ticks);
     while (msg == nullptr) {
         if (ModuleEndedSince(serial)) {
-            msg = GetMsg(addport);  // it may have posted just before ending
+            msg = GetMsg(addport); // it may have posted just before ending
             if (msg == nullptr) {
                 closeEngine(KRT_FILE, "Modul %s hat sich nicht gemeldet", moduleFile);
             }
@@ -71,7 +71,7 @@ void* payloadOf(Message* msg)
     return reinterpret_cast<ModuleMessage*>(msg)->payload;
 }
 
-}  // namespace
+} // namespace
 
 void CreateEnginePort(const char* name)
 {
@@ -184,8 +184,7 @@ void OpenKlangmodul()
     Sound->g_setVol = table->g_setVol;
     Sound->g_stopSound = table->g_stopSound;
     std::printf("checke CPU-Version:...\n");
-    std::printf("%s Version gefunden\n",
-                Sound->commandBlock != nullptr ? Sound->commandBlock->fileName : "");
+    std::printf("%s Version gefunden\n", Sound->commandBlock != nullptr ? Sound->commandBlock->fileName : "");
     Sound->task = table->task;
     // The module opens audio on its own thread and keeps every command
     // pending until then, so the engine need not wait for it here.

@@ -15,9 +15,9 @@
 
 class CGui;
 
-extern MsgPort* addport;        // "VextPort", priority 0
-extern Message* gamemessage;    // the game module's message while bound
-extern Message* soundmessage;   // the sound module's message while bound
+extern MsgPort* addport;      // "VextPort", priority 0
+extern Message* gamemessage;  // the game module's message while bound
+extern Message* soundmessage; // the sound module's message while bound
 
 // One started game module: its record, its start-up message and the serial
 // its thread was started with.

@@ -134,7 +134,7 @@ static int openTargetDir(const char* targetDir)
 // under ASCII case folding (so "TEX" takes "tex"); `name` itself when none.
 static std::string entryIgnoringCase(int dirFd, const std::string& name)
 {
-    struct stat st{};
+    struct stat st {};
     if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         return name;
     }
@@ -175,7 +175,7 @@ static int openSourceDirs(int dirFd, const char* source, std::string* leaf)
             continue;
         }
         const std::string name = entryIgnoringCase(current, given);
-        mkdirat(current, name.c_str(), 0777);   // exists already: fine, opened below
+        mkdirat(current, name.c_str(), 0777); // exists already: fine, opened below
         const int next = openat(current, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         close(current);
         current = next;
@@ -228,8 +228,8 @@ int sysFileCopy(const char* source, const char* targetDir)
     }
     const std::string target = std::string(targetDir) + "/" + source;
     if (target.size() > kMaxCopyPath) {
-        std::printf("sysFileCopy( %s ): Zielpfad länger als %zu Zeichen - nicht kopiert\n",
-                    target.c_str(), kMaxCopyPath);
+        std::printf("sysFileCopy( %s ): Zielpfad länger als %zu Zeichen - nicht kopiert\n", target.c_str(),
+                    kMaxCopyPath);
         return 0;
     }
     // The source is opened first, so that a missing one, a directory, a FIFO
@@ -242,7 +242,7 @@ int sysFileCopy(const char* source, const char* targetDir)
         }
         return 0;
     }
-    struct stat src{};
+    struct stat src {};
     fstat(fileno(in), &src);
     if (static_cast<uint64_t>(src.st_size) > kMaxCopyBytes) {
         std::printf("sysFileCopy( %s ): Quelle größer als %llu MiB - nicht kopiert\n", source,
@@ -264,7 +264,7 @@ int sysFileCopy(const char* source, const char* targetDir)
         std::fclose(in);
         return 0;
     }
-    struct stat dst{};
+    struct stat dst {};
     if (fstatat(dirFd, leaf.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0) {
         const char* why = nullptr;
         if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
@@ -335,8 +335,7 @@ int fileType(const char* name)
 }
 
 void sysShowCursor(bool show)
-{
-}
+{}
 
 void com_changeSeparators(char* path)
 {
@@ -402,9 +401,7 @@ float min(float a, float b)
 }
 
 void Init_Server()
-{
-}
+{}
 
 void ServerShutdown()
-{
-}
+{}

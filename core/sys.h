@@ -35,10 +35,10 @@ constexpr int kSysExitNoStack = 1;
 // Codes of fileType, by the last three characters of a file name.
 enum {
     kFileTypeOther = 0,
-    kFileTypeRaw = 3,   // "raw": text mesh
-    kFileTypeMd2 = 6,   // "md2": MD2 model
-    kFileTypeTga = 7,   // "tga": Targa image
-    kFileTypePpm = 8,   // "ppm": binary PPM image
+    kFileTypeRaw = 3, // "raw": text mesh
+    kFileTypeMd2 = 6, // "md2": MD2 model
+    kFileTypeTga = 7, // "tga": Targa image
+    kFileTypePpm = 8, // "ppm": binary PPM image
 };
 
 // Tests for a TCP/IP stack (isON = 1 when found).  Without one while `server`
@@ -91,8 +91,8 @@ void com_changeSeparators(char* path);
 // A path split at its last '/'.  Both strings are the caller's, to be
 // released with free().
 struct t_fileDir {
-    char* file;     // everything after the last '/', or the whole path
-    char* dir;      // everything before the last '/'; null when there is none
+    char* file; // everything after the last '/', or the whole path
+    char* dir;  // everything before the last '/'; null when there is none
 };
 // Splits obj/tree/t.raw into file "t.raw" and dir "obj/tree"; t.raw into
 // "t.raw" and a null dir.  Null path or no memory: both null.

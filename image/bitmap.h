@@ -9,10 +9,10 @@
 
 class CBitmap {
 public:
-    int32_t width = 0;          // pixels per row
-    int32_t height = 0;         // rows
-    int32_t depth = 0;          // bits per pixel: 24 or 32
-    uint8_t* pixels = nullptr;  // width*height*depth/8 bytes, owned (new[])
+    int32_t width = 0;         // pixels per row
+    int32_t height = 0;        // rows
+    int32_t depth = 0;         // bits per pixel: 24 or 32
+    uint8_t* pixels = nullptr; // width*height*depth/8 bytes, owned (new[])
 
     CBitmap() = default;
     CBitmap(const CBitmap&) = delete;

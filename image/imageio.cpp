@@ -31,7 +31,8 @@ enum class Warning { NotFound, TgaHeader, NoMemory, ShortRead, TooLarge, FileToo
 
 // One framed warning.  The dash counts and the texts (UTF-8) are those the
 // users of the original program know; keep them byte for byte.
-void PrintWarning(Warning kind, const char* name) {
+void PrintWarning(Warning kind, const char* name)
+{
     unsigned dashes = 0;
     const char* format = "";
     switch (kind) {
@@ -74,7 +75,8 @@ void PrintWarning(Warning kind, const char* name) {
 }
 
 // 8 x 8 pixels, even pixels black and odd pixels magenta.
-uint8_t* MakeCheckerPixels(int bytesPerPixel) {
+uint8_t* MakeCheckerPixels(int bytesPerPixel)
+{
     const int count = 8 * 8;
     uint8_t* pixels = new uint8_t[static_cast<size_t>(count * bytesPerPixel)];
     for (int i = 0; i < count; ++i) {
@@ -90,7 +92,8 @@ uint8_t* MakeCheckerPixels(int bytesPerPixel) {
     return pixels;
 }
 
-CBitmap* Fail(Warning kind, const char* name, int depth) {
+CBitmap* Fail(Warning kind, const char* name, int depth)
+{
     PrintWarning(kind, name);
     return MakePlaceholder(depth);
 }
@@ -100,7 +103,8 @@ CBitmap* Fail(Warning kind, const char* name, int depth) {
 // ---------------------------------------------------------------------------
 
 // The C locale's isspace, spelt out so that the locale cannot change it.
-bool IsSpace(uint8_t c) {
+bool IsSpace(uint8_t c)
+{
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
@@ -113,18 +117,21 @@ struct Cursor {
     bool AtEnd() const { return pos >= size; }
     uint8_t Peek() const { return data[pos]; }
 
-    void SkipSpace() {
+    void SkipSpace()
+    {
         while (!AtEnd() && IsSpace(Peek())) {
             ++pos;
         }
     }
     // Moves just past the next '\n', or to the end when there is none.
-    void SkipLine() {
+    void SkipLine()
+    {
         while (!AtEnd() && data[pos++] != '\n') {
         }
     }
     // White space and whole "#" comment lines, as PNM allows between words.
-    void SkipSpaceAndComments() {
+    void SkipSpaceAndComments()
+    {
         SkipSpace();
         while (!AtEnd() && Peek() == '#') {
             SkipLine();
@@ -133,7 +140,8 @@ struct Cursor {
     }
     // The word at the cursor (up to white space); returns its start and
     // leaves the cursor behind it.
-    size_t SkipWord() {
+    size_t SkipWord()
+    {
         const size_t start = pos;
         while (!AtEnd() && !IsSpace(Peek())) {
             ++pos;
@@ -144,7 +152,8 @@ struct Cursor {
 
 // atoi on the word [begin, end): optional sign, then decimal digits; anything
 // else ends the number, no digits give 0.  Saturates instead of overflowing.
-int64_t WordToInt(const uint8_t* begin, const uint8_t* end) {
+int64_t WordToInt(const uint8_t* begin, const uint8_t* end)
+{
     const int64_t limit = int64_t{1} << 40;
     bool negative = false;
     if (begin < end && (*begin == '+' || *begin == '-')) {
@@ -160,7 +169,8 @@ int64_t WordToInt(const uint8_t* begin, const uint8_t* end) {
     return negative ? -value : value;
 }
 
-uint16_t ReadLE16(const uint8_t* p) {
+uint16_t ReadLE16(const uint8_t* p)
+{
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
@@ -169,7 +179,7 @@ uint16_t ReadLE16(const uint8_t* p) {
 // ---------------------------------------------------------------------------
 
 struct PpmHeader {
-    int64_t width = 0;     // pixels, as written (may be nonsense)
+    int64_t width = 0; // pixels, as written (may be nonsense)
     int64_t height = 0;
     size_t dataOffset = 0; // first pixel byte
 };
@@ -177,7 +187,8 @@ struct PpmHeader {
 // The original reader took three words (magic, width, height), then skipped
 // the rest of the line holding the maximum value.  Comment lines are skipped
 // wherever a word is expected after the magic word.
-PpmHeader ReadPpmHeader(const uint8_t* data, size_t size) {
+PpmHeader ReadPpmHeader(const uint8_t* data, size_t size)
+{
     Cursor in{data, size, 0};
     PpmHeader header;
     in.SkipSpace();
@@ -204,14 +215,15 @@ struct TgaHeader {
     uint8_t idLength;
     uint8_t colourMapType;
     uint8_t imageType;
-    uint16_t colourMapLength;    // entries
+    uint16_t colourMapLength; // entries
     uint8_t colourMapEntryBits;
-    uint16_t width;              // pixels
+    uint16_t width; // pixels
     uint16_t height;
     uint8_t bitsPerPixel;
 };
 
-TgaHeader ReadTgaHeader(const uint8_t* p) {
+TgaHeader ReadTgaHeader(const uint8_t* p)
+{
     TgaHeader h;
     h.idLength = p[0];
     h.colourMapType = p[1];
@@ -226,7 +238,8 @@ TgaHeader ReadTgaHeader(const uint8_t* p) {
 
 // Bytes between the header and the pixels: the image ID and, when the file
 // says it has one, the colour map (each entry rounded up to whole bytes).
-size_t TgaDataOffset(const TgaHeader& h) {
+size_t TgaDataOffset(const TgaHeader& h)
+{
     size_t offset = kTgaHeaderSize + h.idLength;
     if (h.colourMapType == 1) {
         offset += static_cast<size_t>(h.colourMapLength) * ((h.colourMapEntryBits + 7u) / 8u);
@@ -235,7 +248,8 @@ size_t TgaDataOffset(const TgaHeader& h) {
 }
 
 // File pixels (B,G,R / B,G,R,A / grey) into R,G,B,A.
-void TgaToRGBA(const uint8_t* src, uint8_t* dst, size_t pixelCount, int bytesPerPixel) {
+void TgaToRGBA(const uint8_t* src, uint8_t* dst, size_t pixelCount, int bytesPerPixel)
+{
     for (size_t i = 0; i < pixelCount; ++i, src += bytesPerPixel, dst += 4) {
         if (bytesPerPixel == 1) {
             dst[0] = dst[1] = dst[2] = src[0];
@@ -254,49 +268,46 @@ void TgaToRGBA(const uint8_t* src, uint8_t* dst, size_t pixelCount, int bytesPer
 // ---------------------------------------------------------------------------
 
 // No accepted image needs more bytes than this; a larger file is refused.
-constexpr size_t kMaxFileBytes =
-    static_cast<size_t>(kMaxImageSide) * kMaxImageSide * 4 + (size_t{1} << 20);
+constexpr size_t kMaxFileBytes = static_cast<size_t>(kMaxImageSide) * kMaxImageSide * 4 + (size_t{1} << 20);
 
 using Parser = CBitmap* (*)(const uint8_t*, size_t, const char*);
 
-CBitmap* LoadWith(Parser parse, const char* file, int placeholderDepth) {
+CBitmap* LoadWith(Parser parse, const char* file, int placeholderDepth)
+{
     std::vector<uint8_t> bytes;
     switch (ReadRegularFile(file, kMaxFileBytes, bytes)) {
-    case FileError::None:
-        break;
-    case FileError::NotFound:
-        return Fail(Warning::NotFound, file, placeholderDepth);
-    case FileError::NotRegular:
-        return Fail(Warning::NotRegular, file, placeholderDepth);
-    case FileError::TooLarge:
-        return Fail(Warning::FileTooLarge, file, placeholderDepth);
-    case FileError::ReadFailed:
-        return Fail(Warning::Unreadable, file, placeholderDepth);
-    case FileError::NoMemory:
-        return Fail(Warning::NoMemory, file, placeholderDepth);
+    case FileError::None: break;
+    case FileError::NotFound: return Fail(Warning::NotFound, file, placeholderDepth);
+    case FileError::NotRegular: return Fail(Warning::NotRegular, file, placeholderDepth);
+    case FileError::TooLarge: return Fail(Warning::FileTooLarge, file, placeholderDepth);
+    case FileError::ReadFailed: return Fail(Warning::Unreadable, file, placeholderDepth);
+    case FileError::NoMemory: return Fail(Warning::NoMemory, file, placeholderDepth);
     }
     return parse(bytes.data(), bytes.size(), file);
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Public entry points
 // ---------------------------------------------------------------------------
 
-uint8_t* GetRGBImage(int* w, int* h) {
+uint8_t* GetRGBImage(int* w, int* h)
+{
     *w = 8;
     *h = 8;
     return MakeCheckerPixels(3);
 }
 
-uint8_t* GetRGBAImage(int* w, int* h) {
+uint8_t* GetRGBAImage(int* w, int* h)
+{
     *w = 8;
     *h = 8;
     return MakeCheckerPixels(4);
 }
 
-CBitmap* MakePlaceholder(int depth) {
+CBitmap* MakePlaceholder(int depth)
+{
     CBitmap* bitmap = new CBitmap;
     int w = 0;
     int h = 0;
@@ -310,7 +321,8 @@ CBitmap* MakePlaceholder(int depth) {
 namespace {
 
 // The PPM reader proper: the bitmap, or null and why not.
-CBitmap* ReadPPMBytes(const uint8_t* data, size_t size, Warning* failure) {
+CBitmap* ReadPPMBytes(const uint8_t* data, size_t size, Warning* failure)
+{
     if (data == nullptr) {
         size = 0;
     }
@@ -342,34 +354,31 @@ CBitmap* ReadPPMBytes(const uint8_t* data, size_t size, Warning* failure) {
     return bitmap;
 }
 
-}  // namespace
+} // namespace
 
-CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name) {
+CBitmap* ParsePPM(const uint8_t* data, size_t size, const char* name)
+{
     Warning failure = Warning::ShortRead;
     CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
     return bitmap != nullptr ? bitmap : Fail(failure, name, 24);
 }
 
-CBitmap* TryParsePPM(const uint8_t* data, size_t size, const char** problem) {
+CBitmap* TryParsePPM(const uint8_t* data, size_t size, const char** problem)
+{
     Warning failure = Warning::ShortRead;
     CBitmap* bitmap = ReadPPMBytes(data, size, &failure);
     if (bitmap == nullptr && problem != nullptr) {
         switch (failure) {
-        case Warning::TooLarge:
-            *problem = "ist mehr als 16384 Pixel breit oder hoch";
-            break;
-        case Warning::NoMemory:
-            *problem = "passt nicht in den Speicher";
-            break;
-        default:
-            *problem = "hat keine gültige Größe oder weniger Bytes als ihre Pixel brauchen";
-            break;
+        case Warning::TooLarge: *problem = "ist mehr als 16384 Pixel breit oder hoch"; break;
+        case Warning::NoMemory: *problem = "passt nicht in den Speicher"; break;
+        default: *problem = "hat keine gültige Größe oder weniger Bytes als ihre Pixel brauchen"; break;
         }
     }
     return bitmap;
 }
 
-CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* name) {
+CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* name)
+{
     if (data == nullptr || size < kTgaHeaderSize) {
         return Fail(Warning::TgaHeader, name, 32);
     }
@@ -402,11 +411,13 @@ CBitmap* ParseTGA(const uint8_t* data, size_t size, const char* name) {
     return bitmap;
 }
 
-CBitmap* LoadPPM(const char* file) {
+CBitmap* LoadPPM(const char* file)
+{
     return LoadWith(ParsePPM, file, 24);
 }
 
-CBitmap* LoadTGAFile(const char* file) {
+CBitmap* LoadTGAFile(const char* file)
+{
     return LoadWith(ParseTGA, file, 32);
 }
 
@@ -414,7 +425,8 @@ CBitmap* LoadTGAFile(const char* file) {
 // Screenshot
 // ---------------------------------------------------------------------------
 
-void KRTWriteShotPPM(int x, int y, int w, int h, const char* file) {
+void KRTWriteShotPPM(int x, int y, int w, int h, const char* file)
+{
     if (file == nullptr || w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) {
         return;
     }

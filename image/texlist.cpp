@@ -21,15 +21,12 @@ STexture Ttexrender;
 namespace {
 
 constexpr uint8_t kNoBlendmode = 99;
-constexpr float kDefaultScale = 1.0f;   // scale pair of an entry that lacks one
-constexpr size_t kMaxTexDefBytes = 1u << 20;   // a definition file is a few lines of words
+constexpr float kDefaultScale = 1.0f;        // scale pair of an entry that lacks one
+constexpr size_t kMaxTexDefBytes = 1u << 20; // a definition file is a few lines of words
 
 // Blend factors by mode (source, destination).
 constexpr GLenum kBlendFactors[][2] = {
-    {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA},
-    {GL_ONE, GL_ONE},
-    {GL_DST_COLOR, GL_ZERO},
-    {GL_ONE, GL_ZERO},
+    {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}, {GL_ONE, GL_ONE}, {GL_DST_COLOR, GL_ZERO}, {GL_ONE, GL_ZERO},
     {GL_DST_COLOR, GL_SRC_COLOR},
 };
 constexpr int kBlendModeCount = sizeof kBlendFactors / sizeof kBlendFactors[0];
@@ -102,30 +99,23 @@ enum Keyword {
 struct KeywordName {
     const char* text;
     Keyword keyword;
-    bool trees;     // a keyword of tree files
-    bool persons;   // a keyword of person files
+    bool trees;   // a keyword of tree files
+    bool persons; // a keyword of person files
 };
 
 constexpr KeywordName kKeywords[] = {
-    {"blend", kKwBlend, true, true},
-    {"blendmode", kKwBlendmode, true, true},
-    {"envmode", kKwEnvmode, true, true},
-    {"quads", kKwQuads, true, true},
-    {"noclip", kKwNoclip, true, true},
-    {"nozbuf", kKwNozbuf, true, false},
-    {"texmode", kKwTexmode, true, true},
-    {"offset", kKwOffset, true, true},
-    {"emissiveRGB", kKwEmissive, true, true},
-    {"startframe", kKwStartframe, false, true},
-    {"endframe", kKwEndframe, false, true},
-    {"animspeed", kKwAnimspeed, false, true},
+    {"blend", kKwBlend, true, true},          {"blendmode", kKwBlendmode, true, true},
+    {"envmode", kKwEnvmode, true, true},      {"quads", kKwQuads, true, true},
+    {"noclip", kKwNoclip, true, true},        {"nozbuf", kKwNozbuf, true, false},
+    {"texmode", kKwTexmode, true, true},      {"offset", kKwOffset, true, true},
+    {"emissiveRGB", kKwEmissive, true, true}, {"startframe", kKwStartframe, false, true},
+    {"endframe", kKwEndframe, false, true},   {"animspeed", kKwAnimspeed, false, true},
 };
 
 Keyword keywordOf(const char* word, size_t length, bool person)
 {
     for (const KeywordName& k : kKeywords) {
-        if ((person ? k.persons : k.trees) && std::strlen(k.text) == length &&
-            strncasecmp(k.text, word, length) == 0) {
+        if ((person ? k.persons : k.trees) && std::strlen(k.text) == length && strncasecmp(k.text, word, length) == 0) {
             return k.keyword;
         }
     }
@@ -135,10 +125,7 @@ Keyword keywordOf(const char* word, size_t length, bool person)
 // Reads one entry's words and numbers, printing the warnings of parseTexDefs.
 class EntryParser {
 public:
-    EntryParser(WordReader& words, bool person, const char* file)
-        : words_(words), person_(person), file_(file)
-    {
-    }
+    EntryParser(WordReader& words, bool person, const char* file) : words_(words), person_(person), file_(file) {}
 
     // Takes the next word into out (cut to kTexWordMax characters, with a
     // warning); false at the end of the file.
@@ -153,8 +140,8 @@ public:
         size_t kept = length;
         if (length > static_cast<size_t>(kTexWordMax)) {
             kept = kTexWordMax;
-            std::printf("TexturModul: Wort in %s zu lang (%zu Zeichen), gekürzt auf %i: %.40s...\n",
-                        file_, length, kTexWordMax, w);
+            std::printf("TexturModul: Wort in %s zu lang (%zu Zeichen), gekürzt auf %i: %.40s...\n", file_, length,
+                        kTexWordMax, w);
         }
         std::memcpy(out, w, kept);
         out[kept] = '\0';
@@ -249,29 +236,14 @@ void readKeywords(EntryParser& in, bool person, t_texdef* def, t_texmodel* model
     for (;;) {
         int32_t value = 0;
         switch (in.keyword()) {
-        case kKwNone:
-            return;
-        case kKwBlend:
-            in.integer(def->name, "blend", &def->blend);
-            break;
-        case kKwBlendmode:
-            in.integer(def->name, "blendmode", &def->blendmode);
-            break;
-        case kKwEnvmode:
-            def->envmode = true;
-            break;
-        case kKwQuads:
-            def->quads = !person;
-            break;
-        case kKwNoclip:
-            def->noclip = true;
-            break;
-        case kKwNozbuf:
-            def->nozbuf = true;
-            break;
-        case kKwTexmode:
-            in.integer(def->name, "texmode", &def->texmode);
-            break;
+        case kKwNone: return;
+        case kKwBlend: in.integer(def->name, "blend", &def->blend); break;
+        case kKwBlendmode: in.integer(def->name, "blendmode", &def->blendmode); break;
+        case kKwEnvmode: def->envmode = true; break;
+        case kKwQuads: def->quads = !person; break;
+        case kKwNoclip: def->noclip = true; break;
+        case kKwNozbuf: def->nozbuf = true; break;
+        case kKwTexmode: in.integer(def->name, "texmode", &def->texmode); break;
         case kKwOffset:
             if (in.real(def->name, "offset", &def->offsetU)) {
                 in.real(def->name, "offset", &def->offsetV);
@@ -327,7 +299,7 @@ std::string loadDefinitionFile(const char* texFile)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 int parseTexDefs(const char* data, size_t size, bool person, const char* fileForMessages,
                  void (*entry)(const t_texdef& def, void* user), void* user, t_texmodel* model)
@@ -359,8 +331,7 @@ int parseTexDefs(const char* data, size_t size, bool person, const char* fileFor
         readKeywords(in, person, &def, model);
         if (nameEmpty || fileEmpty) {
             std::printf("TexturModul: %s aus Nullbytes in %s bei Textur %s - Eintrag übersprungen\n",
-                        nameEmpty ? "Texturname" : "Dateiname", fileForMessages,
-                        nameEmpty ? "(leer)" : def.name);
+                        nameEmpty ? "Texturname" : "Dateiname", fileForMessages, nameEmpty ? "(leer)" : def.name);
             continue;
         }
         entry(def, user);
@@ -388,11 +359,10 @@ void texFileName(const char* modelFile, char* out, size_t outSize)
 }
 
 TextureList::TextureList()
-    : names{}, glIds{}, scaleU{}, scaleV{}, offsetU{}, offsetV{}, texmode{}, nozbuf{}, blend{},
-      blendmode{}, envmode{}, noclip{}, quads{}, emissive{}, lastIndex(-1), texFiles{},
-      texFileCount(0), lastBlendmode_(kNoBlendmode), lastEnvmode_(false)
-{
-}
+    : names{}, glIds{}, scaleU{}, scaleV{}, offsetU{}, offsetV{}, texmode{}, nozbuf{}, blend{}, blendmode{}, envmode{},
+      noclip{}, quads{}, emissive{}, lastIndex(-1), texFiles{}, texFileCount(0), lastBlendmode_(kNoBlendmode),
+      lastEnvmode_(false)
+{}
 
 TextureList::~TextureList()
 {
@@ -404,10 +374,9 @@ TextureList::~TextureList()
     }
 }
 
-void TextureList::loadTexture(const char* name, const char* file, float su, float sv, float ou,
-                              float ov, int mode, bool env, bool quad, int alpha, int blendMode,
-                              bool clipOff, bool zbufOff, t_rgb glow, int minFilter,
-                              int magFilter, bool alphaKey, int keyR, int keyG, int keyB)
+void TextureList::loadTexture(const char* name, const char* file, float su, float sv, float ou, float ov, int mode,
+                              bool env, bool quad, int alpha, int blendMode, bool clipOff, bool zbufOff, t_rgb glow,
+                              int minFilter, int magFilter, bool alphaKey, int keyR, int keyG, int keyB)
 {
     if (name == nullptr || file == nullptr || findTexture(name) >= 0) {
         return;
@@ -428,8 +397,8 @@ void TextureList::loadTexture(const char* name, const char* file, float su, floa
     quads[index] = quad;
     nozbuf[index] = zbufOff;
     emissive[index] = glow;
-    textures[index].createTexture(file, minFilter, magFilter, blendMode == kBlendAdd ? false : alphaKey,
-                                  keyR, keyG, keyB);
+    textures[index].createTexture(file, minFilter, magFilter, blendMode == kBlendAdd ? false : alphaKey, keyR, keyG,
+                                  keyB);
     glIds[index] = textures[index].getGLTexture();
     delete[] names[index];
     names[index] = newStringCopy(name);
@@ -533,9 +502,9 @@ void TextureList::readTreeFile(const char* texFile)
     parseTexDefs(
         text.data(), text.size(), false, texFile,
         [](const t_texdef& d, void* user) {
-            static_cast<TextureList*>(user)->loadTexture(
-                d.name, d.file, d.scaleU, d.scaleV, d.offsetU, d.offsetV, d.texmode, d.envmode, d.quads,
-                d.blend, d.blendmode, d.noclip, d.nozbuf, d.emissive, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
+            static_cast<TextureList*>(user)->loadTexture(d.name, d.file, d.scaleU, d.scaleV, d.offsetU, d.offsetV,
+                                                         d.texmode, d.envmode, d.quads, d.blend, d.blendmode, d.noclip,
+                                                         d.nozbuf, d.emissive, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
         },
         this, nullptr);
 }
@@ -553,9 +522,8 @@ void TextureList::readPersonFile(const char* texFile, t_person* person)
         [](const t_texdef& d, void* user) {
             auto* t = static_cast<Target*>(user);
             copyBounded(t->person->skin, d.name, sizeof t->person->skin);
-            t->list->loadTexture(d.name, d.file, 0.0f, 0.0f, d.offsetU, d.offsetV, d.texmode, d.envmode,
-                                 false, d.blend, d.blendmode, d.noclip, false, d.emissive, GL_LINEAR,
-                                 GL_LINEAR, true, 0, 0, 0);
+            t->list->loadTexture(d.name, d.file, 0.0f, 0.0f, d.offsetU, d.offsetV, d.texmode, d.envmode, false, d.blend,
+                                 d.blendmode, d.noclip, false, d.emissive, GL_LINEAR, GL_LINEAR, true, 0, 0, 0);
         },
         &target, &model);
     if (model.hasStartFrame) {

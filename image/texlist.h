@@ -31,45 +31,45 @@
 
 struct t_person;
 
-constexpr int32_t kMaxTextures = 2000;          // capacity of the table
-constexpr int32_t kTexFileCacheSize = 2000;     // definition files remembered
-constexpr int32_t kTexWordMax = 255;            // longest name or word, characters
+constexpr int32_t kMaxTextures = 2000;      // capacity of the table
+constexpr int32_t kTexFileCacheSize = 2000; // definition files remembered
+constexpr int32_t kTexWordMax = 255;        // longest name or word, characters
 
 // Blend modes of selectBlendmode (source, destination factor).
 enum {
-    kBlendAlpha = 0,        // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
-    kBlendAdd = 1,          // ONE, ONE; such textures are loaded without colour key
-    kBlendModulate = 2,     // DST_COLOR, ZERO
-    kBlendReplace = 3,      // ONE, ZERO
-    kBlendModulate2 = 4,    // DST_COLOR, SRC_COLOR
+    kBlendAlpha = 0,     // SRC_ALPHA, ONE_MINUS_SRC_ALPHA
+    kBlendAdd = 1,       // ONE, ONE; such textures are loaded without colour key
+    kBlendModulate = 2,  // DST_COLOR, ZERO
+    kBlendReplace = 3,   // ONE, ZERO
+    kBlendModulate2 = 4, // DST_COLOR, SRC_COLOR
 };
 
 // One entry of a definition file, as handed to loadTexture.
 struct t_texdef {
-    char name[kTexWordMax + 1];     // texture name
-    char file[kTexWordMax + 1];     // image file (".ppm" or ".tga")
-    float scaleU;                   // texture-coordinate scale pair (trees; 0 for persons)
+    char name[kTexWordMax + 1]; // texture name
+    char file[kTexWordMax + 1]; // image file (".ppm" or ".tga")
+    float scaleU;               // texture-coordinate scale pair (trees; 0 for persons)
     float scaleV;
-    float offsetU;                  // "offset"
+    float offsetU; // "offset"
     float offsetV;
-    int32_t texmode;                // "texmode": projection 0..6
-    bool envmode;                   // "envmode"
-    bool quads;                     // "quads" (trees only)
-    int32_t blend;                  // "blend": alpha percent, default 100
-    int32_t blendmode;              // "blendmode": kBlend*
-    bool noclip;                    // "noclip"
-    bool nozbuf;                    // "nozbuf" (trees only)
-    t_rgb emissive;                 // "emissiveRGB" / 255
+    int32_t texmode;   // "texmode": projection 0..6
+    bool envmode;      // "envmode"
+    bool quads;        // "quads" (trees only)
+    int32_t blend;     // "blend": alpha percent, default 100
+    int32_t blendmode; // "blendmode": kBlend*
+    bool noclip;       // "noclip"
+    bool nozbuf;       // "nozbuf" (trees only)
+    t_rgb emissive;    // "emissiveRGB" / 255
 };
 
 // What a person's definition file sets in the person's record besides textures.
 struct t_texmodel {
     bool hasStartFrame;
-    uint16_t startFrame;            // "startframe"
+    uint16_t startFrame; // "startframe"
     bool hasEndFrame;
-    uint16_t endFrame;              // "endframe"
+    uint16_t endFrame; // "endframe"
     bool hasAnimSpeed;
-    float animSpeed;                // "animspeed"
+    float animSpeed; // "animspeed"
 };
 
 // Parses a definition file held in memory (`size` bytes, no terminator
@@ -80,29 +80,28 @@ struct t_texmodel {
 // warning naming `fileForMessages` and the entry, and reading goes on.
 // Returns the number of entries passed on.
 int parseTexDefs(const char* data, size_t size, bool person, const char* fileForMessages,
-                 void (*entry)(const t_texdef& def, void* user), void* user,
-                 t_texmodel* model);
+                 void (*entry)(const t_texdef& def, void* user), void* user, t_texmodel* model);
 
 class TextureList {
 public:
     STexture textures[kMaxTextures];
-    char* names[kMaxTextures];          // owned copies; compared without regard to case
-    uint32_t glIds[kMaxTextures];       // GL texture names, copies of textures[i].id
-    float scaleU[kMaxTextures];         // texture-coordinate scale pair for generated UVs
+    char* names[kMaxTextures];    // owned copies; compared without regard to case
+    uint32_t glIds[kMaxTextures]; // GL texture names, copies of textures[i].id
+    float scaleU[kMaxTextures];   // texture-coordinate scale pair for generated UVs
     float scaleV[kMaxTextures];
-    float offsetU[kMaxTextures];        // texture-coordinate offsets
+    float offsetU[kMaxTextures]; // texture-coordinate offsets
     float offsetV[kMaxTextures];
-    int32_t texmode[kMaxTextures];      // UV projection mode 0..6
-    bool nozbuf[kMaxTextures];          // faces drawn with the other depth test
-    int32_t blend[kMaxTextures];        // alpha percent 0..100 of the faces
-    uint8_t blendmode[kMaxTextures];    // kBlend*
-    bool envmode[kMaxTextures];         // sphere-mapped environment texture
-    bool noclip[kMaxTextures];          // faces take no part in boxes and collision
-    bool quads[kMaxTextures];           // faces come as triangle pairs drawn as quads
-    t_rgb emissive[kMaxTextures];       // added to vertex colours, 0..1 per channel
-    int32_t lastIndex;                  // highest used index; -1 when empty
+    int32_t texmode[kMaxTextures];   // UV projection mode 0..6
+    bool nozbuf[kMaxTextures];       // faces drawn with the other depth test
+    int32_t blend[kMaxTextures];     // alpha percent 0..100 of the faces
+    uint8_t blendmode[kMaxTextures]; // kBlend*
+    bool envmode[kMaxTextures];      // sphere-mapped environment texture
+    bool noclip[kMaxTextures];       // faces take no part in boxes and collision
+    bool quads[kMaxTextures];        // faces come as triangle pairs drawn as quads
+    t_rgb emissive[kMaxTextures];    // added to vertex colours, 0..1 per channel
+    int32_t lastIndex;               // highest used index; -1 when empty
 
-    char* texFiles[kTexFileCacheSize];  // definition files already read (owned)
+    char* texFiles[kTexFileCacheSize]; // definition files already read (owned)
     int32_t texFileCount;
 
     TextureList();
@@ -113,10 +112,9 @@ public:
     // Adds texture `name` made from `file` unless the name is already in the
     // table (any case).  A full table ends the engine (KRT_FATAL).  Blend mode
     // 1 textures are loaded without the colour key.
-    void loadTexture(const char* name, const char* file, float scaleU, float scaleV, float offsetU,
-                     float offsetV, int texmode, bool envmode, bool quads, int blend,
-                     int blendmode, bool noclip, bool nozbuf, t_rgb emissive, int minFilter,
-                     int magFilter, bool alphaKey, int keyR, int keyG, int keyB);
+    void loadTexture(const char* name, const char* file, float scaleU, float scaleV, float offsetU, float offsetV,
+                     int texmode, bool envmode, bool quads, int blend, int blendmode, bool noclip, bool nozbuf,
+                     t_rgb emissive, int minFilter, int magFilter, bool alphaKey, int keyR, int keyG, int keyB);
     // The lowest index whose name matches without regard to case, or -1.
     int32_t findTexture(const char* name) const;
     // Binds the first texture of that name; an unknown name binds nothing.
@@ -145,7 +143,7 @@ public:
     void initTex();
 
 private:
-    uint8_t lastBlendmode_;             // 99: none selected yet
+    uint8_t lastBlendmode_; // 99: none selected yet
     bool lastEnvmode_;
 
     void readTreeFile(const char* texFile);

@@ -104,8 +104,8 @@ bool expandToRGBA(CBitmap* bitmap)
 // The bitmap a texture is made from: the file's, or the placeholder when it
 // is unusable.  PPM pixels are keyed (*keyFound says whether the colour
 // occurred); the result is always 32 bits per pixel.
-CBitmap* loadUploadBitmap(STexture* texture, const char* file, int type,
-                          uint8_t keyR, uint8_t keyG, uint8_t keyB, bool* keyFound)
+CBitmap* loadUploadBitmap(STexture* texture, const char* file, int type, uint8_t keyR, uint8_t keyG, uint8_t keyB,
+                          bool* keyFound)
 {
     CBitmap* bitmap = (type == kFileTypePpm) ? LoadPPM(file) : LoadTGAFile(file);
     *keyFound = false;
@@ -228,9 +228,8 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
     uploadSize((*bitmap)->width, (*bitmap)->height, maxUploadSide(), &nw, &nh);
     if ((nw != (*bitmap)->width || nh != (*bitmap)->height) && !zoomSourceSupported(*bitmap)) {
         char message[400];
-        std::snprintf(message, sizeof message,
-                      "Warnung!!! Textur %s ist zu groß zum Skalieren (%i x %i Pixel)!\n", file,
-                      (*bitmap)->width, (*bitmap)->height);
+        std::snprintf(message, sizeof message, "Warnung!!! Textur %s ist zu groß zum Skalieren (%i x %i Pixel)!\n",
+                      file, (*bitmap)->width, (*bitmap)->height);
         printFramedWarning(message, 75);
         delete *bitmap;
         *bitmap = MakePlaceholder(32);
@@ -243,8 +242,7 @@ CBitmap* resizeForUpload(CBitmap** bitmap, const char* file, FILE* log)
         return nullptr;
     }
     if (log != nullptr) {
-        std::fprintf(log, "resizing %s from %i x %i to %i x %i\n", file, (*bitmap)->width,
-                     (*bitmap)->height, nw, nh);
+        std::fprintf(log, "resizing %s from %i x %i to %i x %i\n", file, (*bitmap)->width, (*bitmap)->height, nw, nh);
     }
     CBitmap* resized = zoomBitmapToSize(*bitmap, nw, nh, 1);
     if (resized == nullptr) {
@@ -265,22 +263,21 @@ uint32_t uploadTexture(const CBitmap* bitmap, bool withAlpha, int minFilter, int
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
-    glTexImage2D(GL_TEXTURE_2D, 0, withAlpha ? 4 : 3, bitmap->width, bitmap->height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, bitmap->pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, withAlpha ? 4 : 3, bitmap->width, bitmap->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 bitmap->pixels);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
     return id;
 }
 
-}  // namespace
+} // namespace
 
 void textureSetMaxSize(int texels)
 {
     g_maxTextureSize = texels > 0 ? texels : 0;
 }
 
-STexture::STexture(const char* file, int minFilter, int magFilter, bool alphaKey,
-                   int keyR, int keyG, int keyB)
+STexture::STexture(const char* file, int minFilter, int magFilter, bool alphaKey, int keyR, int keyG, int keyB)
 {
     createTexture(file, minFilter, magFilter, alphaKey, keyR, keyG, keyB);
 }
@@ -290,8 +287,8 @@ STexture::~STexture()
     delete[] name;
 }
 
-void STexture::createTexture(const char* file, int minFilter, int magFilter, bool alphaKey,
-                             int keyR, int keyG, int keyB)
+void STexture::createTexture(const char* file, int minFilter, int magFilter, bool alphaKey, int keyR, int keyG,
+                             int keyB)
 {
     if (file == nullptr) {
         return;
@@ -300,9 +297,8 @@ void STexture::createTexture(const char* file, int minFilter, int magFilter, boo
     const int type = fileType(file);
     if (type == kFileTypePpm || type == kFileTypeTga) {
         bool keyFound = false;
-        CBitmap* bitmap = loadUploadBitmap(this, file, type, static_cast<uint8_t>(keyR),
-                                           static_cast<uint8_t>(keyG), static_cast<uint8_t>(keyB),
-                                           &keyFound);
+        CBitmap* bitmap = loadUploadBitmap(this, file, type, static_cast<uint8_t>(keyR), static_cast<uint8_t>(keyG),
+                                           static_cast<uint8_t>(keyB), &keyFound);
         CBitmap* resized = resizeForUpload(&bitmap, file, log);
         const CBitmap* upload = resized != nullptr ? resized : bitmap;
         imageWidth = bitmap->width;
@@ -347,8 +343,7 @@ void STexture::freeTexture()
 }
 
 void STexture::createMipmap(const char*, int, int)
-{
-}
+{}
 
 bool STexture::makeAlpha(CBitmap* bitmap, uint8_t r, uint8_t g, uint8_t b)
 {
@@ -388,8 +383,8 @@ int getNextOGLSize(int n)
 
 CBitmap* zoomBitmapToSize(CBitmap* src, int32_t width, int32_t height, int smooth)
 {
-    if (src == nullptr || !zoomSourceSupported(src) || width <= 0 || height <= 0 ||
-        width > kZoomMaxSide || height > kZoomMaxSide) {
+    if (src == nullptr || !zoomSourceSupported(src) || width <= 0 || height <= 0 || width > kZoomMaxSide ||
+        height > kZoomMaxSide) {
         return nullptr;
     }
     const int bpp = bytesPerPixel(src);

@@ -34,17 +34,16 @@ constexpr const char* kTextureLogFile = "texmod.txt";
 
 class STexture {
 public:
-    float width = 0.0f;         // texels of the uploaded image (after resampling)
-    float height = 0.0f;        // texels
-    int32_t imageWidth = 0;     // pixels of the image as read from the file
-    int32_t imageHeight = 0;    // pixels
-    char* name = nullptr;       // copy of the file name (new[]); null until created
-    uint32_t id = 0;            // GL texture name; 0 until created or after freeTexture
+    float width = 0.0f;      // texels of the uploaded image (after resampling)
+    float height = 0.0f;     // texels
+    int32_t imageWidth = 0;  // pixels of the image as read from the file
+    int32_t imageHeight = 0; // pixels
+    char* name = nullptr;    // copy of the file name (new[]); null until created
+    uint32_t id = 0;         // GL texture name; 0 until created or after freeTexture
 
     STexture() = default;
     // Runs createTexture with the same arguments.
-    STexture(const char* file, int minFilter, int magFilter, bool alphaKey,
-             int keyR, int keyG, int keyB);
+    STexture(const char* file, int minFilter, int magFilter, bool alphaKey, int keyR, int keyG, int keyB);
     // Frees the name copy; the GL texture stays (freeTexture deletes it).
     virtual ~STexture();
     STexture(const STexture&) = delete;
@@ -57,8 +56,7 @@ public:
     // becomes the 8 x 8 placeholder; any other file type creates no GL texture
     // (id stays as it was) and only records the name.  Re-creating a texture
     // deletes its previous GL object.  Nothing is reported to the caller.
-    void createTexture(const char* file, int minFilter, int magFilter, bool alphaKey,
-                       int keyR, int keyG, int keyB);
+    void createTexture(const char* file, int minFilter, int magFilter, bool alphaKey, int keyR, int keyG, int keyB);
     uint32_t getGLTexture() const { return id; }
     // glBindTexture(GL_TEXTURE_2D, id); id 0 binds the default texture.
     void Select() const;

@@ -9,9 +9,9 @@
 #include <cstdint>
 
 struct cvar {
-    float fval = 0.0f;      // float argument ("cam_setspeed 12.5": units per second)
-    int32_t ival = 0;       // integer argument
-    char text[100] = {};    // text argument ("map select"), NUL-terminated, at most 99 characters
+    float fval = 0.0f;   // float argument ("cam_setspeed 12.5": units per second)
+    int32_t ival = 0;    // integer argument
+    char text[100] = {}; // text argument ("map select"), NUL-terminated, at most 99 characters
 };
 
 // A command: takes its argument record by value, returns nothing.

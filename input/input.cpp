@@ -26,38 +26,30 @@ struct KeyDef {
 // In definition order: a later name at the same code replaces the earlier
 // one (K_F12, K_AE, K_Z0, K_ZPUNKT, K_ZENTER and K_PGUP do not survive).
 constexpr KeyDef kKeyDefs[] = {
-    {"K_ESCAPE", 197}, {"K_SPACE", 192}, {"K_ARROWLEFT", 207}, {"K_ARROWRIGHT", 206},
-    {"K_ARROWUP", 204}, {"K_ARROWDOWN", 205},
-    {"K_A", 'a'}, {"K_B", 'b'}, {"K_C", 'c'}, {"K_D", 'd'}, {"K_E", 'e'}, {"K_F", 'f'},
-    {"K_G", 'g'}, {"K_H", 'h'}, {"K_I", 'i'}, {"K_J", 'j'}, {"K_K", 'k'}, {"K_L", 'l'},
-    {"K_M", 'm'}, {"K_N", 'n'}, {"K_O", 'o'}, {"K_P", 'p'}, {"K_Q", 'q'}, {"K_R", 'r'},
-    {"K_S", 's'}, {"K_T", 't'}, {"K_U", 'u'}, {"K_V", 'v'}, {"K_W", 'w'}, {"K_X", 'x'},
-    {"K_Y", 'y'}, {"K_Z", 'z'},
-    {"K_OE", 246}, {"K_AE", 228}, {"K_UE", 252},
-    {"K_F1", 208}, {"K_F2", 209}, {"K_F3", 210}, {"K_F4", 211}, {"K_F5", 212},
-    {"K_F6", 213}, {"K_F7", 214}, {"K_F8", 215}, {"K_F9", 216}, {"K_F10", 217},
-    {"K_F11", 203}, {"K_F12", 239},
-    {"K_RETURN", 196},
-    {"K_0", '0'}, {"K_1", '1'}, {"K_2", '2'}, {"K_3", '3'}, {"K_4", '4'},
-    {"K_5", '5'}, {"K_6", '6'}, {"K_7", '7'}, {"K_8", '8'}, {"K_9", '9'},
-    {"K_Z1", 166}, {"K_Z2", 167}, {"K_Z3", 168}, {"K_Z4", 163}, {"K_Z5", 164},
-    {"K_Z6", 165}, {"K_Z7", 160}, {"K_Z8", 161}, {"K_Z9", 162},
-    {"K_RSHIFT", 225}, {"K_LSHIFT", 224},
-    {"K_MWHEELUP", 240}, {"K_MWHEELDOWN", 239},
-    {"K_MOUSE1", 200}, {"K_MOUSE2", 201}, {"K_MOUSE3", 202},
-    {"K_PUNKT", 46}, {"K_KOMMA", 44}, {"K_BS", 92}, {"K_ZSL", 47}, {"K_ZMUL", 42},
-    {"K_ZSUB", 45}, {"K_ZADD", 43},
-    {"K_Z0", 255}, {"K_ZPUNKT", 255}, {"K_ZENTER", 255}, {"K_PGUP", 255}, {"K_PGDN", 255},
-    {"K_CTRL", 227}, {"K_TAB", 226}, {"K_LALT", 228}, {"K_RALT", 229},
-    {"K_LAMIGA", 230}, {"K_RAMIGA", 231},
-    {"K_DEL", 198}, {"K_HELP", 223},
+    {"K_ESCAPE", 197},     {"K_SPACE", 192},  {"K_ARROWLEFT", 207}, {"K_ARROWRIGHT", 206}, {"K_ARROWUP", 204},
+    {"K_ARROWDOWN", 205},  {"K_A", 'a'},      {"K_B", 'b'},         {"K_C", 'c'},          {"K_D", 'd'},
+    {"K_E", 'e'},          {"K_F", 'f'},      {"K_G", 'g'},         {"K_H", 'h'},          {"K_I", 'i'},
+    {"K_J", 'j'},          {"K_K", 'k'},      {"K_L", 'l'},         {"K_M", 'm'},          {"K_N", 'n'},
+    {"K_O", 'o'},          {"K_P", 'p'},      {"K_Q", 'q'},         {"K_R", 'r'},          {"K_S", 's'},
+    {"K_T", 't'},          {"K_U", 'u'},      {"K_V", 'v'},         {"K_W", 'w'},          {"K_X", 'x'},
+    {"K_Y", 'y'},          {"K_Z", 'z'},      {"K_OE", 246},        {"K_AE", 228},         {"K_UE", 252},
+    {"K_F1", 208},         {"K_F2", 209},     {"K_F3", 210},        {"K_F4", 211},         {"K_F5", 212},
+    {"K_F6", 213},         {"K_F7", 214},     {"K_F8", 215},        {"K_F9", 216},         {"K_F10", 217},
+    {"K_F11", 203},        {"K_F12", 239},    {"K_RETURN", 196},    {"K_0", '0'},          {"K_1", '1'},
+    {"K_2", '2'},          {"K_3", '3'},      {"K_4", '4'},         {"K_5", '5'},          {"K_6", '6'},
+    {"K_7", '7'},          {"K_8", '8'},      {"K_9", '9'},         {"K_Z1", 166},         {"K_Z2", 167},
+    {"K_Z3", 168},         {"K_Z4", 163},     {"K_Z5", 164},        {"K_Z6", 165},         {"K_Z7", 160},
+    {"K_Z8", 161},         {"K_Z9", 162},     {"K_RSHIFT", 225},    {"K_LSHIFT", 224},     {"K_MWHEELUP", 240},
+    {"K_MWHEELDOWN", 239}, {"K_MOUSE1", 200}, {"K_MOUSE2", 201},    {"K_MOUSE3", 202},     {"K_PUNKT", 46},
+    {"K_KOMMA", 44},       {"K_BS", 92},      {"K_ZSL", 47},        {"K_ZMUL", 42},        {"K_ZSUB", 45},
+    {"K_ZADD", 43},        {"K_Z0", 255},     {"K_ZPUNKT", 255},    {"K_ZENTER", 255},     {"K_PGUP", 255},
+    {"K_PGDN", 255},       {"K_CTRL", 227},   {"K_TAB", 226},       {"K_LALT", 228},       {"K_RALT", 229},
+    {"K_LAMIGA", 230},     {"K_RAMIGA", 231}, {"K_DEL", 198},       {"K_HELP", 223},
 };
 
-}  // namespace
+} // namespace
 
-CInput::CInput()
-    : window(nullptr), msg(nullptr), keycount(0), keys(nullptr), mousemoved(0), mousedx(0),
-      mousedy(0)
+CInput::CInput() : window(nullptr), msg(nullptr), keycount(0), keys(nullptr), mousemoved(0), mousedx(0), mousedy(0)
 {
     Init();
 }
@@ -94,8 +86,7 @@ void CInput::Init()
     }
     window = mglGetWindowHandle();
     g_window = window;
-    platformModifyIDCMP(window,
-                        IDCMP_MOUSEBUTTONS | IDCMP_MOUSEMOVE | IDCMP_RAWKEY | IDCMP_DELTAMOVE);
+    platformModifyIDCMP(window, IDCMP_MOUSEBUTTONS | IDCMP_MOUSEMOVE | IDCMP_RAWKEY | IDCMP_DELTAMOVE);
 }
 
 int CInput::defKey(const char* name, int code)
@@ -184,8 +175,7 @@ void CInput::start()
     // Index loop: a handler may bind or redefine keys while we walk.
     for (int32_t code = 0; code < keycount; ++code) {
         const t_keyslot& slot = keys[code];
-        if (slot.name != nullptr && slot.state != nullptr && *slot.state == 1 &&
-            slot.handler != nullptr) {
+        if (slot.name != nullptr && slot.state != nullptr && *slot.state == 1 && slot.handler != nullptr) {
             const cvar copy = slot.arg;
             slot.handler(copy);
         }

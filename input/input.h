@@ -23,21 +23,21 @@
 #include "platform/events.h"
 
 struct t_keyslot {
-    uint8_t* state;      // 0 released, 1 held; null where no name was defined
-    char* name;          // heap copy of the key name ("K_SPACE"), or null
-    t_handler handler;   // bound command, or null
-    cvar arg;            // argument passed (as a copy) to the handler
+    uint8_t* state;    // 0 released, 1 held; null where no name was defined
+    char* name;        // heap copy of the key name ("K_SPACE"), or null
+    t_handler handler; // bound command, or null
+    cvar arg;          // argument passed (as a copy) to the handler
 };
 
 class CInput {
 public:
-    void* window;        // the display window (mglGetWindowHandle); also in g_window
-    InputMsg* msg;       // the message being handled; valid only inside update()
-    int32_t keycount;    // number of slots: 256
-    t_keyslot* keys;     // keycount slots, indexed by key code
-    uint8_t mousemoved;  // 1 when a mouse-move message arrived since the last endframe()
-    int32_t mousedx;     // pixels, positive right; the last message's delta, not a sum
-    int32_t mousedy;     // pixels, positive down; the last message's delta, not a sum
+    void* window;       // the display window (mglGetWindowHandle); also in g_window
+    InputMsg* msg;      // the message being handled; valid only inside update()
+    int32_t keycount;   // number of slots: 256
+    t_keyslot* keys;    // keycount slots, indexed by key code
+    uint8_t mousemoved; // 1 when a mouse-move message arrived since the last endframe()
+    int32_t mousedx;    // pixels, positive right; the last message's delta, not a sum
+    int32_t mousedy;    // pixels, positive down; the last message's delta, not a sum
 
     CInput();
     ~CInput();

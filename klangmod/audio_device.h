@@ -19,10 +19,10 @@
 // Sample layouts, numbered as AHI numbers them (the numbers are stored in the
 // module's slots and handed to the device unchanged).
 enum KlangSampleType : uint32_t {
-    KLANG_M8S = 0,   // 8-bit signed mono, 1 byte per frame
-    KLANG_M16S = 1,  // 16-bit signed mono, 2 bytes per frame
-    KLANG_S8S = 2,   // 8-bit signed stereo (left, right), 2 bytes per frame
-    KLANG_S16S = 3,  // 16-bit signed stereo (left, right), 4 bytes per frame
+    KLANG_M8S = 0,  // 8-bit signed mono, 1 byte per frame
+    KLANG_M16S = 1, // 16-bit signed mono, 2 bytes per frame
+    KLANG_S8S = 2,  // 8-bit signed stereo (left, right), 2 bytes per frame
+    KLANG_S16S = 3, // 16-bit signed stereo (left, right), 4 bytes per frame
 };
 
 // Bytes per frame of a sample type; unknown types count as 1 (8-bit mono).
@@ -30,23 +30,23 @@ uint32_t KlangFrameSize(uint32_t sampleType);
 
 // A sample registered under a sound number.
 struct KlangSampleInfo {
-    uint32_t type;              // KlangSampleType
-    const uint8_t* data;        // frames x frame size bytes; null when frames is 0
-    uint64_t frames;            // sample frames in data
+    uint32_t type;       // KlangSampleType
+    const uint8_t* data; // frames x frame size bytes; null when frames is 0
+    uint64_t frames;     // sample frames in data
 };
 
 // One start of a sound on a channel.
 struct KlangPlayRequest {
-    int channel;                // 0 .. channels-1 given to open
-    uint32_t frequency;         // Hz; 0 plays nothing audible
-    int32_t volume;             // 16.16, 0x10000 = full
-    uint32_t pan;               // 16.16, 0 left .. 0x10000 right
-    uint16_t sound;             // sound number given to loadSound
-    int loop;                   // 1: repeat until stopped; 0: play once
+    int channel;        // 0 .. channels-1 given to open
+    uint32_t frequency; // Hz; 0 plays nothing audible
+    int32_t volume;     // 16.16, 0x10000 = full
+    uint32_t pan;       // 16.16, 0 left .. 0x10000 right
+    uint16_t sound;     // sound number given to loadSound
+    int loop;           // 1: repeat until stopped; 0: play once
 };
 
 struct KlangAudioDevice {
-    void* user;                 // handed back to every call
+    void* user; // handed back to every call
 
     // Claims the output for `channels` channels and `sounds` sound numbers.
     // Returns 1 on success, 0 when no output can be had (the module retries

@@ -46,7 +46,7 @@ void ClearSample(KlangSlot& slot)
     slot.data = nullptr;
 }
 
-}  // namespace
+} // namespace
 
 bool IsPlaying(KlangChannel& channel, int64_t now)
 {
@@ -66,8 +66,7 @@ bool IsPlaying(KlangChannel& channel, int64_t now)
 
 KlangAudio::KlangAudio(const KlangAudioDevice* device, int64_t (*clock)(void))
     : device_(device != nullptr ? device : KlangNullAudioDevice()), clock_(clock)
-{
-}
+{}
 
 KlangAudio::~KlangAudio()
 {
@@ -131,9 +130,9 @@ void KlangAudio::readSample(KlangSlot& slot)
         return;
     }
     KlangDecodedSample sample;
-    std::string problem = error != FileError::None ? FileErrorText(error)
-                                                    : KlangDecodeSample(KlangFileKindOf(name), bytes.data(),
-                                                                        bytes.size(), &sample);
+    std::string problem = error != FileError::None
+                              ? FileErrorText(error)
+                              : KlangDecodeSample(KlangFileKindOf(name), bytes.data(), bytes.size(), &sample);
     if (!problem.empty()) {
         std::printf("KlangModul: Warnung!!! %s ist nicht abspielbar: %s\n", name, problem.c_str());
         std::fflush(stdout);
@@ -191,8 +190,8 @@ void KlangAudio::send(int ch)
     const int n = Channels[ch].sound;
     if (open_ && n >= 0) {
         const KlangSlot& slot = Sound[n];
-        const KlangPlayRequest request{ch, slot.frequency, slot.volume, slot.pan, static_cast<uint16_t>(n),
-                                       Channels[ch].looping};
+        const KlangPlayRequest request{ch,       slot.frequency,           slot.volume,
+                                       slot.pan, static_cast<uint16_t>(n), Channels[ch].looping};
         device_->play(device_->user, &request);
     }
 }

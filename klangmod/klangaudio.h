@@ -21,27 +21,27 @@ constexpr int kKlangChannels = 8;
 constexpr int kKlangSlots = 256;
 
 struct KlangSlot {
-    int32_t channel = -1;           // mixer channel last started on; -1 never started
-    uint32_t frequency = 0;         // playback rate, Hz (g_setPitch)
-    uint32_t sampleType = 0;        // KlangSampleType
-    uint16_t numChannels = 0;       // from an AIFF header
-    uint16_t sampleBits = 0;        // from an AIFF header
-    int32_t volume = 0;             // 16.16, 0x10000 = full
-    uint32_t pan = 0;               // 16.16, 0 left, 0x8000 centre, 0x10000 right
-    uint64_t lengthBytes = 0;       // bytes at data: whole frames of the file's sample chunk
-    uint64_t dataOffset = 0;        // file position where the samples start
-    uint64_t frames = 0;            // lengthBytes / frame size
-    std::string fileName;           // as given to loadSound; "" while never loaded
-    const uint8_t* data = nullptr;  // owned by KlangAudio::buffers; may be shared with another slot
-    bool loaded = false;            // filled by a load since the module started
+    int32_t channel = -1;          // mixer channel last started on; -1 never started
+    uint32_t frequency = 0;        // playback rate, Hz (g_setPitch)
+    uint32_t sampleType = 0;       // KlangSampleType
+    uint16_t numChannels = 0;      // from an AIFF header
+    uint16_t sampleBits = 0;       // from an AIFF header
+    int32_t volume = 0;            // 16.16, 0x10000 = full
+    uint32_t pan = 0;              // 16.16, 0 left, 0x8000 centre, 0x10000 right
+    uint64_t lengthBytes = 0;      // bytes at data: whole frames of the file's sample chunk
+    uint64_t dataOffset = 0;       // file position where the samples start
+    uint64_t frames = 0;           // lengthBytes / frame size
+    std::string fileName;          // as given to loadSound; "" while never loaded
+    const uint8_t* data = nullptr; // owned by KlangAudio::buffers; may be shared with another slot
+    bool loaded = false;           // filled by a load since the module started
 };
 
 struct KlangChannel {
-    uint16_t active = 0;            // 1 while a one-shot sound is assumed to play
-    uint16_t looping = 0;           // 1 while music plays (busy until stopped)
-    int64_t startTime = 0;          // calendar seconds at the start
-    uint64_t duration = 0;          // frames / frequency, whole seconds (0 when frequency is 0)
-    int32_t sound = -1;             // slot last started on it
+    uint16_t active = 0;   // 1 while a one-shot sound is assumed to play
+    uint16_t looping = 0;  // 1 while music plays (busy until stopped)
+    int64_t startTime = 0; // calendar seconds at the start
+    uint64_t duration = 0; // frames / frequency, whole seconds (0 when frequency is 0)
+    int32_t sound = -1;    // slot last started on it
 };
 
 // The channel busy test: music is always busy, a one-shot sound while no
@@ -54,7 +54,7 @@ public:
     // clock gives calendar time in seconds; null means time(nullptr).  A null
     // device means KlangNullAudioDevice().
     KlangAudio(const KlangAudioDevice* device, int64_t (*clock)(void));
-    ~KlangAudio();                  // closes the device if open
+    ~KlangAudio(); // closes the device if open
     KlangAudio(const KlangAudio&) = delete;
     KlangAudio& operator=(const KlangAudio&) = delete;
 
@@ -65,9 +65,9 @@ public:
     int loadSound(const char* file);
     // 1 when started on the first free channel, 0 when all are busy.
     int playSound(uint8_t n);
-    int playMusic(uint8_t n);       // as playSound, looping until stopSound
-    void stopSound(uint8_t n);      // frees and silences the slot's last channel
-    void freeSound();               // stops what plays; numbering restarts at 0
+    int playMusic(uint8_t n);  // as playSound, looping until stopSound
+    void stopSound(uint8_t n); // frees and silences the slot's last channel
+    void freeSound();          // stops what plays; numbering restarts at 0
     void setPitch(unsigned frequency, uint8_t n);
     // pan 16.16 capped at 0x10000; volume 0..1 stored as 16.16.  Applied at
     // once to the channel the slot last used.
@@ -82,9 +82,9 @@ public:
     void closeAHI();
     bool isOpen() const { return open_; }
 
-    KlangSlot Sound[kKlangSlots];           // the sample table, by slot number
-    KlangChannel Channels[kKlangChannels];  // by mixer channel
-    uint8_t g_sounds = 0;           // next slot to load into (wraps after 255)
+    KlangSlot Sound[kKlangSlots];          // the sample table, by slot number
+    KlangChannel Channels[kKlangChannels]; // by mixer channel
+    uint8_t g_sounds = 0;                  // next slot to load into (wraps after 255)
 
 private:
     bool shareEarlier(uint8_t s);
@@ -97,5 +97,5 @@ private:
     const KlangAudioDevice* device_;
     int64_t (*clock_)(void);
     bool open_ = false;
-    std::vector<std::vector<uint8_t>> buffers_;   // every sample loaded; a channel may still play one
+    std::vector<std::vector<uint8_t>> buffers_; // every sample loaded; a channel may still play one
 };

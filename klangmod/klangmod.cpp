@@ -31,9 +31,8 @@ enum KlangCode : uint32_t {
     CMD_DONE = 9,
 };
 
-const char kNoEngineText[] =
-    "KlangModul: hmm keine Engine da, WER ZUM TEUFEL WECKT MICH UM DIESE ZEIT AUF, "
-    "DAS DARF, WENN ÜBERHAUPT, NUR DIE VIVUZIVODE !!! \n";
+const char kNoEngineText[] = "KlangModul: hmm keine Engine da, WER ZUM TEUFEL WECKT MICH UM DIESE ZEIT AUF, "
+                             "DAS DARF, WENN ÜBERHAUPT, NUR DIE VIVUZIVODE !!! \n";
 const char kFarewellText[] = "KlangModul: Sound modul verabschiedet sich\n";
 const char kNoAudioText[] = "AHI konnte nicht initalisiert werden :(\n";
 const char kBuildName[] = "Klangmodul PPC";
@@ -42,8 +41,7 @@ struct KlangInstance {
     KlangInstance(const KlangAudioDevice* device, int64_t (*clock)(void))
         : output(device == nullptr ? std::make_unique<KlangOutputDevice>() : nullptr),
           audio(device != nullptr ? device : output->device(), clock)
-    {
-    }
+    {}
 
     // The sound card, unless another device was chosen; declared before
     // `audio` so that it outlives the sample data's last use.
@@ -51,7 +49,7 @@ struct KlangInstance {
     SoundEngine table{};
     KlangCommandBlock block{};
     ModuleMessage message{};
-    uint32_t initFlag = 0;          // 1 once g_init ran; the loop then opens audio
+    uint32_t initFlag = 0; // 1 once g_init ran; the loop then opens audio
     KlangAudio audio;
 };
 
@@ -103,7 +101,8 @@ int g_playMusic(uint8_t sound)
     return g_bound != nullptr ? g_bound->audio.playMusic(sound) : 0;
 }
 
-void g_pauseMusic(uint8_t) {}
+void g_pauseMusic(uint8_t)
+{}
 
 void g_freeSound(void)
 {
@@ -186,26 +185,13 @@ void RunCommand(KlangInstance& k)
             k.audio.loadSound(name);
             break;
         }
-        case CMD_SETVOL:
-            k.audio.setVol(b.panOrFreq, b.slot, b.volume);
-            break;
-        case CMD_SETPITCH:
-            k.audio.setPitch(b.panOrFreq, b.slot);
-            break;
-        case CMD_PLAY:
-            k.audio.playSound(b.slot);
-            break;
-        case CMD_MUSIC:
-            k.audio.playMusic(b.slot);
-            break;
-        case CMD_PAUSE:
-            break;
-        case CMD_STOP:
-            k.audio.stopSound(b.slot);
-            break;
-        default:
-            k.audio.freeSound();
-            break;
+        case CMD_SETVOL: k.audio.setVol(b.panOrFreq, b.slot, b.volume); break;
+        case CMD_SETPITCH: k.audio.setPitch(b.panOrFreq, b.slot); break;
+        case CMD_PLAY: k.audio.playSound(b.slot); break;
+        case CMD_MUSIC: k.audio.playMusic(b.slot); break;
+        case CMD_PAUSE: break;
+        case CMD_STOP: k.audio.stopSound(b.slot); break;
+        default: k.audio.freeSound(); break;
         }
     } else {
         return;
@@ -280,7 +266,7 @@ void Shutdown(KlangInstance& k)
     }
 }
 
-}  // namespace
+} // namespace
 
 void KlangSetAudioDevice(const KlangAudioDevice* device)
 {

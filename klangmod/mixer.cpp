@@ -9,16 +9,13 @@
 
 namespace {
 
-constexpr uint64_t kMaxFrames = (uint64_t(1) << 31) - 1;   // keeps frames << 32 inside 64 bits
-constexpr int64_t kMaxGain = int64_t(64) << 16;            // 16.16; keeps the 64-bit sum far from overflow
-constexpr int kBlock = 256;                                // output frames summed per pass
+constexpr uint64_t kMaxFrames = (uint64_t(1) << 31) - 1; // keeps frames << 32 inside 64 bits
+constexpr int64_t kMaxGain = int64_t(64) << 16;          // 16.16; keeps the 64-bit sum far from overflow
+constexpr int kBlock = 256;                              // output frames summed per pass
 
 // One frame of a sample as left/right values on the 16-bit scale.
 struct Mono8 {
-    static void Read(const uint8_t* d, uint64_t i, int32_t& l, int32_t& r)
-    {
-        l = r = static_cast<int8_t>(d[i]) * 256;
-    }
+    static void Read(const uint8_t* d, uint64_t i, int32_t& l, int32_t& r) { l = r = static_cast<int8_t>(d[i]) * 256; }
 };
 struct Mono16 {
     static void Read(const uint8_t* d, uint64_t i, int32_t& l, int32_t& r)
@@ -82,11 +79,10 @@ int16_t Clamp16(int64_t x)
     return static_cast<int16_t>(std::clamp<int64_t>(x, -32768, 32767));
 }
 
-}  // namespace
+} // namespace
 
 KlangMixer::KlangMixer(int rate, int32_t masterVolume) : rate_(rate > 0 ? rate : 44100), master_(masterVolume)
-{
-}
+{}
 
 void KlangMixer::lock()
 {
@@ -208,18 +204,10 @@ void KlangMixer::mix(int16_t* out, int frames)
                 continue;
             }
             switch (v.type) {
-            case KLANG_M16S:
-                MixVoice<Mono16>(v, acc, n);
-                break;
-            case KLANG_S8S:
-                MixVoice<Stereo8>(v, acc, n);
-                break;
-            case KLANG_S16S:
-                MixVoice<Stereo16>(v, acc, n);
-                break;
-            default:
-                MixVoice<Mono8>(v, acc, n);
-                break;
+            case KLANG_M16S: MixVoice<Mono16>(v, acc, n); break;
+            case KLANG_S8S: MixVoice<Stereo8>(v, acc, n); break;
+            case KLANG_S16S: MixVoice<Stereo16>(v, acc, n); break;
+            default: MixVoice<Mono8>(v, acc, n); break;
             }
         }
         for (int i = 0; i < 2 * n; i++) {
@@ -241,10 +229,8 @@ void KlangMixer::mix(int16_t* out, int frames)
 
 // ---- the mixer as the module's audio device ----
 
-KlangOutputDevice::KlangOutputDevice()
-    : table_{this, Open, Close, LoadSound, Play, Stop, SetVol}
-{
-}
+KlangOutputDevice::KlangOutputDevice() : table_{this, Open, Close, LoadSound, Play, Stop, SetVol}
+{}
 
 KlangOutputDevice::~KlangOutputDevice()
 {

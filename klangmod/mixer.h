@@ -53,15 +53,15 @@ public:
 
     struct Voice {
         const uint8_t* data = nullptr;
-        uint64_t frames = 0;        // sample frames in data
-        uint32_t type = 0;          // KlangSampleType
-        uint64_t pos = 0;           // read position, sample frames in 32.32 fixed point
-        uint64_t step = 0;          // pos advance per output frame, 32.32
-        int64_t gainLeft = 0;       // 16.16, volume x pan share x master / channels
+        uint64_t frames = 0;  // sample frames in data
+        uint32_t type = 0;    // KlangSampleType
+        uint64_t pos = 0;     // read position, sample frames in 32.32 fixed point
+        uint64_t step = 0;    // pos advance per output frame, 32.32
+        int64_t gainLeft = 0; // 16.16, volume x pan share x master / channels
         int64_t gainRight = 0;
         bool loop = false;
         bool on = false;
-        uint32_t serial = 0;        // bumped by play/stop: mix keeps its copy's position only if unchanged
+        uint32_t serial = 0; // bumped by play/stop: mix keeps its copy's position only if unchanged
     };
 
 private:
@@ -71,8 +71,8 @@ private:
 
     int rate_;
     int32_t master_;
-    KlangSampleInfo sounds_[kMixerSounds] = {};   // engine side only
-    Voice voices_[kMixerChannels];                // shared, under lock_
+    KlangSampleInfo sounds_[kMixerSounds] = {}; // engine side only
+    Voice voices_[kMixerChannels];              // shared, under lock_
     std::atomic<bool> lock_{false};
 };
 

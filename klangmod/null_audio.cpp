@@ -6,12 +6,9 @@ uint32_t KlangFrameSize(uint32_t sampleType)
 {
     switch (sampleType) {
     case KLANG_M16S:
-    case KLANG_S8S:
-        return 2;
-    case KLANG_S16S:
-        return 4;
-    default:
-        return 1;
+    case KLANG_S8S: return 2;
+    case KLANG_S16S: return 4;
+    default: return 1;
     }
 }
 
@@ -22,17 +19,22 @@ int NullOpen(void*, int, int)
     return 1;
 }
 
-void NullClose(void*) {}
-void NullLoadSound(void*, uint16_t, const KlangSampleInfo*) {}
-void NullPlay(void*, const KlangPlayRequest*) {}
-void NullStop(void*, int) {}
-void NullSetVol(void*, int, int32_t, uint32_t) {}
+void NullClose(void*)
+{}
+void NullLoadSound(void*, uint16_t, const KlangSampleInfo*)
+{}
+void NullPlay(void*, const KlangPlayRequest*)
+{}
+void NullStop(void*, int)
+{}
+void NullSetVol(void*, int, int32_t, uint32_t)
+{}
 
 const KlangAudioDevice kNullDevice = {
     nullptr, NullOpen, NullClose, NullLoadSound, NullPlay, NullStop, NullSetVol,
 };
 
-}  // namespace
+} // namespace
 
 const KlangAudioDevice* KlangNullAudioDevice(void)
 {

@@ -49,8 +49,8 @@ uint16_t Le16(const uint8_t* p)
 
 struct Chunk {
     char id[5] = {};
-    uint64_t offset = 0;     // of the chunk's content
-    uint64_t size = 0;       // bytes of content, all present in the file
+    uint64_t offset = 0; // of the chunk's content
+    uint64_t size = 0;   // bytes of content, all present in the file
 };
 
 // The chunks of an IFF FORM or a RIFF file after its 12-byte head, in file
@@ -175,7 +175,7 @@ std::string DecodeAiff(const uint8_t* bytes, size_t size, KlangDecodedSample* ou
     out->sampleBits = Be16(c + 6);
     const uint16_t container = out->sampleBits >= 1 && out->sampleBits <= 8    ? 8
                                : out->sampleBits >= 9 && out->sampleBits <= 16 ? 16
-                                                                                 : out->sampleBits;
+                                                                               : out->sampleBits;
     if (!TypeOf(out->numChannels, container, &out->sampleType)) {
         return LayoutProblem(out->numChannels, out->sampleBits);
     }
@@ -220,7 +220,7 @@ std::string DecodeWav(const uint8_t* bytes, size_t size, KlangDecodedSample* out
     return TakeData(bytes, data->offset, data->size, false, true, out);
 }
 
-}  // namespace
+} // namespace
 
 KlangFileKind KlangFileKindOf(const char* fileName)
 {
@@ -241,15 +241,9 @@ std::string KlangDecodeSample(KlangFileKind kind, const uint8_t* bytes, size_t s
     *out = KlangDecodedSample{};
     std::string problem;
     switch (kind) {
-    case KLANG_FILE_8SVX:
-        problem = Decode8svx(bytes, size, out);
-        break;
-    case KLANG_FILE_AIFF:
-        problem = DecodeAiff(bytes, size, out);
-        break;
-    case KLANG_FILE_WAV:
-        problem = DecodeWav(bytes, size, out);
-        break;
+    case KLANG_FILE_8SVX: problem = Decode8svx(bytes, size, out); break;
+    case KLANG_FILE_AIFF: problem = DecodeAiff(bytes, size, out); break;
+    case KLANG_FILE_WAV: problem = DecodeWav(bytes, size, out); break;
     case KLANG_FILE_RAW:
         out->sampleType = KLANG_M8S;
         problem = TakeData(bytes, 0, size, true, false, out);

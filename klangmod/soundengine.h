@@ -13,13 +13,13 @@ constexpr uint32_t kSoundEngineVersion = 2;
 
 // A request another program may hand to the module's own thread.
 struct KlangCommandBlock {
-    uint32_t done;          // module sets 1 when finished; a writer sets 0 to submit
-    uint32_t code;          // 0 init, 1 load, 2 setVol, 3 setPitch, 4 play, 5 music,
-                            // 6 pause, 7 stop, 8 freeSound, 9 done
-    float volume;           // code 2, 0..1
-    uint32_t panOrFreq;     // code 2: pan 16.16 (0 left .. 0x10000 right); code 3: Hz
-    uint8_t slot;           // sample slot
-    char fileName[100];     // code 1; "Klangmodul PPC" from start-up until a load
+    uint32_t done;      // module sets 1 when finished; a writer sets 0 to submit
+    uint32_t code;      // 0 init, 1 load, 2 setVol, 3 setPitch, 4 play, 5 music,
+                        // 6 pause, 7 stop, 8 freeSound, 9 done
+    float volume;       // code 2, 0..1
+    uint32_t panOrFreq; // code 2: pan 16.16 (0 left .. 0x10000 right); code 3: Hz
+    uint8_t slot;       // sample slot
+    char fileName[100]; // code 1; "Klangmodul PPC" from start-up until a load
 };
 
 typedef int (*SndInitFn)(void);
@@ -32,22 +32,22 @@ typedef void (*SndPitchFn)(unsigned frequency, uint8_t sound);
 typedef void (*SndVolFn)(unsigned pan, uint8_t sound, float volume);
 
 struct SoundEngine {
-    void* task;                         // the module's thread (FindTask(NULL))
+    void* task; // the module's thread (FindTask(NULL))
     KlangCommandBlock* commandBlock;
-    SndInitFn g_init;                   // returns 1; lets the module open audio
-    SndLoadFn g_loadSound;              // slot number of the loaded sample
-    SndPlayFn g_playMusic;              // 1 started (looping), 0 no channel free
-    SndSlotFn g_pauseMusic;             // no effect
-    SndVoidFn g_freeSound;              // stops what plays, forgets all slots
-    SndVoidFn g_done;                   // asks the module to quit
-    SndPlayFn g_playSound;              // 1 started, 0 no channel free
-    SndVersionFn g_getVersion;          // 2
-    SndPitchFn g_setPitch;              // rate of the next play
-    SndVolFn g_setVol;                  // pan 16.16, volume 0..1, at once
+    SndInitFn g_init;          // returns 1; lets the module open audio
+    SndLoadFn g_loadSound;     // slot number of the loaded sample
+    SndPlayFn g_playMusic;     // 1 started (looping), 0 no channel free
+    SndSlotFn g_pauseMusic;    // no effect
+    SndVoidFn g_freeSound;     // stops what plays, forgets all slots
+    SndVoidFn g_done;          // asks the module to quit
+    SndPlayFn g_playSound;     // 1 started, 0 no channel free
+    SndVersionFn g_getVersion; // 2
+    SndPitchFn g_setPitch;     // rate of the next play
+    SndVolFn g_setVol;         // pan 16.16, volume 0..1, at once
     SndSlotFn g_stopSound;
-    uint32_t version;                   // kSoundEngineVersion
+    uint32_t version; // kSoundEngineVersion
     uint16_t reserved;
-    uint16_t quit;                      // 0 run, 1 quit; written by g_done
+    uint16_t quit; // 0 run, 1 quit; written by g_done
 };
 
 // The layout the engine (sound/csound.h) and the module were built with: 13

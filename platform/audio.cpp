@@ -20,7 +20,7 @@ void Callback(void* userdata, Uint8* stream, int len)
     out->fill(out->user, reinterpret_cast<int16_t*>(stream), len / 4);
 }
 
-}  // namespace
+} // namespace
 
 AudioOutput* AudioOpen(int rate, AudioFillFn fill, void* user, int* actualRate)
 {
@@ -41,7 +41,7 @@ AudioOutput* AudioOpen(int rate, AudioFillFn fill, void* user, int* actualRate)
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;   // about 23 ms at 44.1 kHz: latency versus callback rate
+    want.samples = 1024; // about 23 ms at 44.1 kHz: latency versus callback rate
     want.callback = Callback;
     want.userdata = out;
     SDL_AudioSpec have{};

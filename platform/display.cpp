@@ -3,8 +3,8 @@
 // draws with OpenGL 1.x immediate mode.
 #include "platform/display.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,22 +14,22 @@
 namespace {
 
 constexpr const char* kWindowTitle = "Vext-Engine";
-constexpr int kDepthBufferBits[] = {24, 16};   // tried in this order
+constexpr int kDepthBufferBits[] = {24, 16}; // tried in this order
 // Largest side, pixels, of an offscreen drawable: beyond it a frame costs
 // seconds and gigabytes for no picture anyone sees.
 constexpr int kHeadlessMaxSide = 8192;
 
 struct DisplayState {
-    int initCount = 0;               // MGLInit calls not yet matched by MGLTerm
-    int buffers = 3;                 // chosen buffer count (informational)
+    int initCount = 0; // MGLInit calls not yet matched by MGLTerm
+    int buffers = 3;   // chosen buffer count (informational)
     bool windowed = true;
-    int pixelDepth = 32;             // bits per pixel of the colour buffer
-    int vertexBufferSize = 0;        // vertices (informational)
-    bool sync = false;               // swap waits for the vertical blank
-    int refusedDepthBits = 0;        // test hook: depth buffers this deep or deeper fail; 0: none
+    int pixelDepth = 32;      // bits per pixel of the colour buffer
+    int vertexBufferSize = 0; // vertices (informational)
+    bool sync = false;        // swap waits for the vertical blank
+    int refusedDepthBits = 0; // test hook: depth buffers this deep or deeper fail; 0: none
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    bool offscreen = false;          // the context draws into the offscreen driver's pbuffer
+    bool offscreen = false; // the context draws into the offscreen driver's pbuffer
     std::string lastError;
 };
 
@@ -95,7 +95,7 @@ bool tryCreate(int left, int top, int width, int height, int depthBits)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int MGLInit()
 {
@@ -158,8 +158,7 @@ void* mglCreateContext(int left, int top, int width, int height)
         return nullptr;
     }
     if (width <= 0 || height <= 0) {
-        g_display.lastError = "Fenstergröße " + std::to_string(width) + " x " +
-                              std::to_string(height) + " ungültig";
+        g_display.lastError = "Fenstergröße " + std::to_string(width) + " x " + std::to_string(height) + " ungültig";
         return nullptr;
     }
     for (int depthBits : kDepthBufferBits) {
@@ -186,7 +185,7 @@ void mglLargestDisplaySize(int* width, int* height)
             }
         }
         if (w <= 0 || h <= 0) {
-            w = h = kHeadlessMaxSide;   // the driver names no display: the same sane cap
+            w = h = kHeadlessMaxSide; // the driver names no display: the same sane cap
         }
     }
     *width = w;
@@ -225,16 +224,13 @@ void mglEnableSync(bool on)
 }
 
 void mglLockMode(int mode)
-{
-}
+{}
 
 void mglLockDisplay()
-{
-}
+{}
 
 void mglUnlockDisplay()
-{
-}
+{}
 
 void mglSwitchDisplay()
 {
@@ -277,7 +273,7 @@ void mglActivateWindow()
         return;
     }
     SDL_RaiseWindow(g_display.window);
-    SDL_SetWindowInputFocus(g_display.window);   // refused by some window managers: harmless
+    SDL_SetWindowInputFocus(g_display.window); // refused by some window managers: harmless
 }
 
 void platformUseHeadlessDrivers()

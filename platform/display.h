@@ -32,10 +32,10 @@ int MGLInit();
 void MGLTerm();
 
 // Choices for the next mglCreateContext; they stay until changed.
-void mglChooseNumberOfBuffers(int n);    // 2 or 3; SDL picks the swap chain, kept for the record
-void mglChooseWindowMode(bool window);   // true: a window; false: full screen
-void mglChoosePixelDepth(int bits);      // 32: RGBA8888, 24: RGB888, 16: RGB565
-void mglChooseVertexBufferSize(int n);   // vertices per batch; immediate mode needs no buffer
+void mglChooseNumberOfBuffers(int n);  // 2 or 3; SDL picks the swap chain, kept for the record
+void mglChooseWindowMode(bool window); // true: a window; false: full screen
+void mglChoosePixelDepth(int bits);    // 32: RGBA8888, 24: RGB888, 16: RGB565
+void mglChooseVertexBufferSize(int n); // vertices per batch; immediate mode needs no buffer
 
 // Opens the window and a double-buffered GL context with the chosen pixel
 // depth and a 24-bit depth buffer (16 bits when 24 is refused), and makes it

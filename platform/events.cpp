@@ -33,53 +33,107 @@ struct ScanRaw {
 // events.h).
 constexpr ScanRaw kScanToRaw[] = {
     {SDL_SCANCODE_GRAVE, 0x00},
-    {SDL_SCANCODE_1, 0x01}, {SDL_SCANCODE_2, 0x02}, {SDL_SCANCODE_3, 0x03},
-    {SDL_SCANCODE_4, 0x04}, {SDL_SCANCODE_5, 0x05}, {SDL_SCANCODE_6, 0x06},
-    {SDL_SCANCODE_7, 0x07}, {SDL_SCANCODE_8, 0x08}, {SDL_SCANCODE_9, 0x09},
+    {SDL_SCANCODE_1, 0x01},
+    {SDL_SCANCODE_2, 0x02},
+    {SDL_SCANCODE_3, 0x03},
+    {SDL_SCANCODE_4, 0x04},
+    {SDL_SCANCODE_5, 0x05},
+    {SDL_SCANCODE_6, 0x06},
+    {SDL_SCANCODE_7, 0x07},
+    {SDL_SCANCODE_8, 0x08},
+    {SDL_SCANCODE_9, 0x09},
     {SDL_SCANCODE_0, 0x0A},
-    {SDL_SCANCODE_MINUS, 0x0B}, {SDL_SCANCODE_EQUALS, 0x0C}, {SDL_SCANCODE_BACKSLASH, 0x0D},
-    {SDL_SCANCODE_KP_DIVIDE, kRawPadSlash}, {SDL_SCANCODE_KP_0, kRawPad0},
-    {SDL_SCANCODE_Q, 0x10}, {SDL_SCANCODE_W, 0x11}, {SDL_SCANCODE_E, 0x12},
-    {SDL_SCANCODE_R, 0x13}, {SDL_SCANCODE_T, 0x14}, {SDL_SCANCODE_Y, 0x15},
-    {SDL_SCANCODE_U, 0x16}, {SDL_SCANCODE_I, 0x17}, {SDL_SCANCODE_O, 0x18},
+    {SDL_SCANCODE_MINUS, 0x0B},
+    {SDL_SCANCODE_EQUALS, 0x0C},
+    {SDL_SCANCODE_BACKSLASH, 0x0D},
+    {SDL_SCANCODE_KP_DIVIDE, kRawPadSlash},
+    {SDL_SCANCODE_KP_0, kRawPad0},
+    {SDL_SCANCODE_Q, 0x10},
+    {SDL_SCANCODE_W, 0x11},
+    {SDL_SCANCODE_E, 0x12},
+    {SDL_SCANCODE_R, 0x13},
+    {SDL_SCANCODE_T, 0x14},
+    {SDL_SCANCODE_Y, 0x15},
+    {SDL_SCANCODE_U, 0x16},
+    {SDL_SCANCODE_I, 0x17},
+    {SDL_SCANCODE_O, 0x18},
     {SDL_SCANCODE_P, 0x19},
-    {SDL_SCANCODE_LEFTBRACKET, 0x1A}, {SDL_SCANCODE_RIGHTBRACKET, 0x1B},
+    {SDL_SCANCODE_LEFTBRACKET, 0x1A},
+    {SDL_SCANCODE_RIGHTBRACKET, 0x1B},
     {SDL_SCANCODE_KP_MULTIPLY, kRawPadStar},
-    {SDL_SCANCODE_KP_1, 0x1D}, {SDL_SCANCODE_KP_2, 0x1E}, {SDL_SCANCODE_KP_3, 0x1F},
-    {SDL_SCANCODE_A, 0x20}, {SDL_SCANCODE_S, 0x21}, {SDL_SCANCODE_D, 0x22},
-    {SDL_SCANCODE_F, 0x23}, {SDL_SCANCODE_G, 0x24}, {SDL_SCANCODE_H, 0x25},
-    {SDL_SCANCODE_J, 0x26}, {SDL_SCANCODE_K, 0x27}, {SDL_SCANCODE_L, 0x28},
-    {SDL_SCANCODE_SEMICOLON, 0x29}, {SDL_SCANCODE_APOSTROPHE, 0x2A},
+    {SDL_SCANCODE_KP_1, 0x1D},
+    {SDL_SCANCODE_KP_2, 0x1E},
+    {SDL_SCANCODE_KP_3, 0x1F},
+    {SDL_SCANCODE_A, 0x20},
+    {SDL_SCANCODE_S, 0x21},
+    {SDL_SCANCODE_D, 0x22},
+    {SDL_SCANCODE_F, 0x23},
+    {SDL_SCANCODE_G, 0x24},
+    {SDL_SCANCODE_H, 0x25},
+    {SDL_SCANCODE_J, 0x26},
+    {SDL_SCANCODE_K, 0x27},
+    {SDL_SCANCODE_L, 0x28},
+    {SDL_SCANCODE_SEMICOLON, 0x29},
+    {SDL_SCANCODE_APOSTROPHE, 0x2A},
     {SDL_SCANCODE_NONUSHASH, 0x2B},
     {SDL_SCANCODE_KP_MINUS, kRawPadMinus},
-    {SDL_SCANCODE_KP_4, 0x2D}, {SDL_SCANCODE_KP_5, 0x2E}, {SDL_SCANCODE_KP_6, 0x2F},
+    {SDL_SCANCODE_KP_4, 0x2D},
+    {SDL_SCANCODE_KP_5, 0x2E},
+    {SDL_SCANCODE_KP_6, 0x2F},
     {SDL_SCANCODE_NONUSBACKSLASH, 0x30},
-    {SDL_SCANCODE_Z, 0x31}, {SDL_SCANCODE_X, 0x32}, {SDL_SCANCODE_C, 0x33},
-    {SDL_SCANCODE_V, 0x34}, {SDL_SCANCODE_B, 0x35}, {SDL_SCANCODE_N, 0x36},
+    {SDL_SCANCODE_Z, 0x31},
+    {SDL_SCANCODE_X, 0x32},
+    {SDL_SCANCODE_C, 0x33},
+    {SDL_SCANCODE_V, 0x34},
+    {SDL_SCANCODE_B, 0x35},
+    {SDL_SCANCODE_N, 0x36},
     {SDL_SCANCODE_M, 0x37},
-    {SDL_SCANCODE_COMMA, 0x38}, {SDL_SCANCODE_PERIOD, 0x39}, {SDL_SCANCODE_SLASH, 0x3A},
+    {SDL_SCANCODE_COMMA, 0x38},
+    {SDL_SCANCODE_PERIOD, 0x39},
+    {SDL_SCANCODE_SLASH, 0x3A},
     {SDL_SCANCODE_KP_PLUS, kRawPadPlus},
-    {SDL_SCANCODE_KP_PERIOD, kRawPadPoint}, {SDL_SCANCODE_KP_COMMA, kRawPadPoint},
-    {SDL_SCANCODE_KP_7, 0x3D}, {SDL_SCANCODE_KP_8, 0x3E}, {SDL_SCANCODE_KP_9, 0x3F},
+    {SDL_SCANCODE_KP_PERIOD, kRawPadPoint},
+    {SDL_SCANCODE_KP_COMMA, kRawPadPoint},
+    {SDL_SCANCODE_KP_7, 0x3D},
+    {SDL_SCANCODE_KP_8, 0x3E},
+    {SDL_SCANCODE_KP_9, 0x3F},
 
-    {SDL_SCANCODE_SPACE, 0x40}, {SDL_SCANCODE_BACKSPACE, 0x41},
-    {SDL_SCANCODE_RETURN, 0x44}, {SDL_SCANCODE_ESCAPE, 0x45}, {SDL_SCANCODE_DELETE, 0x46},
+    {SDL_SCANCODE_SPACE, 0x40},
+    {SDL_SCANCODE_BACKSPACE, 0x41},
+    {SDL_SCANCODE_RETURN, 0x44},
+    {SDL_SCANCODE_ESCAPE, 0x45},
+    {SDL_SCANCODE_DELETE, 0x46},
     {SDL_SCANCODE_F11, 0x4B},
-    {SDL_SCANCODE_UP, 0x4C}, {SDL_SCANCODE_DOWN, 0x4D},
-    {SDL_SCANCODE_RIGHT, 0x4E}, {SDL_SCANCODE_LEFT, 0x4F},
-    {SDL_SCANCODE_F1, 0x50}, {SDL_SCANCODE_F2, 0x51}, {SDL_SCANCODE_F3, 0x52},
-    {SDL_SCANCODE_F4, 0x53}, {SDL_SCANCODE_F5, 0x54}, {SDL_SCANCODE_F6, 0x55},
-    {SDL_SCANCODE_F7, 0x56}, {SDL_SCANCODE_F8, 0x57}, {SDL_SCANCODE_F9, 0x58},
+    {SDL_SCANCODE_UP, 0x4C},
+    {SDL_SCANCODE_DOWN, 0x4D},
+    {SDL_SCANCODE_RIGHT, 0x4E},
+    {SDL_SCANCODE_LEFT, 0x4F},
+    {SDL_SCANCODE_F1, 0x50},
+    {SDL_SCANCODE_F2, 0x51},
+    {SDL_SCANCODE_F3, 0x52},
+    {SDL_SCANCODE_F4, 0x53},
+    {SDL_SCANCODE_F5, 0x54},
+    {SDL_SCANCODE_F6, 0x55},
+    {SDL_SCANCODE_F7, 0x56},
+    {SDL_SCANCODE_F8, 0x57},
+    {SDL_SCANCODE_F9, 0x58},
     {SDL_SCANCODE_F10, 0x59},
-    {SDL_SCANCODE_KP_LEFTPAREN, 0x5A}, {SDL_SCANCODE_KP_RIGHTPAREN, 0x5B},
-    {SDL_SCANCODE_INSERT, 0x5F}, {SDL_SCANCODE_HELP, 0x5F},
-    {SDL_SCANCODE_LSHIFT, 0x60}, {SDL_SCANCODE_RSHIFT, 0x61},
+    {SDL_SCANCODE_KP_LEFTPAREN, 0x5A},
+    {SDL_SCANCODE_KP_RIGHTPAREN, 0x5B},
+    {SDL_SCANCODE_INSERT, 0x5F},
+    {SDL_SCANCODE_HELP, 0x5F},
+    {SDL_SCANCODE_LSHIFT, 0x60},
+    {SDL_SCANCODE_RSHIFT, 0x61},
     {SDL_SCANCODE_TAB, 0x62},
-    {SDL_SCANCODE_LCTRL, 0x63}, {SDL_SCANCODE_RCTRL, 0x63},
-    {SDL_SCANCODE_LALT, 0x64}, {SDL_SCANCODE_RALT, 0x65},
-    {SDL_SCANCODE_LGUI, 0x66}, {SDL_SCANCODE_RGUI, 0x67},
+    {SDL_SCANCODE_LCTRL, 0x63},
+    {SDL_SCANCODE_RCTRL, 0x63},
+    {SDL_SCANCODE_LALT, 0x64},
+    {SDL_SCANCODE_RALT, 0x65},
+    {SDL_SCANCODE_LGUI, 0x66},
+    {SDL_SCANCODE_RGUI, 0x67},
     {SDL_SCANCODE_F12, 0x6F},
-    {SDL_SCANCODE_PAGEUP, kRawCode255}, {SDL_SCANCODE_PAGEDOWN, kRawCode255},
+    {SDL_SCANCODE_PAGEUP, kRawCode255},
+    {SDL_SCANCODE_PAGEDOWN, kRawCode255},
     {SDL_SCANCODE_KP_ENTER, kRawCode255},
 };
 
@@ -103,15 +157,15 @@ const std::array<SDL_Scancode, 64> kRawToScan = buildRawToScan();
 int padCharacter(int raw)
 {
     switch (raw) {
-    case 0x3D: return 160;   // pad 7
-    case 0x3E: return 161;   // pad 8
-    case 0x3F: return 162;   // pad 9
-    case 0x2D: return 163;   // pad 4
-    case 0x2E: return 164;   // pad 5
-    case 0x2F: return 165;   // pad 6
-    case 0x1D: return 166;   // pad 1
-    case 0x1E: return 167;   // pad 2
-    case 0x1F: return 168;   // pad 3
+    case 0x3D: return 160; // pad 7
+    case 0x3E: return 161; // pad 8
+    case 0x3F: return 162; // pad 9
+    case 0x2D: return 163; // pad 4
+    case 0x2E: return 164; // pad 5
+    case 0x2F: return 165; // pad 6
+    case 0x1D: return 166; // pad 1
+    case 0x1E: return 167; // pad 2
+    case 0x1F: return 168; // pad 3
     case kRawPad0: return 255;
     case kRawPadPoint: return 255;
     case kRawPadSlash: return '/';
@@ -140,17 +194,39 @@ int rawForScancode(SDL_Scancode scancode)
 uint16_t qualifierFor(Uint16 mod, Uint32 buttons)
 {
     uint16_t q = 0;
-    if (mod & KMOD_LSHIFT) { q |= IEQUALIFIER_LSHIFT; }
-    if (mod & KMOD_RSHIFT) { q |= IEQUALIFIER_RSHIFT; }
-    if (mod & KMOD_CAPS) { q |= IEQUALIFIER_CAPSLOCK; }
-    if (mod & KMOD_CTRL) { q |= IEQUALIFIER_CONTROL; }
-    if (mod & KMOD_LALT) { q |= IEQUALIFIER_LALT; }
-    if (mod & KMOD_RALT) { q |= IEQUALIFIER_RALT; }
-    if (mod & KMOD_LGUI) { q |= IEQUALIFIER_LCOMMAND; }
-    if (mod & KMOD_RGUI) { q |= IEQUALIFIER_RCOMMAND; }
-    if (buttons & SDL_BUTTON_LMASK) { q |= IEQUALIFIER_LEFTBUTTON; }
-    if (buttons & SDL_BUTTON_RMASK) { q |= IEQUALIFIER_RBUTTON; }
-    if (buttons & SDL_BUTTON_MMASK) { q |= IEQUALIFIER_MIDBUTTON; }
+    if (mod & KMOD_LSHIFT) {
+        q |= IEQUALIFIER_LSHIFT;
+    }
+    if (mod & KMOD_RSHIFT) {
+        q |= IEQUALIFIER_RSHIFT;
+    }
+    if (mod & KMOD_CAPS) {
+        q |= IEQUALIFIER_CAPSLOCK;
+    }
+    if (mod & KMOD_CTRL) {
+        q |= IEQUALIFIER_CONTROL;
+    }
+    if (mod & KMOD_LALT) {
+        q |= IEQUALIFIER_LALT;
+    }
+    if (mod & KMOD_RALT) {
+        q |= IEQUALIFIER_RALT;
+    }
+    if (mod & KMOD_LGUI) {
+        q |= IEQUALIFIER_LCOMMAND;
+    }
+    if (mod & KMOD_RGUI) {
+        q |= IEQUALIFIER_RCOMMAND;
+    }
+    if (buttons & SDL_BUTTON_LMASK) {
+        q |= IEQUALIFIER_LEFTBUTTON;
+    }
+    if (buttons & SDL_BUTTON_RMASK) {
+        q |= IEQUALIFIER_RBUTTON;
+    }
+    if (buttons & SDL_BUTTON_MMASK) {
+        q |= IEQUALIFIER_MIDBUTTON;
+    }
     return q;
 }
 
@@ -223,11 +299,11 @@ constexpr int kQueueSize = 256;
 
 struct EventState {
     InputMsg queue[kQueueSize];
-    int head = 0;                 // index of the oldest pending message
-    int count = 0;                // pending messages
-    int pendingMove = -1;         // queue index of the pending mouse-move message, or -1
-    uint32_t idcmp = 0;           // delivered classes (ModifyIDCMP)
-    void* window = nullptr;       // SDL_Window* of the last ModifyIDCMP
+    int head = 0;           // index of the oldest pending message
+    int count = 0;          // pending messages
+    int pendingMove = -1;   // queue index of the pending mouse-move message, or -1
+    uint32_t idcmp = 0;     // delivered classes (ModifyIDCMP)
+    void* window = nullptr; // SDL_Window* of the last ModifyIDCMP
     bool quit = false;
     PlatformKeyLookup lookup = sdlKeyLookup;
 };
@@ -307,7 +383,7 @@ void pumpEvents()
     }
 }
 
-}  // namespace
+} // namespace
 
 void platformModifyIDCMP(void* window, uint32_t flags)
 {
@@ -340,8 +416,7 @@ bool platformGetInputMsg(InputMsg* out)
 }
 
 void platformReplyInputMsg(InputMsg* msg)
-{
-}
+{}
 
 bool platformPutInputMsg(const InputMsg& msg)
 {
@@ -384,17 +459,12 @@ int platformTranslateEvent(const SDL_Event& event, InputMsg* out, int max)
     *out = InputMsg{};
     switch (event.type) {
     case SDL_KEYDOWN:
-    case SDL_KEYUP:
-        return translateKey(event.key, out);
+    case SDL_KEYUP: return translateKey(event.key, out);
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-        return translateButton(event.button, out);
-    case SDL_MOUSEWHEEL:
-        return translateWheel(event.wheel, out);
-    case SDL_MOUSEMOTION:
-        return translateMotion(event.motion, out);
-    default:
-        return 0;
+    case SDL_MOUSEBUTTONUP: return translateButton(event.button, out);
+    case SDL_MOUSEWHEEL: return translateWheel(event.wheel, out);
+    case SDL_MOUSEMOTION: return translateMotion(event.motion, out);
+    default: return 0;
     }
 }
 

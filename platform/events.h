@@ -79,11 +79,11 @@ enum : uint32_t {
     IDCMP_MOUSEBUTTONS = 0x00000008,
     IDCMP_MOUSEMOVE = 0x00000010,
     IDCMP_RAWKEY = 0x00000400,
-    IDCMP_DELTAMOVE = 0x00100000,   // flag only: positions always arrive as deltas
+    IDCMP_DELTAMOVE = 0x00100000, // flag only: positions always arrive as deltas
 };
 
 enum : uint16_t {
-    IECODE_UP_PREFIX = 0x80,        // bit 7 of a raw key code: released
+    IECODE_UP_PREFIX = 0x80, // bit 7 of a raw key code: released
     IECODE_LBUTTON = 0x68,
     IECODE_RBUTTON = 0x69,
     IECODE_MBUTTON = 0x6A,
@@ -111,11 +111,11 @@ enum : uint16_t {
 
 // One input message (the fields of an IntuiMessage the engine reads).
 struct InputMsg {
-    uint32_t Class = 0;        // IDCMP_RAWKEY, IDCMP_MOUSEMOVE or IDCMP_MOUSEBUTTONS
-    uint16_t Code = 0;         // raw key code (bit 7: up) or button code, see above
-    uint16_t Qualifier = 0;    // IEQUALIFIER_* bits
-    int16_t MouseX = 0;        // IDCMP_MOUSEMOVE: pixels moved right since the last message
-    int16_t MouseY = 0;        // IDCMP_MOUSEMOVE: pixels moved down since the last message
+    uint32_t Class = 0;     // IDCMP_RAWKEY, IDCMP_MOUSEMOVE or IDCMP_MOUSEBUTTONS
+    uint16_t Code = 0;      // raw key code (bit 7: up) or button code, see above
+    uint16_t Qualifier = 0; // IEQUALIFIER_* bits
+    int16_t MouseX = 0;     // IDCMP_MOUSEMOVE: pixels moved right since the last message
+    int16_t MouseY = 0;     // IDCMP_MOUSEMOVE: pixels moved down since the last message
 };
 
 // The most messages one SDL event turns into.

@@ -23,20 +23,20 @@
 #include <vector>
 
 struct MsgPort {
-    std::string name;          // empty for a private port
+    std::string name; // empty for a private port
     bool isPublic = false;
-    int pri = 0;               // orders the public list, highest first
-    Message* head = nullptr;   // oldest queued message
-    Message* tail = nullptr;   // newest queued message
+    int pri = 0;             // orders the public list, highest first
+    Message* head = nullptr; // oldest queued message
+    Message* tail = nullptr; // newest queued message
 };
 
 namespace {
 
 struct PortState {
     std::recursive_mutex lock;
-    std::vector<MsgPort*> publicPorts;        // by priority, then creation order
-    std::unordered_set<MsgPort*> livePorts;   // every port not yet deleted
-    std::condition_variable_any arrived;      // signalled by every PutMsg that queues
+    std::vector<MsgPort*> publicPorts;      // by priority, then creation order
+    std::unordered_set<MsgPort*> livePorts; // every port not yet deleted
+    std::condition_variable_any arrived;    // signalled by every PutMsg that queues
 };
 
 PortState& ports()
@@ -45,11 +45,11 @@ PortState& ports()
     return *state;
 }
 
-constexpr int32_t kDefaultTickMicroseconds = 20000;   // 50 ticks per second
+constexpr int32_t kDefaultTickMicroseconds = 20000; // 50 ticks per second
 std::atomic<int32_t> g_tickMicroseconds{kDefaultTickMicroseconds};
 
-thread_local int t_forbidDepth = 0;   // Forbid calls of this thread not yet permitted
-thread_local char t_taskTag = 0;      // its address is the thread's task handle
+thread_local int t_forbidDepth = 0; // Forbid calls of this thread not yet permitted
+thread_local char t_taskTag = 0;    // its address is the thread's task handle
 
 bool isQueued(const MsgPort* port, const Message* msg)
 {
@@ -61,7 +61,7 @@ bool isQueued(const MsgPort* port, const Message* msg)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -94,7 +94,7 @@ void DeletePort(MsgPort* port)
     PortState& st = ports();
     std::lock_guard<std::recursive_mutex> guard(st.lock);
     if (st.livePorts.erase(port) == 0) {
-        return;   // already deleted: deleting twice must not free twice
+        return; // already deleted: deleting twice must not free twice
     }
     auto at = std::find(st.publicPorts.begin(), st.publicPorts.end(), port);
     if (at != st.publicPorts.end()) {
@@ -167,9 +167,7 @@ Message* WaitPortTimeout(MsgPort* port, int32_t ticks)
     PortState& st = ports();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(TicksToMicroseconds(ticks));
     std::unique_lock<std::recursive_mutex> guard(st.lock);
-    st.arrived.wait_until(guard, deadline, [&] {
-        return st.livePorts.count(port) == 0 || port->head != nullptr;
-    });
+    st.arrived.wait_until(guard, deadline, [&] { return st.livePorts.count(port) == 0 || port->head != nullptr; });
     return GetMsg(port);
 }
 
@@ -226,7 +224,7 @@ void* FindTask(const char* name)
     return &t_taskTag;
 }
 
-}  // extern "C"
+} // extern "C"
 
 // ---------------------------------------------------------------------------
 // Case-insensitive path resolution
@@ -268,8 +266,7 @@ bool equalsIgnoreAsciiCase(const char* a, const std::string& b)
 // The entry of dir (a prefix ending in '/', or "" for the current directory)
 // that equals name ignoring case; "" when none.  Sorted so that the answer
 // does not depend on the order the file system lists entries in.
-std::string findEntryIgnoringCase(const std::string& dir, const std::string& name,
-                                  bool preferDirectory)
+std::string findEntryIgnoringCase(const std::string& dir, const std::string& name, bool preferDirectory)
 {
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (d == nullptr) {
@@ -296,7 +293,7 @@ std::string findEntryIgnoringCase(const std::string& dir, const std::string& nam
     return matches.front();
 }
 
-}  // namespace
+} // namespace
 
 std::string ResolvePathString(const char* path, bool* exists)
 {
@@ -314,14 +311,13 @@ std::string ResolvePathString(const char* path, bool* exists)
         return given;
     }
     std::string result;
-    bool unmatched = false;   // a component matched nothing: nothing below it exists
+    bool unmatched = false; // a component matched nothing: nothing below it exists
     size_t pos = 0;
     while (pos <= given.size()) {
         const size_t slash = given.find('/', pos);
         const bool last = slash == std::string::npos;
         std::string comp = given.substr(pos, last ? std::string::npos : slash - pos);
-        if (!unmatched && !comp.empty() && comp != "." && comp != ".." &&
-            !pathExists(result + comp)) {
+        if (!unmatched && !comp.empty() && comp != "." && comp != ".." && !pathExists(result + comp)) {
             const std::string match = findEntryIgnoringCase(result, comp, !last);
             if (match.empty()) {
                 unmatched = true;
@@ -368,4 +364,4 @@ FILE* OpenResolved(const char* path, const char* mode)
     return fopen(ResolvePathString(path).c_str(), mode);
 }
 
-}  // extern "C"
+} // extern "C"

@@ -24,14 +24,14 @@ constexpr const char* kEnginePortName = "VextPort";
 // The Exec message header.  A module's start-up message is this header
 // followed by one payload word (a native pointer); see ModuleMessage.
 struct Message {
-    Message* mn_Next = nullptr;        // link while queued on a port; owned by the port
-    MsgPort* mn_ReplyPort = nullptr;   // where ReplyMsg sends it; null: reply does nothing
-    uint16_t mn_Length = 0;            // bytes of the whole message, header included
+    Message* mn_Next = nullptr;      // link while queued on a port; owned by the port
+    MsgPort* mn_ReplyPort = nullptr; // where ReplyMsg sends it; null: reply does nothing
+    uint16_t mn_Length = 0;          // bytes of the whole message, header included
 };
 
 struct ModuleMessage {
     Message msg;
-    void* payload = nullptr;           // the module's record: Lev* or SoundEngine*
+    void* payload = nullptr; // the module's record: Lev* or SoundEngine*
 };
 
 extern "C" {
@@ -127,7 +127,7 @@ int ResolvePath(const char* path, char* out, size_t outSize);
 // ResolvePath (without a length limit) followed by fopen; null as fopen.
 FILE* OpenResolved(const char* path, const char* mode);
 
-}  // extern "C"
+} // extern "C"
 
 // ResolvePath for C++ callers, without a length limit.  *exists (when given)
 // is set as ResolvePath's result.

@@ -14,18 +14,12 @@
 const char* FileErrorText(FileError error)
 {
     switch (error) {
-    case FileError::None:
-        return "gelesen";
-    case FileError::NotFound:
-        return "nicht gefunden";
-    case FileError::NotRegular:
-        return "keine normale Datei";
-    case FileError::TooLarge:
-        return "zu groß";
-    case FileError::ReadFailed:
-        return "nicht lesbar";
-    case FileError::NoMemory:
-        return "kein Speicher";
+    case FileError::None: return "gelesen";
+    case FileError::NotFound: return "nicht gefunden";
+    case FileError::NotRegular: return "keine normale Datei";
+    case FileError::TooLarge: return "zu groß";
+    case FileError::ReadFailed: return "nicht lesbar";
+    case FileError::NoMemory: return "kein Speicher";
     }
     return "?";
 }
@@ -46,7 +40,7 @@ int openRegularFd(const char* path, FileError* error)
         *error = errno == ENOENT || errno == ENOTDIR ? FileError::NotFound : FileError::ReadFailed;
         return -1;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         *error = FileError::NotRegular;
@@ -67,7 +61,7 @@ FileError readCapped(const char* path, size_t maxBytes, Buffer& out)
     if (fd < 0) {
         return error;
     }
-    struct stat st{};
+    struct stat st {};
     fstat(fd, &st);
     if (static_cast<uint64_t>(st.st_size) > maxBytes) {
         close(fd);
@@ -113,7 +107,7 @@ FileError readCapped(const char* path, size_t maxBytes, Buffer& out)
     return FileError::None;
 }
 
-}  // namespace
+} // namespace
 
 FILE* OpenRegularFile(const char* path, const char* mode, FileError* error)
 {

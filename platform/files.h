@@ -15,12 +15,12 @@
 #include <vector>
 
 enum class FileError {
-    None,        // read completely
-    NotFound,    // no such file (or null/empty name)
-    NotRegular,  // a directory, FIFO, device or socket
-    TooLarge,    // larger than the caller's cap
-    ReadFailed,  // opened but reading failed
-    NoMemory,    // the bytes do not fit in memory
+    None,       // read completely
+    NotFound,   // no such file (or null/empty name)
+    NotRegular, // a directory, FIFO, device or socket
+    TooLarge,   // larger than the caller's cap
+    ReadFailed, // opened but reading failed
+    NoMemory,   // the bytes do not fit in memory
 };
 
 // A short description of the error in the engine's language ("nicht

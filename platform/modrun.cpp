@@ -11,8 +11,8 @@
 // std::thread's destructor abort.
 #include "platform/exec.h"
 
-#include <dlfcn.h>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -33,18 +33,18 @@ constexpr const char* kEntryName = "vext_module_main";
 
 struct RunningModule {
     uint32_t serial = 0;
-    std::string file;                 // as named in the Run line
-    void* handle = nullptr;           // from dlopen; closed when reaped
+    std::string file;       // as named in the Run line
+    void* handle = nullptr; // from dlopen; closed when reaped
     std::thread thread;
-    std::atomic<bool> ended{false};   // the entry has returned
-    int result = 0;                   // the entry's return value once ended
+    std::atomic<bool> ended{false}; // the entry has returned
+    int result = 0;                 // the entry's return value once ended
 };
 
 struct ModuleTable {
     std::mutex lock;
-    std::list<std::unique_ptr<RunningModule>> modules;   // started, not yet reaped
+    std::list<std::unique_ptr<RunningModule>> modules; // started, not yet reaped
     uint32_t lastSerial = 0;
-    std::condition_variable endedCv;   // signalled whenever an entry returns
+    std::condition_variable endedCv; // signalled whenever an entry returns
 };
 
 ModuleTable& table()
@@ -217,21 +217,21 @@ int runLine(const std::string& line)
     std::string rest;
     const std::string word = firstWord(line, &rest);
     if (equalsIgnoreCase(word, "stack")) {
-        return 0;   // threads get a large stack anyway
+        return 0; // threads get a large stack anyway
     }
     if (equalsIgnoreCase(word, "run")) {
         if (rest.empty()) {
             say("Run: %s\n", "kein Modul angegeben");
             return 10;
         }
-        std::string arguments;   // a module's entry takes none
+        std::string arguments; // a module's entry takes none
         return startModule(firstWord(rest, &arguments));
     }
     say("Befehl %s unbekannt\n", word.c_str());
     return 10;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
@@ -337,4 +337,4 @@ void ReapModules(int32_t waitTicks)
     }
 }
 
-}  // extern "C"
+} // extern "C"

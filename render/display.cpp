@@ -50,7 +50,7 @@ bool tryContext(int width, int height)
     return mglCreateContext(0, 0, width, height) != nullptr;
 }
 
-}  // namespace
+} // namespace
 
 void openScreen(int width, int height, int depth, int buffers, bool windowed)
 {
@@ -108,8 +108,7 @@ void initGL()
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const double fovy = ngrad ? 90.0 : 45.0;
-    gluPerspective(fovy, static_cast<float>(e.screenWidth) / static_cast<float>(e.screenHeight), 0.1,
-                   e.viewDistance);
+    gluPerspective(fovy, static_cast<float>(e.screenWidth) / static_cast<float>(e.screenHeight), 0.1, e.viewDistance);
     glAlphaFunc(GL_GREATER, 0.1f);
     glEnable(GL_DITHER);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);

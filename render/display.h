@@ -17,33 +17,33 @@ class STexture;
 // The one size read by the projection, the viewport, culling, the 2D pass
 // and screenshots.
 struct t_view {
-    int32_t screenWidth;        // pixels of the drawable
-    int32_t screenHeight;       // pixels of the drawable
-    int32_t imageRefWidth;      // pixel reference size of 2D images (the noise overlay's)
+    int32_t screenWidth;   // pixels of the drawable
+    int32_t screenHeight;  // pixels of the drawable
+    int32_t imageRefWidth; // pixel reference size of 2D images (the noise overlay's)
     int32_t imageRefHeight;
-    uint8_t windowed;           // window instead of full screen
-    float viewDistance;         // far clip and terrain radius, units
-    float fogColor[4];          // RGBA 0..1; RGB is also the clear colour
+    uint8_t windowed;   // window instead of full screen
+    float viewDistance; // far clip and terrain radius, units
+    float fogColor[4];  // RGBA 0..1; RGB is also the clear colour
     uint8_t fogOn;
-    float fogDensity;           // for EXP and EXP2
-    float fogStart;             // units
-    float fogEnd;               // units
-    char fogModeName[8];        // at most 4 characters of the level's name, NUL-terminated
+    float fogDensity;    // for EXP and EXP2
+    float fogStart;      // units
+    float fogEnd;        // units
+    char fogModeName[8]; // at most 4 characters of the level's name, NUL-terminated
 };
 extern t_view g_view;
 
 struct FogMode {
-    char name[20];      // NUL-padded
-    int32_t glMode;     // GL_LINEAR, GL_EXP, GL_EXP2
+    char name[20];  // NUL-padded
+    int32_t glMode; // GL_LINEAR, GL_EXP, GL_EXP2
 };
 
 constexpr int kFogModeCount = 3;
 extern const FogMode fogmodes[kFogModeCount];
-extern uint8_t g_drawinitalized;   // 1 while a context exists
-extern uint8_t g_isOldGraka;       // display layer reported the oldest chip
-extern uint8_t Fogon;              // GL_FOG enabled, in step with every switch done here
-extern int32_t g_fogtype;          // index into fogmodes; initial 2 (EXP2)
-extern STexture* loadbmp;          // the load-screen image; null while closed
+extern uint8_t g_drawinitalized; // 1 while a context exists
+extern uint8_t g_isOldGraka;     // display layer reported the oldest chip
+extern uint8_t Fogon;            // GL_FOG enabled, in step with every switch done here
+extern int32_t g_fogtype;        // index into fogmodes; initial 2 (EXP2)
+extern STexture* loadbmp;        // the load-screen image; null while closed
 
 // Opens the display (window or full screen) with the depth fallbacks 24 and
 // 16; ends through closeEngine(KRT_DISPLAY) when no context can be had.

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "core/common.h"
-#include "render/display.h"
 #include "core/mathlib.h"
+#include "render/display.h"
 
 STexture chars;
 char txtcon[kConsoleSize];
@@ -19,8 +19,8 @@ CConsole Con;
 
 namespace {
 
-constexpr float kCell = 1.0f / 16.0f;      // one glyph cell, texture coordinates
-constexpr float kTextAlpha = 0.5f;         // the text colour's alpha
+constexpr float kCell = 1.0f / 16.0f; // one glyph cell, texture coordinates
+constexpr float kTextAlpha = 0.5f;    // the text colour's alpha
 
 // Window pixels for the glyph quads: an orthographic projection of the
 // viewport with the origin at its top-left corner and y down.  Depth testing
@@ -57,8 +57,8 @@ public:
     PixelSpace(const PixelSpace&) = delete;
     PixelSpace& operator=(const PixelSpace&) = delete;
 
-    int width() const { return viewport_[2]; }     // pixels
-    int height() const { return viewport_[3]; }    // pixels
+    int width() const { return viewport_[2]; }  // pixels
+    int height() const { return viewport_[3]; } // pixels
 
 private:
     GLint viewport_[4] = {0, 0, 0, 0};
@@ -129,7 +129,7 @@ int truncToInt(double v)
     return static_cast<int>(v);
 }
 
-}  // namespace
+} // namespace
 
 void Draw_Char(int x, int y, int ch)
 {
@@ -182,8 +182,7 @@ void Draw_String(const char* text, int x, int y, int rightLimit)
     }
 }
 
-void drawImage(STexture* tex, float x, float y, float width, float height, float alpha,
-               bool ownMatrices)
+void drawImage(STexture* tex, float x, float y, float width, float height, float alpha, bool ownMatrices)
 {
     if (tex == nullptr) {
         return;

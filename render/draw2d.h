@@ -26,8 +26,8 @@ struct t_rgba;
 // Created by openScreen; until then its id is 0 and glyphs are untextured.
 extern STexture chars;
 
-constexpr int kGlyphSize = 8;          // pixels, width and height of one glyph
-constexpr int kConsoleSize = 9600;     // bytes of txtcon, terminating zero included
+constexpr int kGlyphSize = 8;      // pixels, width and height of one glyph
+constexpr int kConsoleSize = 9600; // bytes of txtcon, terminating zero included
 
 // The text of the last Con.printf only (each call replaces it).  Always
 // zero-terminated.
@@ -38,10 +38,10 @@ extern char txtcon[kConsoleSize];
 // The GUI sets g_consoleWindow once it has its info window and keeps the
 // values current while the window is dragged; null (no GUI) shows no console.
 struct t_consoleWindow {
-    float x;            // left edge, NDC
-    float y;            // top edge, NDC
-    float width;        // NDC, positive
-    float titleHeight;  // title bar height, NDC, negative (extends downwards)
+    float x;           // left edge, NDC
+    float y;           // top edge, NDC
+    float width;       // NDC, positive
+    float titleHeight; // title bar height, NDC, negative (extends downwards)
 };
 extern t_consoleWindow* g_consoleWindow;
 
@@ -74,8 +74,7 @@ void Draw_String(const char* text, int x, int y, int rightLimit);
 // (ownMatrices true: identity matrices pushed and popped around it).  Heights
 // are negative to extend downwards in NDC.  alpha 0..1 multiplies the texels.
 // Leaves GL_BLEND and GL_ALPHA_TEST enabled and GL_DEPTH_TEST enabled.
-void drawImage(STexture* tex, float x, float y, float width, float height, float alpha,
-               bool ownMatrices);
+void drawImage(STexture* tex, float x, float y, float width, float height, float alpha, bool ownMatrices);
 
 // A texture placed in pixels relative to g_view.imageRefWidth/Height: the
 // rectangle (x, y) .. (x + imageWidth, y + imageHeight) divided by that

@@ -27,7 +27,7 @@ void combineRows(int plane, const float* q, int row, float sign)
     }
 }
 
-}  // namespace
+} // namespace
 
 void setFrustumFromMatrix(const float* q)
 {

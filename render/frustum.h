@@ -25,8 +25,8 @@ enum {
     kFrustumNear = 5,
 };
 
-constexpr float kCullFovY = 55.0f;       // degrees, vertical opening of the culling cone
-constexpr float kCullNear = 0.1f;        // units, near plane of the culling cone
+constexpr float kCullFovY = 55.0f; // degrees, vertical opening of the culling cone
+constexpr float kCullNear = 0.1f;  // units, near plane of the culling cone
 
 // Six planes (nx, ny, nz, w) in the order above.  Zero until the first build.
 extern float frustum[6][4];

@@ -21,10 +21,8 @@ namespace {
 
 // Corners of the box, model-view units (x, y, z).
 constexpr float kBoxCorner[8][3] = {
-    {-604.0f, 820.0f, -519.0f}, {664.0f, 820.0f, -519.0f},
-    {664.0f, -448.0f, -519.0f}, {-604.0f, -448.0f, -519.0f},
-    {-604.0f, 820.0f, 817.0f},  {664.0f, 820.0f, 817.0f},
-    {664.0f, -448.0f, 817.0f},  {-604.0f, -448.0f, 817.0f},
+    {-604.0f, 820.0f, -519.0f}, {664.0f, 820.0f, -519.0f}, {664.0f, -448.0f, -519.0f}, {-604.0f, -448.0f, -519.0f},
+    {-604.0f, 820.0f, 817.0f},  {664.0f, 820.0f, 817.0f},  {664.0f, -448.0f, 817.0f},  {-604.0f, -448.0f, 817.0f},
 };
 
 // Corner indices of each face, in the order the texture coordinates below
@@ -39,12 +37,15 @@ constexpr int kFaceCorners[6][4] = {
 constexpr float kTexLow = 1.0f / 256.0f;
 constexpr float kTexHigh = 255.0f / 256.0f;
 constexpr float kFaceTexCoord[4][2] = {
-    {kTexLow, kTexLow}, {kTexHigh, kTexLow}, {kTexHigh, kTexHigh}, {kTexLow, kTexHigh},
+    {kTexLow, kTexLow},
+    {kTexHigh, kTexLow},
+    {kTexHigh, kTexHigh},
+    {kTexLow, kTexHigh},
 };
 
-constexpr double kSkyFovY = 45.0;       // degrees
-constexpr double kSkyNear = 0.1;        // units
-constexpr double kSkyFar = 100000.0;    // units
+constexpr double kSkyFovY = 45.0;    // degrees
+constexpr double kSkyNear = 0.1;     // units
+constexpr double kSkyFar = 100000.0; // units
 
 // A level record's 256-byte name field need not be NUL-terminated.
 std::string fieldString(const char (&field)[256])
@@ -88,7 +89,7 @@ void useFallback(Lev& level)
 {
     const std::string name = fallbackImageName(level);
     skyboxTexture[0].createTexture(name.c_str(), GL_LINEAR, GL_LINEAR, false, 0, 0, 0);
-    getPixelColorPPM(name.c_str(), level.fogColor);   // unreadable: the colour stays
+    getPixelColorPPM(name.c_str(), level.fogColor); // unreadable: the colour stays
     glClearColor(level.fogColor[0], level.fogColor[1], level.fogColor[2], 1.0f);
     glFogfv(GL_FOG_COLOR, level.fogColor);
     noskybox = 1;
@@ -105,7 +106,7 @@ void drawFace(int face)
     glEnd();
 }
 
-}  // namespace
+} // namespace
 
 bool getPixelColorPPM(const char* file, float out[4])
 {
@@ -113,8 +114,7 @@ bool getPixelColorPPM(const char* file, float out[4])
         return false;
     }
     const std::unique_ptr<CBitmap> image(LoadPPM(file));
-    if (image->pixels == nullptr || image->width <= 0 || image->height <= 0
-        || isReaderPlaceholder(*image)) {
+    if (image->pixels == nullptr || image->width <= 0 || image->height <= 0 || isReaderPlaceholder(*image)) {
         return false;
     }
     out[0] = image->pixels[0] * kByteToUnit;
@@ -151,8 +151,7 @@ void drawSkybox()
     glLoadIdentity();
     double aspect = 1.0;
     if (g_view.screenHeight > 0) {
-        aspect = static_cast<double>(static_cast<float>(g_view.screenWidth)
-                                     / static_cast<float>(g_view.screenHeight));
+        aspect = static_cast<double>(static_cast<float>(g_view.screenWidth) / static_cast<float>(g_view.screenHeight));
     }
     gluPerspective(kSkyFovY, aspect, kSkyNear, kSkyFar);
 

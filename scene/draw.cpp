@@ -26,8 +26,8 @@ namespace {
 
 constexpr const char* kPlayerModel = "obj/player/pilot/pilot.md2";
 constexpr const char* kPlayerSkin = "obj/player/pilot/pilot.ppm";
-constexpr float kPlayerDrop = 0.37f;        // units below the camera
-constexpr float kPlayerStepSpeed = 28.0f;   // frames per second while walking
+constexpr float kPlayerDrop = 0.37f;      // units below the camera
+constexpr float kPlayerStepSpeed = 28.0f; // frames per second while walking
 
 t_vector cameraPosition()
 {
@@ -48,7 +48,7 @@ void rotateBy(const t_vector& r)
 
 // Drawing state of one tree's stream, reset for every tree.
 struct Batch {
-    float alpha = 100.0f;       // percent
+    float alpha = 100.0f; // percent
     t_rgb emissive{0.0f, 0.0f, 0.0f};
     bool quads = false;
     bool nozbuf = false;
@@ -77,7 +77,7 @@ void takeTexture(Batch& batch, float marker)
     batch.envmode = TexList.envmode[t];
 }
 
-}  // namespace
+} // namespace
 
 void updateTree(Tree& tree, float dt)
 {
@@ -191,8 +191,8 @@ void Tree::drawMesh(bool)
             t_rgba base{base3[0] + batch.emissive.r, base3[1] + batch.emissive.g, base3[2] + batch.emissive.b,
                         batch.alpha / 100.0f};
             glColor4fv(&GetLightColor(reinterpret_cast<const t_vector*>(v + at), header.positionRef, &base,
-                                      first ? (kLightAllVertices | kLightFirstVertex) : kLightAllVertices,
-                                      modelMatrix)->r);
+                                      first ? (kLightAllVertices | kLightFirstVertex) : kLightAllVertices, modelMatrix)
+                            ->r);
         } else if (first) {
             glColor4f(clamp01(unlit3[0] + batch.emissive.r), clamp01(unlit3[1] + batch.emissive.g),
                       clamp01(unlit3[2] + batch.emissive.b), batch.alpha / 100.0f);

@@ -86,8 +86,8 @@ void initLight()
     }
 }
 
-t_rgba* GetLightColor(const t_vector* point, const t_vector* objectPosition, const t_rgba* base,
-                      unsigned char mask, const float* matrix)
+t_rgba* GetLightColor(const t_vector* point, const t_vector* objectPosition, const t_rgba* base, unsigned char mask,
+                      const float* matrix)
 {
     static t_rgba result;
     result = *base;

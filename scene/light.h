@@ -17,18 +17,18 @@
 
 // Light mask bits (LevLight::mask, and the caller's mask).
 enum : uint8_t {
-    kLightAllVertices = 4,      // every lit vertex and model
-    kLightFirstVertex = 8,      // only the first vertex of each tree face
+    kLightAllVertices = 4, // every lit vertex and model
+    kLightFirstVertex = 8, // only the first vertex of each tree face
 };
 
 struct c_light {
-    t_rgba colour{1.0f, 1.0f, 1.0f, 1.0f};  // R, G, B, A on 0..255 (A unused)
-    float radius = 1.0f;                    // units; the distance divisor of the fall-off
-    uint8_t mask = 0;                       // kLight* bits the light affects
-    char* attachTo = nullptr;               // owned: "None", "Cam" or an object name
-    int32_t attachIndex = 0;                // -1 fixed, -2 camera, >= 0 tree, -3 - p person p
-    t_vector* positionRef = nullptr;        // where it shines from (own position, camera, object)
-    t_vector position;                      // own position of a fixed light
+    t_rgba colour{1.0f, 1.0f, 1.0f, 1.0f}; // R, G, B, A on 0..255 (A unused)
+    float radius = 1.0f;                   // units; the distance divisor of the fall-off
+    uint8_t mask = 0;                      // kLight* bits the light affects
+    char* attachTo = nullptr;              // owned: "None", "Cam" or an object name
+    int32_t attachIndex = 0;               // -1 fixed, -2 camera, >= 0 tree, -3 - p person p
+    t_vector* positionRef = nullptr;       // where it shines from (own position, camera, object)
+    t_vector position;                     // own position of a fixed light
 
     c_light() = default;
     ~c_light();
@@ -53,5 +53,5 @@ void DestroyLights();
 // floats, column-major) it is transformed by it; without (null) it is offset
 // by *objectPosition (null: no offset).  Alpha stays base alpha.  Returns the
 // shared static result.
-t_rgba* GetLightColor(const t_vector* point, const t_vector* objectPosition, const t_rgba* base,
-                      unsigned char mask, const float* matrix);
+t_rgba* GetLightColor(const t_vector* point, const t_vector* objectPosition, const t_rgba* base, unsigned char mask,
+                      const float* matrix);

@@ -29,9 +29,24 @@ float readLEFloat(const uint8_t* p)
 
 // Header word indexes.
 enum {
-    kIdent, kVersion, kSkinWidth, kSkinHeight, kFrameSize, kSkinCount, kVertexCount, kTexCoordCount,
-    kTriangleCount, kCommandCount, kFrameCount, kSkinOffset, kTexCoordOffset, kTriangleOffset,
-    kFrameOffset, kCommandOffset, kEndOffset, kHeaderWords
+    kIdent,
+    kVersion,
+    kSkinWidth,
+    kSkinHeight,
+    kFrameSize,
+    kSkinCount,
+    kVertexCount,
+    kTexCoordCount,
+    kTriangleCount,
+    kCommandCount,
+    kFrameCount,
+    kSkinOffset,
+    kTexCoordOffset,
+    kTriangleOffset,
+    kFrameOffset,
+    kCommandOffset,
+    kEndOffset,
+    kHeaderWords
 };
 
 // Does the block [offset, offset + bytes) lie inside a file of `size` bytes?
@@ -86,7 +101,7 @@ std::vector<t_md2vertex>& scratch()
     return list;
 }
 
-}  // namespace
+} // namespace
 
 void MD2::Clear()
 {
@@ -194,8 +209,7 @@ void MD2::Render(int frame, float interp)
 }
 
 void MD2::Walk(int frame, float interp,
-               void (*visit)(bool strip, const t_md2vertex* vertices, size_t count, void* user),
-               void* user) const
+               void (*visit)(bool strip, const t_md2vertex* vertices, size_t count, void* user), void* user) const
 {
     if (frameCount < 1 || commands.empty()) {
         return;

@@ -18,10 +18,10 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int32_t kMd2Ident = 0x32504449;      // "IDP2" read as a little-endian word
+constexpr int32_t kMd2Ident = 0x32504449; // "IDP2" read as a little-endian word
 constexpr int32_t kMd2Version = 8;
 constexpr int32_t kMd2HeaderBytes = 68;
-constexpr int32_t kMd2MaxVertices = 2048;      // per frame
+constexpr int32_t kMd2MaxVertices = 2048; // per frame
 constexpr int32_t kMd2MaxTriangles = 4096;
 constexpr int32_t kMd2MaxFrames = 512;
 constexpr int32_t kMd2MaxCommandWords = 65536;
@@ -29,23 +29,23 @@ constexpr size_t kMd2MaxFileBytes = 16u << 20; // largest model file read
 
 // One vertex of a command as drawn: texture coordinate and engine position.
 struct t_md2vertex {
-    float s, t;         // texture coordinate
-    float x, y, z;      // model units, y up
+    float s, t;    // texture coordinate
+    float x, y, z; // model units, y up
 };
 
 class MD2 {
 public:
-    int32_t commandCount = 0;           // 32-bit words in commands
-    std::vector<int32_t> commands;      // strip/fan commands in machine byte order, ending in 0
-    int32_t triangleCount = 0;          // from the header; informational
-    int32_t frameSize = 0;              // bytes per frame: 40 + 4 * vertexCount
+    int32_t commandCount = 0;      // 32-bit words in commands
+    std::vector<int32_t> commands; // strip/fan commands in machine byte order, ending in 0
+    int32_t triangleCount = 0;     // from the header; informational
+    int32_t frameSize = 0;         // bytes per frame: 40 + 4 * vertexCount
     int32_t frameCount = 0;
-    int32_t vertexCount = 0;            // vertices per frame
-    std::vector<uint8_t> frames;        // frameCount * frameSize bytes as in the file
-    int32_t currentFrame = 0;           // animation state (Animate)
+    int32_t vertexCount = 0;     // vertices per frame
+    std::vector<uint8_t> frames; // frameCount * frameSize bytes as in the file
+    int32_t currentFrame = 0;    // animation state (Animate)
     int32_t nextFrame = 0;
     int32_t lastFrame = 0;
-    float interpolation = 0.0f;         // 0..1 between currentFrame and the frame after it
+    float interpolation = 0.0f; // 0..1 between currentFrame and the frame after it
 
     // Reads the model file (regular files only).  1 on success; 0 with a
     // message naming the file and the problem, the model then empty.
@@ -61,8 +61,7 @@ public:
     // The vertices of every command for (frame, interp), in command order:
     // visit(strip, vertices, count, user) per command, strip true for a
     // triangle strip, false for a fan.  No GL; Render draws what this yields.
-    void Walk(int frame, float interp,
-              void (*visit)(bool strip, const t_md2vertex* vertices, size_t count, void* user),
+    void Walk(int frame, float interp, void (*visit)(bool strip, const t_md2vertex* vertices, size_t count, void* user),
               void* user) const;
 
     void Clear();

@@ -93,8 +93,7 @@ public:
     ~Complaints()
     {
         if (count_ > kMaxMessagesPerFile) {
-            std::printf("meshmodul meldet: %s: %u weitere Fehler nicht gezeigt\n", file_,
-                        count_ - kMaxMessagesPerFile);
+            std::printf("meshmodul meldet: %s: %u weitere Fehler nicht gezeigt\n", file_, count_ - kMaxMessagesPerFile);
         }
     }
     void say(unsigned line, const char* what, const char* word, size_t length)
@@ -158,27 +157,45 @@ void project(int32_t mode, const float* v, const t_meshtex& t, float* uv)
     float a = 0.0f;
     float b = 0.0f;
     switch (mode) {
-    case 1: a = v[0]; b = v[1]; break;
-    case 2: a = v[0]; b = v[2]; break;
-    case 3: a = v[2]; b = v[1]; break;
-    case 4: a = v[1]; b = v[0]; break;
-    case 5: a = v[2]; b = v[0]; break;
-    case 6: a = v[1]; b = v[2]; break;
+    case 1:
+        a = v[0];
+        b = v[1];
+        break;
+    case 2:
+        a = v[0];
+        b = v[2];
+        break;
+    case 3:
+        a = v[2];
+        b = v[1];
+        break;
+    case 4:
+        a = v[1];
+        b = v[0];
+        break;
+    case 5:
+        a = v[2];
+        b = v[0];
+        break;
+    case 6:
+        a = v[1];
+        b = v[2];
+        break;
     default: break;
     }
     uv[0] = a * t.scaleU + t.offsetU;
     uv[1] = b * t.scaleV + t.offsetV;
 }
 
-}  // namespace
+} // namespace
 
 t_meshtexsource meshTexturesOfTexList()
 {
     return t_meshtexsource{findInTexList, settingsOfTexList, nullptr};
 }
 
-void parseMeshText(const char* data, size_t size, const char* fileForMessages,
-                   const t_meshtexsource& textures, t_meshdata& out)
+void parseMeshText(const char* data, size_t size, const char* fileForMessages, const t_meshtexsource& textures,
+                   t_meshdata& out)
 {
     out = t_meshdata{};
     Complaints complaints(fileForMessages);
@@ -196,8 +213,7 @@ void parseMeshText(const char* data, size_t size, const char* fileForMessages,
                 const std::string name(word, length);
                 const int32_t index = textures.find(name.c_str(), textures.user);
                 if (index > kMeshMaxTexture) {
-                    complaints.say(line, "Texturnummer über 508 im Mesh nicht wählbar, Textur 0 benutzt",
-                                   word, length);
+                    complaints.say(line, "Texturnummer über 508 im Mesh nicht wählbar, Textur 0 benutzt", word, length);
                 } else if (index >= 0) {
                     marker = kMeshMarkerBase - static_cast<float>(index);
                     t_meshtex settings;
@@ -241,8 +257,7 @@ void parseMeshText(const char* data, size_t size, const char* fileForMessages,
             continue;
         }
         if (!(face[0] < kMeshFaceLimit)) {
-            complaints.say(faceLine, "erstes x einer Fläche muss unter 100 liegen, Fläche verworfen",
-                           word, 0);
+            complaints.say(faceLine, "erstes x einer Fläche muss unter 100 liegen, Fläche verworfen", word, 0);
             continue;
         }
         for (int v = 0; v < 3; ++v) {
@@ -289,11 +304,11 @@ bool parseUVTex(const uint8_t* data, size_t size, uint32_t vertexCount, const ch
     return true;
 }
 
-void generateUVCoords(const float* stream, size_t streamLength, uint32_t vertexCount,
-                      const t_meshtexsource& textures, std::vector<float>& out)
+void generateUVCoords(const float* stream, size_t streamLength, uint32_t vertexCount, const t_meshtexsource& textures,
+                      std::vector<float>& out)
 {
     out.assign(static_cast<size_t>(vertexCount) * 2, 0.0f);
-    t_meshtex tex;            // all zero before the first marker: mode 0, zero scale
+    t_meshtex tex; // all zero before the first marker: mode 0, zero scale
     float marker = 0.0f;
     int toggle = 0;
     size_t j = 0;
@@ -442,8 +457,7 @@ uint32_t Cmeshpool::LoadMeshFromMemory(const char* file, const char* data, size_
             haveUV = parseUVTex(bytes.data(), bytes.size(), mesh.vertexCount, uvFile, uv);
         } else if (error != FileError::NotFound) {
             std::printf("meshmodul meldet: %s: %s, Koordinaten werden berechnet\n", uvFile,
-                        error == FileError::TooLarge ? "Datei zu groß (8 Bytes je Vertex)"
-                                                     : FileErrorText(error));
+                        error == FileError::TooLarge ? "Datei zu groß (8 Bytes je Vertex)" : FileErrorText(error));
         }
     }
     const uint32_t index = count++;

@@ -39,13 +39,13 @@ constexpr size_t kMeshMaxFileBytes = 32u << 20; // largest mesh text file read, 
 
 // What the mesh code needs to know about one texture of the texture list.
 struct t_meshtex {
-    float scaleU = 0.0f;    // generated coordinates: scale pair
+    float scaleU = 0.0f; // generated coordinates: scale pair
     float scaleV = 0.0f;
-    float offsetU = 0.0f;   // generated coordinates: offsets
+    float offsetU = 0.0f; // generated coordinates: offsets
     float offsetV = 0.0f;
-    int32_t texmode = 0;    // projection mode 0..6
-    bool quads = false;     // faces come as triangle pairs drawn as quads
-    bool noclip = false;    // faces take no part in the bounding box
+    int32_t texmode = 0; // projection mode 0..6
+    bool quads = false;  // faces come as triangle pairs drawn as quads
+    bool noclip = false; // faces take no part in the bounding box
 };
 
 // Where texture names and settings come from; meshTexturesOfTexList() reads
@@ -61,9 +61,9 @@ t_meshtexsource meshTexturesOfTexList();
 
 // A parsed text mesh.
 struct t_meshdata {
-    std::vector<float> stream;  // vertex stream, ending in kMeshEnd
-    uint32_t vertexCount = 0;   // 3 per face
-    float box[6] = {1000.0f, 1000.0f, 1000.0f, -1000.0f, -1000.0f, -1000.0f};  // min xyz, max xyz
+    std::vector<float> stream;                                                // vertex stream, ending in kMeshEnd
+    uint32_t vertexCount = 0;                                                 // 3 per face
+    float box[6] = {1000.0f, 1000.0f, 1000.0f, -1000.0f, -1000.0f, -1000.0f}; // min xyz, max xyz
 };
 
 // Parses a text mesh held in memory (`size` bytes, no terminator needed).
@@ -74,8 +74,8 @@ struct t_meshdata {
 // texture name of more than 255 characters or one whose index is above
 // kMeshMaxTexture (its faces then use texture 0).  Never fails: the result
 // is at least the end value.
-void parseMeshText(const char* data, size_t size, const char* fileForMessages,
-                   const t_meshtexsource& textures, t_meshdata& out);
+void parseMeshText(const char* data, size_t size, const char* fileForMessages, const t_meshtexsource& textures,
+                   t_meshdata& out);
 
 // Reads a UV side file held in memory into out (2 floats per vertex).  False
 // (out emptied, a message naming the file) when size is not 8 * vertexCount
@@ -85,8 +85,8 @@ bool parseUVTex(const uint8_t* data, size_t size, uint32_t vertexCount, const ch
 
 // Generates texture coordinates for a stream: out gets room for 2 floats per
 // vertex (all written pairs lie inside it; unwritten ones stay 0).
-void generateUVCoords(const float* stream, size_t streamLength, uint32_t vertexCount,
-                      const t_meshtexsource& textures, std::vector<float>& out);
+void generateUVCoords(const float* stream, size_t streamLength, uint32_t vertexCount, const t_meshtexsource& textures,
+                      std::vector<float>& out);
 
 // Whether the face starting at stream[i] is drawn as a quad: its texture has
 // the quads flag and a second face (not a marker, not the end) follows it
@@ -109,14 +109,14 @@ inline int32_t meshMarkerTexture(float marker)
 
 // One loaded mesh.  Arrays are owned by the record.
 struct Cmesh {
-    float* vertices = nullptr;      // vertex stream
-    size_t streamLength = 0;        // floats in the stream, end value included
-    float* normals = nullptr;       // 3 floats per vertex, or null (no loader fills it)
-    float* texcoords = nullptr;     // 2 floats per vertex (u, v)
-    float box[6] = {};              // mesh coordinates: min x, y, z, max x, y, z
-    uint32_t vertexCount = 0;       // 3 per face
-    uint32_t index = 0;             // own position in the pool
-    char rawFile[256] = {};         // file it was loaded from; the lookup key
+    float* vertices = nullptr;  // vertex stream
+    size_t streamLength = 0;    // floats in the stream, end value included
+    float* normals = nullptr;   // 3 floats per vertex, or null (no loader fills it)
+    float* texcoords = nullptr; // 2 floats per vertex (u, v)
+    float box[6] = {};          // mesh coordinates: min x, y, z, max x, y, z
+    uint32_t vertexCount = 0;   // 3 per face
+    uint32_t index = 0;         // own position in the pool
+    char rawFile[256] = {};     // file it was loaded from; the lookup key
 
     Cmesh() = default;
     ~Cmesh();
@@ -126,8 +126,8 @@ struct Cmesh {
 
 class Cmeshpool {
 public:
-    Cmesh* meshes;                  // kMeshPoolSize records
-    uint32_t count = 0;             // records in use; a new mesh takes index count
+    Cmesh* meshes;      // kMeshPoolSize records
+    uint32_t count = 0; // records in use; a new mesh takes index count
 
     Cmeshpool();
     ~Cmeshpool();

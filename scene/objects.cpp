@@ -55,7 +55,7 @@ void rotate(float* m, float degrees, int axis)
     const float c = std::cos(degrees * kDegToRad);
     const float s = std::sin(degrees * kDegToRad);
     float r[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const int a = (axis + 1) % 3;   // the two axes the rotation mixes
+    const int a = (axis + 1) % 3; // the two axes the rotation mixes
     const int b = (axis + 2) % 3;
     r[a * 4 + a] = c;
     r[a * 4 + b] = s;
@@ -173,7 +173,7 @@ int32_t parentAfterRemoval(int32_t parent, uint32_t removed)
     return static_cast<uint32_t>(parent) > removed ? parent - 1 : parent;
 }
 
-}  // namespace
+} // namespace
 
 void calcViewMatrix(const t_objheader* object, float* matrix)
 {
@@ -393,8 +393,7 @@ void objectNameFor(const char* file, uint32_t number, char* out, size_t outSize)
     const char* base = slash != nullptr ? slash + 1 : file;
     const char* dot = std::strchr(base, '.');
     const size_t stem = dot != nullptr ? static_cast<size_t>(dot - base) : std::strlen(base);
-    std::snprintf(out, outSize, "%.*s%i", static_cast<int>(stem < 240 ? stem : 240), base,
-                  static_cast<int>(number));
+    std::snprintf(out, outSize, "%.*s%i", static_cast<int>(stem < 240 ? stem : 240), base, static_cast<int>(number));
 }
 
 namespace {
@@ -428,7 +427,7 @@ t_vector cameraPosition()
     return g_viewerPosition != nullptr ? *g_viewerPosition : t_vector();
 }
 
-}  // namespace
+} // namespace
 
 t_objheader* addTree(const void* source, bool copy)
 {

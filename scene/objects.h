@@ -47,21 +47,21 @@ struct t_objheader {
 // One static mesh object.  The mesh binding points into the mesh pool, which
 // owns it and outlives every tree.
 struct Tree {
-    t_objheader header;              // type kObjTree
-    float* vertices = nullptr;       // vertex stream (markers, 9-float triangles, end 1010.0);
-                                     //   null for a tree without a mesh (not drawn, not collided)
-    size_t streamLength = 0;         // floats in the stream, end value included
-    float* normals = nullptr;        // 3 floats per vertex, or null for face normals
-    float* texcoords = nullptr;      // 2 floats per vertex
-    uint32_t vertexCount = 0;        // vertices in the stream
-    uint8_t collidable = 0;          // 1: near the camera this frame, tested for collision
-    int32_t billboard = 0;           // 0 none, 1 full, >= 2 keeps the view's x rotation
-    float localBox[6] = {};          // object space: min x, y, z, max x, y, z
-    t_vector faceMin[6];             // world-space boxes around the six faces of the
-    t_vector faceMax[6];             //   transformed box: max z, min z, min x, max x, max y, min y
-    float modelMatrix[16] = {};      // object transform without the camera
-    float eyeMatrix[16] = {};        // full model-view matrix when last drawn
-    t_vector corners[8];             // world-space corners of the transformed local box
+    t_objheader header;         // type kObjTree
+    float* vertices = nullptr;  // vertex stream (markers, 9-float triangles, end 1010.0);
+                                //   null for a tree without a mesh (not drawn, not collided)
+    size_t streamLength = 0;    // floats in the stream, end value included
+    float* normals = nullptr;   // 3 floats per vertex, or null for face normals
+    float* texcoords = nullptr; // 2 floats per vertex
+    uint32_t vertexCount = 0;   // vertices in the stream
+    uint8_t collidable = 0;     // 1: near the camera this frame, tested for collision
+    int32_t billboard = 0;      // 0 none, 1 full, >= 2 keeps the view's x rotation
+    float localBox[6] = {};     // object space: min x, y, z, max x, y, z
+    t_vector faceMin[6];        // world-space boxes around the six faces of the
+    t_vector faceMax[6];        //   transformed box: max z, min z, min x, max x, max y, min y
+    float modelMatrix[16] = {}; // object transform without the camera
+    float eyeMatrix[16] = {};   // full model-view matrix when last drawn
+    t_vector corners[8];        // world-space corners of the transformed local box
 
     // Draws the stream with the tree's model-view matrix current (scene/draw.cpp);
     // the argument has no effect.
@@ -70,13 +70,13 @@ struct Tree {
 
 // One animated figure; owns its model.
 struct Person {
-    t_objheader header;              // type kObjPerson
-    char* skin = nullptr;            // owned texture name selected before drawing; null/empty: none
-    uint16_t loopStart = 0;          // first frame of the animation loop
-    uint16_t loopEnd = 0;            // last frame of the animation loop
-    float animSpeed = 0.0f;          // animation speed factor
-    int32_t billboard = 0;           // as for trees
-    MD2 model;                       // the figure; empty (draws nothing) when it failed to load
+    t_objheader header;     // type kObjPerson
+    char* skin = nullptr;   // owned texture name selected before drawing; null/empty: none
+    uint16_t loopStart = 0; // first frame of the animation loop
+    uint16_t loopEnd = 0;   // last frame of the animation loop
+    float animSpeed = 0.0f; // animation speed factor
+    int32_t billboard = 0;  // as for trees
+    MD2 model;              // the figure; empty (draws nothing) when it failed to load
 };
 
 // The tree list: Level->treeCount entries, or null.  Valid between two

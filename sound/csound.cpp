@@ -25,7 +25,7 @@ uint8_t slotByte(uint32_t slot)
     return static_cast<uint8_t>(slot & 255);
 }
 
-}  // namespace
+} // namespace
 
 float positionalVolume(const LevSound& s, float d)
 {

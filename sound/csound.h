@@ -12,8 +12,8 @@
 
 class CSound {
 public:
-    void* task = nullptr;                       // the module's thread
-    KlangCommandBlock* commandBlock = nullptr;  // its name field names the build
+    void* task = nullptr;                      // the module's thread
+    KlangCommandBlock* commandBlock = nullptr; // its name field names the build
     SndInitFn g_init = nullptr;
     SndLoadFn g_loadSound = nullptr;
     SndPlayFn g_playMusic = nullptr;
@@ -25,7 +25,7 @@ public:
     SndPitchFn g_setPitch = nullptr;
     SndVolFn g_setVol = nullptr;
     SndSlotFn g_stopSound = nullptr;
-    uint32_t version = 0;                       // not copied from the table; stays 0
+    uint32_t version = 0; // not copied from the table; stays 0
 
     // Loads every sound of Level's list into the module in list order and
     // sets its pan, volume and rate; binds footstep pairs to the trees whose

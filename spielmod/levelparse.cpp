@@ -68,8 +68,8 @@ namespace {
 using Keys = std::initializer_list<std::string_view>;
 
 // Limits that keep the engine's arithmetic and allocations sane.
-constexpr double kMaxCoord = 1.0e6;          // units; any position or extent
-constexpr int64_t kMaxParticles = 100000;    // per system: the engine allocates them at once
+constexpr double kMaxCoord = 1.0e6;       // units; any position or extent
+constexpr int64_t kMaxParticles = 100000; // per system: the engine allocates them at once
 // Pixels per side.  A window beyond any real display costs seconds and
 // gigabytes before the display library gives up; below 64 nothing is legible.
 constexpr int64_t kMinScreen = 64;
@@ -115,8 +115,8 @@ public:
 
     const std::string& file() const { return file_; }
 
-    bool getNumber(const toml::table& t, const std::string& sec, std::string_view key, double& out,
-                   double lo, double hi)
+    bool getNumber(const toml::table& t, const std::string& sec, std::string_view key, double& out, double lo,
+                   double hi)
     {
         const toml::node* n = t.get(key);
         if (n == nullptr) {
@@ -129,8 +129,7 @@ public:
         return checkRange(n, joinKey(sec, key), *n->value<double>(), lo, hi, out);
     }
 
-    bool getFloat(const toml::table& t, const std::string& sec, std::string_view key, float& out,
-                  double lo, double hi)
+    bool getFloat(const toml::table& t, const std::string& sec, std::string_view key, float& out, double lo, double hi)
     {
         double v = 0;
         if (!getNumber(t, sec, key, v, lo, hi)) {
@@ -140,8 +139,8 @@ public:
         return true;
     }
 
-    bool getInt(const toml::table& t, const std::string& sec, std::string_view key, int64_t& out,
-                int64_t lo, int64_t hi)
+    bool getInt(const toml::table& t, const std::string& sec, std::string_view key, int64_t& out, int64_t lo,
+                int64_t hi)
     {
         const toml::node* n = t.get(key);
         if (n == nullptr) {
@@ -153,8 +152,8 @@ public:
         }
         const int64_t v = *n->value<int64_t>();
         if (v < lo || v > hi) {
-            error(n, joinKey(sec, key) + " = " + std::to_string(v) + " liegt außerhalb von " +
-                         std::to_string(lo) + ".." + std::to_string(hi));
+            error(n, joinKey(sec, key) + " = " + std::to_string(v) + " liegt außerhalb von " + std::to_string(lo) +
+                         ".." + std::to_string(hi));
             return false;
         }
         out = v;
@@ -162,8 +161,7 @@ public:
     }
 
     template <typename T>
-    void intField(const toml::table& t, const std::string& sec, std::string_view key, T& out,
-                  int64_t lo, int64_t hi)
+    void intField(const toml::table& t, const std::string& sec, std::string_view key, T& out, int64_t lo, int64_t hi)
     {
         int64_t v = 0;
         if (getInt(t, sec, key, v, lo, hi)) {
@@ -257,8 +255,8 @@ public:
 
     // A list of minN..maxN numbers, each within lo..hi.  Returns how many
     // were stored (0: absent or wrong).
-    size_t getFloats(const toml::table& t, const std::string& sec, std::string_view key, float* out,
-                     size_t minN, size_t maxN, double lo, double hi)
+    size_t getFloats(const toml::table& t, const std::string& sec, std::string_view key, float* out, size_t minN,
+                     size_t maxN, double lo, double hi)
     {
         const toml::node* n = t.get(key);
         if (n == nullptr) {
@@ -266,8 +264,8 @@ public:
         }
         const std::string what = joinKey(sec, key);
         const toml::array* a = n->as_array();
-        const std::string shape = minN == maxN ? std::to_string(minN) : std::to_string(minN) + " oder " +
-                                                                            std::to_string(maxN);
+        const std::string shape =
+            minN == maxN ? std::to_string(minN) : std::to_string(minN) + " oder " + std::to_string(maxN);
         if (a == nullptr || a->size() < minN || a->size() > maxN) {
             error(n, what + " muss eine Liste aus " + shape + " Zahlen sein");
             return 0;
@@ -376,8 +374,7 @@ std::optional<toml::table> parseText(SpielContext& ctx, const SpielSource& src)
         return toml::parse(std::string_view(src.text), std::string_view(src.name));
     } catch (const toml::parse_error& e) {
         spielMessage(&ctx, "%s:%u:%u: TOML-Fehler: %.*s", src.name.c_str(), e.source().begin.line,
-                     e.source().begin.column, static_cast<int>(e.description().size()),
-                     e.description().data());
+                     e.source().begin.column, static_cast<int>(e.description().size()), e.description().data());
         return std::nullopt;
     }
 }
@@ -549,8 +546,7 @@ bool readPlacement(Reader& r, const toml::table& t, const std::string& path, Rec
 // Parents are trees for both lists.  An index must name an existing tree:
 // the engine indexes its tree list with it unchecked.
 template <typename Rec>
-void resolveParent(Reader& r, const std::string& path, Rec& rec, const ParentRef& p,
-                   const std::vector<t_tree>& trees)
+void resolveParent(Reader& r, const std::string& path, Rec& rec, const ParentRef& p, const std::vector<t_tree>& trees)
 {
     if (p.index) {
         if (*p.index >= static_cast<int64_t>(trees.size())) {
@@ -584,8 +580,9 @@ void readTrees(Reader& r, const toml::table& root, LevelStore& store)
     std::vector<ParentRef> parents;
     std::vector<std::string> paths;
     eachTable(r, root, "tree", [&](const toml::table& t, const std::string& path) {
-        r.checkKeys(t, path, {"name", "file", "parent", "parent_index", "position", "aux", "rotation",
-                              "rotation_speed", "billboard"});
+        r.checkKeys(
+            t, path,
+            {"name", "file", "parent", "parent_index", "position", "aux", "rotation", "rotation_speed", "billboard"});
         t_tree rec{};
         ParentRef p;
         if (readPlacement(r, t, path, rec, p)) {
@@ -602,8 +599,9 @@ void readTrees(Reader& r, const toml::table& root, LevelStore& store)
 void readPersons(Reader& r, const toml::table& root, LevelStore& store)
 {
     eachTable(r, root, "person", [&](const toml::table& t, const std::string& path) {
-        r.checkKeys(t, path, {"name", "file", "parent", "parent_index", "position", "aux", "rotation",
-                              "rotation_speed", "billboard", "skin", "anim_speed", "loop_start", "loop_end"});
+        r.checkKeys(t, path,
+                    {"name", "file", "parent", "parent_index", "position", "aux", "rotation", "rotation_speed",
+                     "billboard", "skin", "anim_speed", "loop_start", "loop_end"});
         t_person rec{};
         ParentRef p;
         if (!readPlacement(r, t, path, rec, p)) {
@@ -648,8 +646,9 @@ void readLights(Reader& r, const toml::table& root, LevelStore& store)
 void readSounds(Reader& r, const toml::table& root, LevelStore& store)
 {
     eachTable(r, root, "sound", [&](const toml::table& t, const std::string& path) {
-        r.checkKeys(t, path, {"name", "path", "type", "frequency", "volume", "bind_to_object", "inner_radius",
-                              "outer_radius", "falloff", "position"});
+        r.checkKeys(t, path,
+                    {"name", "path", "type", "frequency", "volume", "bind_to_object", "inner_radius", "outer_radius",
+                     "falloff", "position"});
         LevSound s{};
         s.objectIndex = -1;
         s.type = 2;
@@ -700,8 +699,9 @@ struct ParticleDef {
 void readParticles(Reader& r, const toml::table& root, std::vector<ParticleDef>& out)
 {
     eachTable(r, root, "particles", [&](const toml::table& t, const std::string& path) {
-        r.checkKeys(t, path, {"name", "texture", "file", "velocity", "velocity_variance", "size", "rate",
-                              "scroll_texture", "tex_offset", "tex_scale", "max_count", "extent", "origin"});
+        r.checkKeys(t, path,
+                    {"name", "texture", "file", "velocity", "velocity_variance", "size", "rate", "scroll_texture",
+                     "tex_offset", "tex_scale", "max_count", "extent", "origin"});
         ParticleDef d;
         d.at = &t;
         d.path = path;
@@ -871,13 +871,12 @@ bool readConfig(SpielContext& ctx, const SpielSource& config, Lev& lev, std::vec
     return r.errors == 0;
 }
 
-bool readLevel(Reader& r, LevelStore& store, Lev& lev, std::vector<Binding>& bindings,
-               std::optional<bool>& dynamic)
+bool readLevel(Reader& r, LevelStore& store, Lev& lev, std::vector<Binding>& bindings, std::optional<bool>& dynamic)
 {
     const toml::table& doc = store.doc;
-    r.checkKeys(doc, "", {"display", "input", "view", "camera", "fog", "lighting", "bind", "height_map", "sky",
-                          "inherit_bindings", "object_name_counter", "light", "tree", "person", "particles",
-                          "sound", "noise"});
+    r.checkKeys(doc, "",
+                {"display", "input", "view", "camera", "fog", "lighting", "bind", "height_map", "sky",
+                 "inherit_bindings", "object_name_counter", "light", "tree", "person", "particles", "sound", "noise"});
     if (std::optional<bool> d = readSettings(r, doc, lev)) {
         dynamic = d;
     }
@@ -904,7 +903,7 @@ bool readLevel(Reader& r, LevelStore& store, Lev& lev, std::vector<Binding>& bin
     return r.errors == 0;
 }
 
-}  // namespace
+} // namespace
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -955,8 +954,7 @@ bool copyField(char (&dst)[256], std::string_view s)
 }
 
 std::unique_ptr<LevelStore> buildLevel(SpielContext& ctx, const SpielSource* config, const SpielSource& level,
-                                       const std::string& levelDirectory, const std::string& levelFileName,
-                                       Lev& out)
+                                       const std::string& levelDirectory, const std::string& levelFileName, Lev& out)
 {
     levFillDefaults(&out);
     std::vector<Binding> bindings;

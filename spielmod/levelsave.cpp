@@ -137,7 +137,8 @@ void fillPlacement(toml::table& e, const Rec& rec)
     }
 }
 
-void fillExtra(toml::table&, const t_tree&) {}
+void fillExtra(toml::table&, const t_tree&)
+{}
 
 void fillExtra(toml::table& e, const t_person& rec)
 {
@@ -207,7 +208,6 @@ bool tablesUsable(SpielContext& ctx, const Lev& lev)
     return ok;
 }
 
-
 // The whole file from the parsed document with the record's edits: the
 // fallback when the in-place edit would not read back as the record.
 std::string fullRewrite(SpielContext& ctx, const LevelStore& store, const Lev& lev)
@@ -233,8 +233,8 @@ struct Want {
     std::vector<float> floats;
     int64_t integer = 0;
     std::string text;
-    bool noCase = false;        // texts equal in any case (fog mode)
-    bool keepMissing = false;   // a key the file lacks stays out
+    bool noCase = false;      // texts equal in any case (fog mode)
+    bool keepMissing = false; // a key the file lacks stays out
 };
 
 Want wantFloats(std::string key, const float* v, size_t n, bool keepMissing)
@@ -421,8 +421,8 @@ void placeSettings(TextEdits& ed, const toml::table& doc, const Lev& lev, const 
 {
     // A 3-number fog colour reads with alpha 1: keep it at three when that holds.
     const toml::node* colour = doc.at_path("fog.color").node();
-    const bool rgb = colour != nullptr && colour->is_array() && colour->as_array()->size() == 3 &&
-                     lev.fogColor[3] == 1.0f;
+    const bool rgb =
+        colour != nullptr && colour->is_array() && colour->as_array()->size() == 3 && lev.fogColor[3] == 1.0f;
     const std::pair<const char*, std::vector<Want>> sections[] = {
         {"camera",
          {wantFloats("start", lev.camStartPos, 3, sameFloats(lev.camStartPos, was.camStartPos, 3)),
@@ -441,8 +441,8 @@ void placeSettings(TextEdits& ed, const toml::table& doc, const Lev& lev, const 
           wantFloat("density", lev.fogDensity, lev.fogDensity == was.fogDensity)}},
         {"view", {wantFloat("distance", lev.viewDistance, lev.viewDistance == was.viewDistance)}},
     };
-    setKey(ed, doc, wantInt("object_name_counter", lev.objectNameCounter, lev.objectNameCounter == was.objectNameCounter),
-           true);
+    setKey(ed, doc,
+           wantInt("object_name_counter", lev.objectNameCounter, lev.objectNameCounter == was.objectNameCounter), true);
     for (const auto& [name, wants] : sections) {
         if (const toml::table* t = doc.get_as<toml::table>(name)) {
             for (const Want& w : wants) {
@@ -502,7 +502,8 @@ std::vector<Want> placementWants(const Rec& rec, const toml::table* entry, const
     return w;
 }
 
-void addExtras(std::vector<Want>&, const t_tree&) {}
+void addExtras(std::vector<Want>&, const t_tree&)
+{}
 
 void addExtras(std::vector<Want>& w, const t_person& rec)
 {
@@ -572,8 +573,9 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
         const std::string name = fieldText(recs[i].name, sizeof recs[i].name);
         for (size_t j = next; j < n; ++j) {
             const toml::table* e = entry(j);
-            const std::string had = e->contains("name") ? std::string((*e)["name"].value_or(std::string_view()))
-                                                        : baseName(std::string((*e)["file"].value_or(std::string_view())));
+            const std::string had = e->contains("name")
+                                        ? std::string((*e)["name"].value_or(std::string_view()))
+                                        : baseName(std::string((*e)["file"].value_or(std::string_view())));
             if (had == name) {
                 match[i] = j;
                 kept[j] = true;
@@ -605,7 +607,7 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
         }
         j = k;
     }
-    size_t previous = n;   // the file entry of the last matched record
+    size_t previous = n; // the file entry of the last matched record
     bool intoEmpty = false;
     for (uint32_t i = 0; i < count; ++i) {
         std::vector<Want> wants = placementWants(recs[i], match[i] < n ? entry(match[i]) : nullptr, lev);
@@ -621,8 +623,7 @@ void placeEntries(TextEdits& ed, const toml::table& doc, std::string_view key, c
         if (arr == nullptr) {
             ed.append(text.substr(1));
         } else if (block) {
-            ed.insert(previous < n ? blockExtent(ed, (*arr)[previous]).second : blockExtent(ed, (*arr)[0]).first,
-                      text);
+            ed.insert(previous < n ? blockExtent(ed, (*arr)[previous]).second : blockExtent(ed, (*arr)[0]).first, text);
         } else if (previous < n) {
             ed.insert(ed.end((*arr)[previous]), ", " + text);
         } else if (n > 0) {
@@ -649,7 +650,8 @@ void placeParticles(SpielContext& ctx, TextEdits& ed, const toml::table& doc, co
     static const float kDefaultExtent[3] = {5.0f, 5.0f, 5.0f};
     for (size_t i = 0; i < n; ++i) {
         const toml::table& e = *(*list)[i].as_table();
-        setKey(ed, e, wantFloats("extent", lev.particleExtent[i], 3, sameFloats(lev.particleExtent[i], kDefaultExtent, 3)));
+        setKey(ed, e,
+               wantFloats("extent", lev.particleExtent[i], 3, sameFloats(lev.particleExtent[i], kDefaultExtent, 3)));
         setKey(ed, e, wantFloats("origin", lev.particleOrigin[i], 3, allZero(lev.particleOrigin[i], 3)));
     }
 }
@@ -676,8 +678,7 @@ bool samePlacement(const Rec& a, const Rec& b)
 // Does a load of the saved text give the record's edited fields?
 bool readsBackAs(const Lev& a, const Lev& b)
 {
-    bool same = equalFloats(a.camStartPos, b.camStartPos, 3) && a.camStartYaw == b.camStartYaw &&
-                a.fogOn == b.fogOn &&
+    bool same = equalFloats(a.camStartPos, b.camStartPos, 3) && a.camStartYaw == b.camStartYaw && a.fogOn == b.fogOn &&
                 equalsNoCase(fieldText(a.fogModeName, 4), fieldText(b.fogModeName, 4)) &&
                 equalFloats(a.fogColor, b.fogColor, 4) && a.fogStart == b.fogStart && a.fogEnd == b.fogEnd &&
                 a.fogDensity == b.fogDensity && a.viewDistance == b.viewDistance &&
@@ -689,8 +690,8 @@ bool readsBackAs(const Lev& a, const Lev& b)
     for (uint32_t i = 0; same && i < a.personCount; ++i) {
         const t_person& p = a.personTable[i];
         const t_person& q = b.personTable[i];
-        same = samePlacement(p, q) && std::strncmp(p.skin, q.skin, sizeof p.skin) == 0 &&
-               p.animSpeed == q.animSpeed && p.loopStart == q.loopStart && p.loopEnd == q.loopEnd;
+        same = samePlacement(p, q) && std::strncmp(p.skin, q.skin, sizeof p.skin) == 0 && p.animSpeed == q.animSpeed &&
+               p.loopStart == q.loopStart && p.loopEnd == q.loopEnd;
     }
     for (uint32_t i = 0; same && a.particleSystemCount == b.particleSystemCount && i < a.particleSystemCount; ++i) {
         same = equalFloats(a.particleExtent[i], b.particleExtent[i], 3) &&
@@ -736,7 +737,7 @@ bool writeReplacing(SpielContext& ctx, const std::string& root, const std::strin
     }
     const std::string target = real;
     const std::string inside = std::string(realRoot) == "/" ? "/" : std::string(realRoot) + "/";
-    struct stat st{};
+    struct stat st {};
     if (target.compare(0, inside.size(), inside) != 0 || stat(real, &st) != 0 || !S_ISREG(st.st_mode)) {
         spielMessage(&ctx, "%s: zeigt auf %s, keine normale Datei im Datenverzeichnis; Level nicht gespeichert",
                      rel.c_str(), real);
@@ -780,7 +781,7 @@ bool writeReplacing(SpielContext& ctx, const std::string& root, const std::strin
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool saveText(SpielContext& ctx, std::string& out)
 {
@@ -788,8 +789,10 @@ bool saveText(SpielContext& ctx, std::string& out)
         return false;
     }
     if (!inPlace(ctx, *ctx.store, ctx.lev, out)) {
-        spielMessage(&ctx, "%s: Änderungen nicht an Ort und Stelle einzutragen; Datei wird neu geschrieben "
-                     "(ohne Kommentare)", ctx.store->levelFilePath.c_str());
+        spielMessage(&ctx,
+                     "%s: Änderungen nicht an Ort und Stelle einzutragen; Datei wird neu geschrieben "
+                     "(ohne Kommentare)",
+                     ctx.store->levelFilePath.c_str());
         out = fullRewrite(ctx, *ctx.store, ctx.lev);
     }
     return true;
@@ -817,7 +820,6 @@ int spielSave(SpielContext* ctx)
     }
     const Lev& lev = ctx->lev;
     spielMessage(ctx, "%s gespeichert: %u Bäume, %u Personen (%u und %u gelöscht seit dem Laden)",
-                 store.levelFilePath.c_str(), lev.treeCount, lev.personCount, ctx->deletions[0],
-                 ctx->deletions[1]);
+                 store.levelFilePath.c_str(), lev.treeCount, lev.personCount, ctx->deletions[0], ctx->deletions[1]);
     return 1;
 }

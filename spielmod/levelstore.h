@@ -21,12 +21,12 @@
 #include "spielmod/spielmod.h"
 
 struct LevelStore {
-    std::string text;                        // the level file's bytes as read (or as last saved)
-    toml::table doc;                         // parsed from `text`; its source positions index into it
-    std::unique_ptr<SpielSource> config;     // config.cfg as read with the level; null: built-in defaults
-    std::string levelFilePath;               // relative to the data root: "levels/select/level.toml"
-    Lev loaded;                              // the record's level fields right after the load
-    std::vector<std::unique_ptr<char[]>> strings;   // every char* of the record
+    std::string text;                             // the level file's bytes as read (or as last saved)
+    toml::table doc;                              // parsed from `text`; its source positions index into it
+    std::unique_ptr<SpielSource> config;          // config.cfg as read with the level; null: built-in defaults
+    std::string levelFilePath;                    // relative to the data root: "levels/select/level.toml"
+    Lev loaded;                                   // the record's level fields right after the load
+    std::vector<std::unique_ptr<char[]>> strings; // every char* of the record
     std::vector<t_tree> trees;
     std::vector<t_person> persons;
     std::vector<LevLight> lights;
@@ -58,9 +58,8 @@ struct LevelStore {
 // moduleQuit and moduleVersion) to point into it.  `levelDirectory` and
 // `levelFileName` become the record's levelDirectory and levelFile.  Returns
 // null after printing every problem found (file, line, key).
-std::unique_ptr<LevelStore> buildLevel(SpielContext& ctx, const SpielSource* config,
-                                       const SpielSource& level, const std::string& levelDirectory,
-                                       const std::string& levelFileName, Lev& out);
+std::unique_ptr<LevelStore> buildLevel(SpielContext& ctx, const SpielSource* config, const SpielSource& level,
+                                       const std::string& levelDirectory, const std::string& levelFileName, Lev& out);
 
 // Byte-range edits of one text, applied together.  Offsets come from the
 // source positions of a document parsed from exactly that text.
@@ -97,7 +96,7 @@ private:
         size_t from, to, seq;
         std::string with;
     };
-    std::vector<size_t> lines_;   // offset of the first byte of each line
+    std::vector<size_t> lines_; // offset of the first byte of each line
     std::vector<Edit> edits_;
     std::vector<std::string> tail_;
     bool broken_ = false;

@@ -18,8 +18,8 @@ namespace {
 // The instance the module's process posted last (spielLive).
 std::atomic<SpielContext*> g_live{nullptr};
 
-constexpr size_t kMaxFileBytes = 4u << 20;   // a level file larger than this is not a level file
-constexpr size_t kMaxLevelName = 200;        // "levels/" + name + "/level.toml" stays within 255 bytes
+constexpr size_t kMaxFileBytes = 4u << 20; // a level file larger than this is not a level file
+constexpr size_t kMaxLevelName = 200;      // "levels/" + name + "/level.toml" stays within 255 bytes
 
 // --- services ---
 //
@@ -234,7 +234,7 @@ char* request(SpielContext& ctx, const std::string& prompt)
     return ctx.requestAnswer.data();
 }
 
-}  // namespace
+} // namespace
 
 SpielContext::SpielContext()
     : lev{}, requestIn(&std::cin), promptOut(stdout), messageOut(stdout), deletions{0, 0}, announcedCount{0, 0}
@@ -314,7 +314,7 @@ void levFillDefaults(Lev* lev)
     lev->particleTexScaleU = lev->particleTexScaleV = nullptr;
     lev->particleMaxCount = nullptr;
     lev->objectNameCounter = 0;
-    const float start[3] = {0.0f, -4.0f, 10.0f};   // above the terrain (heights -8 .. -5.45)
+    const float start[3] = {0.0f, -4.0f, 10.0f}; // above the terrain (heights -8 .. -5.45)
     std::memcpy(lev->camStartPos, start, sizeof start);
     lev->camStartYaw = 0.0f;
     lev->minBoxThickness = 0.1f;
@@ -396,7 +396,7 @@ int loadLevel(SpielContext* ctx, const char* levelName)
     return install(*ctx, hasConfig ? &config : nullptr, level, dir, file);
 }
 
-}  // namespace
+} // namespace
 
 int spielLoadLevel(SpielContext* ctx, const char* levelName)
 {

@@ -41,23 +41,23 @@ struct SpielContext {
     SpielContext(const SpielContext&) = delete;
     SpielContext& operator=(const SpielContext&) = delete;
 
-    Lev lev;                             // the record posted to the engine
-    std::string dataRoot;                // directory holding config.cfg and levels/; "" = current directory
-    std::istream* requestIn;             // requesters read the answer here; default std::cin
-    std::FILE* promptOut;                // requesters print their title here; default stdout, null: silent
-    std::FILE* messageOut;               // messages are printed here; default stdout, null: only kept
-    std::vector<std::string> messages;   // every message of this instance, in order, without "\n"
-    std::unique_ptr<LevelStore> store;   // the loaded level; null until the first successful load
-    std::string requestAnswer;           // the last requester answer; its c_str() is what was returned
-    uint32_t deletions[2];               // onObjectDelete calls since the load: [0] trees, [1] persons
-    uint32_t announcedCount[2];          // last count passed to onObjectCountChange, per type
-    size_t slot;                         // which entry points the record's services use (internal)
+    Lev lev;                           // the record posted to the engine
+    std::string dataRoot;              // directory holding config.cfg and levels/; "" = current directory
+    std::istream* requestIn;           // requesters read the answer here; default std::cin
+    std::FILE* promptOut;              // requesters print their title here; default stdout, null: silent
+    std::FILE* messageOut;             // messages are printed here; default stdout, null: only kept
+    std::vector<std::string> messages; // every message of this instance, in order, without "\n"
+    std::unique_ptr<LevelStore> store; // the loaded level; null until the first successful load
+    std::string requestAnswer;         // the last requester answer; its c_str() is what was returned
+    uint32_t deletions[2];             // onObjectDelete calls since the load: [0] trees, [1] persons
+    uint32_t announcedCount[2];        // last count passed to onObjectCountChange, per type
+    size_t slot;                       // which entry points the record's services use (internal)
 };
 
 // The text of one file and the name used in its messages.
 struct SpielSource {
     std::string text;
-    std::string name;                    // e.g. "levels/select/level.toml"
+    std::string name; // e.g. "levels/select/level.toml"
 };
 
 // Creates an instance whose record holds the built-in defaults, moduleVersion

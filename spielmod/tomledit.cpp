@@ -7,8 +7,8 @@
 // from, collects replacements and applies them in one pass, so every byte no
 // edit touches (comments, blank lines, key order, number spelling) stays.
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -82,8 +82,8 @@ void TextEdits::expect(const toml::node& n)
 
 void TextEdits::replace(size_t from, size_t to, std::string with)
 {
-    edits_.push_back(Edit{std::min(from, text.size()), std::min(std::max(from, to), text.size()), edits_.size(),
-                          std::move(with)});
+    edits_.push_back(
+        Edit{std::min(from, text.size()), std::min(std::max(from, to), text.size()), edits_.size(), std::move(with)});
 }
 
 bool TextEdits::apply(std::string& out) const
@@ -118,7 +118,7 @@ bool TextEdits::apply(std::string& out) const
     size_t copied = 0;
     for (const Edit* e : order) {
         if (e->from < copied) {
-            return false;   // two edits of one range: the plan is wrong
+            return false; // two edits of one range: the plan is wrong
         }
         out.append(text, copied, e->from - copied);
         put(e->with);

@@ -21,8 +21,8 @@ bool isBareKey(std::string_view key)
         return false;
     }
     for (const char c : key) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                        c == '_' || c == '-';
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         if (!ok) {
             return false;
         }
@@ -193,7 +193,7 @@ void writeBody(std::ostream& out, const toml::table& t, const std::string& path)
     }
 }
 
-}  // namespace
+} // namespace
 
 std::string tomlString(std::string_view s)
 {

@@ -26,18 +26,18 @@ namespace {
 
 // A 64 x 64 map needs 12 KiB; larger files are read only to name their size.
 constexpr size_t kMaxHeightMapBytes = 16u << 20;
-constexpr int kGridOffset = 32;              // grid index minus this = world x or z
-constexpr float kHeightScale = 100.0f;       // image byte per unit of height
-constexpr float kSquareOffset = 30.0f;       // camera-relative square test: camera - 30 + index
+constexpr int kGridOffset = 32;        // grid index minus this = world x or z
+constexpr float kHeightScale = 100.0f; // image byte per unit of height
+constexpr float kSquareOffset = 30.0f; // camera-relative square test: camera - 30 + index
 
 // The skirt walls run from the highest possible terrain down to just below
 // the lowest, a hundredth of a unit outside the grid's edge so that they
 // never fight with the terrain for the same depth.  The floor plate lies a
 // hundredth below the lowest terrain and reaches a hundredth beyond the walls.
-constexpr float kSkirtTop = kTerrainBaseY + kTerrainMaxHeight;   // -5.45
+constexpr float kSkirtTop = kTerrainBaseY + kTerrainMaxHeight; // -5.45
 constexpr float kSkirtBottom = -8.02f;
-constexpr float kSkirtLow = -32.01f;         // the walls at the grid's low edge
-constexpr float kSkirtHigh = 31.01f;         // the walls at the grid's high edge
+constexpr float kSkirtLow = -32.01f; // the walls at the grid's low edge
+constexpr float kSkirtHigh = 31.01f; // the walls at the grid's high edge
 constexpr float kSkirtInset = 0.01f;
 constexpr float kFloorY = -8.01f;
 constexpr float kFloorLow = -32.02f;
@@ -54,8 +54,8 @@ std::string fieldString(const char (&field)[256])
 void warnHeightMap(const char* file, const char* problem)
 {
     char message[400];
-    const int length = std::snprintf(message, sizeof message, "Warnung!!! Höhenkarte ( %s ): %s, kein Boden!",
-                                     file, problem);
+    const int length =
+        std::snprintf(message, sizeof message, "Warnung!!! Höhenkarte ( %s ): %s, kein Boden!", file, problem);
     printFramedWarning(message, length < 0 ? 0u : std::min(static_cast<unsigned>(length), 90u));
 }
 
@@ -87,8 +87,7 @@ void gridVertex(int x, int z, float s, float t)
     const float h = terrain[x][z];
     glColor3f(h / 2.55f, h / 5.1f + 0.5f, h / 2.55f);
     glTexCoord2f(s, t);
-    glVertex3f(static_cast<float>(x - kGridOffset), h + kTerrainBaseY,
-               static_cast<float>(z - kGridOffset));
+    glVertex3f(static_cast<float>(x - kGridOffset), h + kTerrainBaseY, static_cast<float>(z - kGridOffset));
 }
 
 bool insideSquare(float v, float viewDistance)
@@ -101,18 +100,10 @@ bool insideSquare(float v, float viewDistance)
 void skirtVertex(int wall, float p, float y)
 {
     switch (wall) {
-    case 0:
-        glVertex3f(p, y, kSkirtHigh);
-        break;
-    case 1:
-        glVertex3f(p, y, kSkirtLow);
-        break;
-    case 2:
-        glVertex3f(kSkirtHigh, y, p);
-        break;
-    default:
-        glVertex3f(kSkirtLow, y, p);
-        break;
+    case 0: glVertex3f(p, y, kSkirtHigh); break;
+    case 1: glVertex3f(p, y, kSkirtLow); break;
+    case 2: glVertex3f(kSkirtHigh, y, p); break;
+    default: glVertex3f(kSkirtLow, y, p); break;
     }
 }
 
@@ -139,7 +130,7 @@ void drawSkirt(const float* fogColor)
     glEnd();
 }
 
-}  // namespace
+} // namespace
 
 void init_height_field()
 {
@@ -150,7 +141,7 @@ void init_height_field()
     const std::string file = fieldString(Level->heightMapFile);
     Boden = 0;
     if (file.empty()) {
-        return;   // a level without terrain
+        return; // a level without terrain
     }
     std::vector<uint8_t> bytes;
     const FileError error = ReadRegularFile(file.c_str(), kMaxHeightMapBytes, bytes);
@@ -183,8 +174,7 @@ void render_height_field(float camX, float camZ)
         const bool rowInside = insideSquare(camX - kSquareOffset + static_cast<float>(x), viewDistance);
         glBegin(GL_TRIANGLE_STRIP);
         for (int z = 0; z < kTerrainSize; ++z) {
-            if (rowInside
-                && insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
+            if (rowInside && insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
                 gridVertex(x + 1, z, f, f);
                 gridVertex(x, z, 1.0f - f, f);
             }

@@ -16,7 +16,8 @@
 
 namespace assetgen {
 
-Image::Image(int w, int h, Rgb fill) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3) {
+Image::Image(int w, int h, Rgb fill) : width(w), height(h), rgb(static_cast<size_t>(w) * h * 3)
+{
     for (size_t i = 0; i < rgb.size(); i += 3) {
         rgb[i] = fill.r;
         rgb[i + 1] = fill.g;
@@ -24,7 +25,8 @@ Image::Image(int w, int h, Rgb fill) : width(w), height(h), rgb(static_cast<size
     }
 }
 
-void Image::Set(int x, int y, Rgb colour) {
+void Image::Set(int x, int y, Rgb colour)
+{
     if (x < 0 || y < 0 || x >= width || y >= height) {
         return;
     }
@@ -34,12 +36,14 @@ void Image::Set(int x, int y, Rgb colour) {
     p[2] = colour.b;
 }
 
-Rgb Image::Get(int x, int y) const {
+Rgb Image::Get(int x, int y) const
+{
     const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
     return {p[0], p[1], p[2]};
 }
 
-void Image::FillRect(int x, int y, int w, int h, Rgb colour) {
+void Image::FillRect(int x, int y, int w, int h, Rgb colour)
+{
     for (int row = y; row < y + h; ++row) {
         for (int col = x; col < x + w; ++col) {
             Set(col, row, colour);
@@ -47,19 +51,21 @@ void Image::FillRect(int x, int y, int w, int h, Rgb colour) {
     }
 }
 
-std::vector<uint8_t> EncodePPM(const Image& image) {
-    const std::string header =
-        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+std::vector<uint8_t> EncodePPM(const Image& image)
+{
+    const std::string header = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     std::vector<uint8_t> bytes(header.begin(), header.end());
     bytes.insert(bytes.end(), image.rgb.begin(), image.rgb.end());
     return bytes;
 }
 
-AssetWriter::AssetWriter(std::string root) : root_(std::move(root)) {}
+AssetWriter::AssetWriter(std::string root) : root_(std::move(root))
+{}
 
 namespace {
 
-bool SameContent(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+bool SameContent(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
@@ -70,7 +76,8 @@ bool SameContent(const std::filesystem::path& path, const std::vector<uint8_t>& 
 
 // Writes beside the target and renames, so an interrupted build never
 // leaves a half-written image behind.
-bool ReplaceFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+bool ReplaceFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     std::filesystem::path temp = path;
@@ -92,9 +99,10 @@ bool ReplaceFile(const std::filesystem::path& path, const std::vector<uint8_t>& 
     return true;
 }
 
-}  // namespace
+} // namespace
 
-void AssetWriter::Write(const std::string& relativePath, const std::vector<uint8_t>& bytes) {
+void AssetWriter::Write(const std::string& relativePath, const std::vector<uint8_t>& bytes)
+{
     const std::filesystem::path path = std::filesystem::path(root_) / relativePath;
     if (SameContent(path, bytes)) {
         ++unchanged;
@@ -108,13 +116,15 @@ void AssetWriter::Write(const std::string& relativePath, const std::vector<uint8
     }
 }
 
-void AssetWriter::WritePPM(const std::string& relativePath, const Image& image) {
+void AssetWriter::WritePPM(const std::string& relativePath, const Image& image)
+{
     Write(relativePath, EncodePPM(image));
 }
 
-}  // namespace assetgen
+} // namespace assetgen
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: vext_assetgen DATA_DIR\n");
         return 2;

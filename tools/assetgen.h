@@ -23,9 +23,9 @@ struct Rgb {
 
 // A 24-bit picture, rows top first as PPM stores them.
 struct Image {
-    int width;                 // pixels
-    int height;                // pixels
-    std::vector<uint8_t> rgb;  // width * height * 3 bytes, R,G,B
+    int width;                // pixels
+    int height;               // pixels
+    std::vector<uint8_t> rgb; // width * height * 3 bytes, R,G,B
 
     Image(int w, int h, Rgb fill = {0, 0, 0});
     // Points outside the picture are ignored.
@@ -50,9 +50,9 @@ public:
     // level file says read it from here.
     const std::string& Root() const { return root_; }
 
-    int written = 0;    // files created or replaced
-    int unchanged = 0;  // files that already held these bytes
-    int failed = 0;     // files that could not be written
+    int written = 0;   // files created or replaced
+    int unchanged = 0; // files that already held these bytes
+    int failed = 0;    // files that could not be written
 
 private:
     std::string root_;
@@ -60,7 +60,7 @@ private:
 
 // --- Font (assetgen_font.cpp) ----------------------------------------------
 
-constexpr int kGlyphSize = 8;  // glyph cell, pixels square
+constexpr int kGlyphSize = 8; // glyph cell, pixels square
 
 // The glyph of an ISO-8859-1 code: 8 bytes, top row first, bit 7 = leftmost
 // column.  Codes without a drawn glyph are blank.
@@ -90,4 +90,4 @@ void GenerateSounds(AssetWriter& out);
 // the player's pilot figure.
 void GenerateSceneAssets(AssetWriter& out);
 
-}  // namespace assetgen
+} // namespace assetgen

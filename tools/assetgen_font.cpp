@@ -106,12 +106,13 @@ const GlyphBand kBands[] = {
 // clang-format on
 
 constexpr int kGlyphWidth = 5;
-constexpr int kGlyphColumnOffset = 1;  // blank columns left of each glyph in its cell
+constexpr int kGlyphColumnOffset = 1; // blank columns left of each glyph in its cell
 
 struct FontTable {
     uint8_t rows[256][kGlyphSize] = {};
 
-    FontTable() {
+    FontTable()
+    {
         for (const GlyphBand& band : kBands) {
             const size_t count = std::strlen(band.codes);
             for (size_t g = 0; g < count; ++g) {
@@ -123,7 +124,8 @@ struct FontTable {
         }
     }
 
-    static uint8_t ParseRow(const char* cells) {
+    static uint8_t ParseRow(const char* cells)
+    {
         uint8_t bits = 0;
         for (int col = 0; col < kGlyphWidth; ++col) {
             if (cells[col] == '#') {
@@ -134,18 +136,21 @@ struct FontTable {
     }
 };
 
-const FontTable& Table() {
+const FontTable& Table()
+{
     static const FontTable table;
     return table;
 }
 
-}  // namespace
+} // namespace
 
-const uint8_t* GlyphRows(uint8_t code) {
+const uint8_t* GlyphRows(uint8_t code)
+{
     return Table().rows[code];
 }
 
-void DrawText(Image& image, int x, int y, const char* text, int scale, Rgb colour) {
+void DrawText(Image& image, int x, int y, const char* text, int scale, Rgb colour)
+{
     for (int cx = x; *text != '\0'; ++text, cx += kGlyphSize * scale) {
         const uint8_t* rows = GlyphRows(static_cast<uint8_t>(*text));
         for (int row = 0; row < kGlyphSize; ++row) {
@@ -158,4 +163,4 @@ void DrawText(Image& image, int x, int y, const char* text, int scale, Rgb colou
     }
 }
 
-}  // namespace assetgen
+} // namespace assetgen

@@ -26,26 +26,31 @@ namespace {
 // ---------------------------------------------------------------------------
 
 // Rounded and limited to 0..255.
-uint8_t ToByte(double v) {
+uint8_t ToByte(double v)
+{
     return static_cast<uint8_t>(std::clamp(v + 0.5, 0.0, 255.0));
 }
 
-Rgb Mix(Rgb a, Rgb b, double t) {
+Rgb Mix(Rgb a, Rgb b, double t)
+{
     return {ToByte(a.r + (b.r - a.r) * t), ToByte(a.g + (b.g - a.g) * t), ToByte(a.b + (b.b - a.b) * t)};
 }
 
-Rgb Scale(Rgb c, double f) {
+Rgb Scale(Rgb c, double f)
+{
     return {ToByte(c.r * f), ToByte(c.g * f), ToByte(c.b * f)};
 }
 
-uint32_t Hash(uint32_t x, uint32_t y, uint32_t seed) {
+uint32_t Hash(uint32_t x, uint32_t y, uint32_t seed)
+{
     uint32_t h = x * 374761393u + y * 668265263u + seed * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     return h ^ (h >> 16);
 }
 
 // 0..1 per lattice point.
-double Lattice(int x, int y, int period, uint32_t seed) {
+double Lattice(int x, int y, int period, uint32_t seed)
+{
     const int px = ((x % period) + period) % period;
     const int py = ((y % period) + period) % period;
     return (Hash(static_cast<uint32_t>(px), static_cast<uint32_t>(py), seed) & 0xFFFF) / 65535.0;
@@ -53,7 +58,8 @@ double Lattice(int x, int y, int period, uint32_t seed) {
 
 // Smooth value noise, 0..1, with `cell` pixels between lattice points; it
 // repeats every `period` cells, so a picture of period * cell pixels tiles.
-double ValueNoise(int x, int y, int cell, int period, uint32_t seed) {
+double ValueNoise(int x, int y, int cell, int period, uint32_t seed)
+{
     const int gx = x / cell;
     const int gy = y / cell;
     const double fx = static_cast<double>(x % cell) / cell;
@@ -71,7 +77,8 @@ double ValueNoise(int x, int y, int cell, int period, uint32_t seed) {
 
 // 16 x 16 cells of 8 x 8; the glyph of code c sits in cell column c % 16,
 // cell row c / 16, top row first.  White glyphs on the black key colour.
-Image FontSheet() {
+Image FontSheet()
+{
     Image sheet(16 * kGlyphSize, 16 * kGlyphSize);
     for (int code = 0; code < 256; ++code) {
         const uint8_t* rows = GlyphRows(static_cast<uint8_t>(code));
@@ -90,11 +97,13 @@ Image FontSheet() {
 
 // Width in pixels of text as DrawText lays it out, without the blank
 // columns after the last glyph (glyphs use columns 1..5 of their cell).
-int TextInkWidth(int length, int scale) {
+int TextInkWidth(int length, int scale)
+{
     return length <= 0 ? 0 : ((length - 1) * kGlyphSize + 6) * scale;
 }
 
-void DrawCentredText(Image& image, int y, const char* text, int scale, Rgb colour, Rgb shadow) {
+void DrawCentredText(Image& image, int y, const char* text, int scale, Rgb colour, Rgb shadow)
+{
     const int length = static_cast<int>(std::char_traits<char>::length(text));
     const int x = (image.width - TextInkWidth(length, scale)) / 2;
     DrawText(image, x + scale / 2 + 1, y + scale / 2 + 1, text, scale, shadow);
@@ -102,7 +111,8 @@ void DrawCentredText(Image& image, int y, const char* text, int scale, Rgb colou
 }
 
 // Dusk sky over a row of dark hills, with the engine's name.
-Image LoadScreen() {
+Image LoadScreen()
+{
     const int size = 256;
     Image screen(size, size);
     const Rgb skyTop{18, 26, 64};
@@ -123,7 +133,8 @@ Image LoadScreen() {
 
 // The one texture every tree gets with "-tex": foliage above, bark below.
 // Tiles horizontally.
-Image TreeTexture() {
+Image TreeTexture()
+{
     const int size = 64;
     const int barkTop = 40;
     Image texture(size, size);
@@ -149,7 +160,8 @@ Image TreeTexture() {
 // ---------------------------------------------------------------------------
 
 // Even-odd test of the pixel centre against a closed polygon.
-bool InsidePolygon(const double (*points)[2], int count, double x, double y) {
+bool InsidePolygon(const double (*points)[2], int count, double x, double y)
+{
     bool inside = false;
     for (int i = 0, j = count - 1; i < count; j = i++) {
         const double xi = points[i][0], yi = points[i][1];
@@ -163,7 +175,8 @@ bool InsidePolygon(const double (*points)[2], int count, double x, double y) {
 
 // The mouse pointer: a white arrow with a dark rim whose tip is the top-left
 // pixel, the point the GUI places at the pointer position.
-Image Arrow() {
+Image Arrow()
+{
     static const double kShape[][2] = {{0, 0}, {0, 23}, {6, 17}, {10, 27}, {14, 25}, {10, 16}, {17, 16}};
     const int count = static_cast<int>(std::size(kShape));
     const int size = 32;
@@ -184,7 +197,8 @@ Image Arrow() {
 }
 
 // A window body: dark blue panel with a light frame (drawn half transparent).
-Image WindowBody() {
+Image WindowBody()
+{
     const int size = 64;
     Image body(size, size);
     for (int y = 0; y < size; ++y) {
@@ -197,7 +211,8 @@ Image WindowBody() {
 }
 
 // A raised button: light top and left edges, dark bottom and right edges.
-Image Button() {
+Image Button()
+{
     const int w = 64;
     const int h = 16;
     Image button(w, h, {92, 104, 146});
@@ -213,10 +228,10 @@ Image Button() {
 }
 
 struct TitleColours {
-    Rgb top;        // first row of the gradient
-    Rgb bottom;     // last row of the gradient
-    Rgb highlight;  // edge line at the top and the outer end
-    Rgb shadow;     // edge line at the bottom
+    Rgb top;       // first row of the gradient
+    Rgb bottom;    // last row of the gradient
+    Rgb highlight; // edge line at the top and the outer end
+    Rgb shadow;    // edge line at the bottom
 };
 
 const TitleColours kTitle{{72, 92, 152}, {30, 40, 92}, {150, 170, 232}, {18, 22, 48}};
@@ -224,7 +239,8 @@ const TitleColours kTitleSelected{{214, 132, 44}, {132, 62, 12}, {255, 204, 124}
 
 // One piece of a title bar.  roundLeft / roundRight cut a rounded outer
 // corner (left into the key colour) and draw the outer edge line.
-Image TitlePiece(int w, const TitleColours& c, bool roundLeft, bool roundRight) {
+Image TitlePiece(int w, const TitleColours& c, bool roundLeft, bool roundRight)
+{
     const int h = 16;
     const int radius = 6;
     Image piece(w, h);
@@ -242,7 +258,8 @@ Image TitlePiece(int w, const TitleColours& c, bool roundLeft, bool roundRight) 
                 colour = c.highlight;
             }
             // Corner: outside a quarter circle of the given radius.
-            const int cx = roundLeft && x < radius ? radius - x : (roundRight && x >= w - radius ? x - (w - 1 - radius) : 0);
+            const int cx =
+                roundLeft && x < radius ? radius - x : (roundRight && x >= w - radius ? x - (w - 1 - radius) : 0);
             const int cy = radius - y;
             if (cx > 0 && cy > 0 && cx * cx + cy * cy > radius * radius) {
                 colour = {0, 0, 0};
@@ -261,7 +278,8 @@ constexpr int kHeightMapSize = 64;
 
 // The engine reads only the blue byte (height = byte / 100, 0..2.55 units);
 // we write grey so that the picture shows the same heights in every channel.
-Image HeightImage(double (*heightAt)(int x, int y)) {
+Image HeightImage(double (*heightAt)(int x, int y))
+{
     Image map(kHeightMapSize, kHeightMapSize);
     for (int y = 0; y < kHeightMapSize; ++y) {
         for (int x = 0; x < kHeightMapSize; ++x) {
@@ -272,13 +290,15 @@ Image HeightImage(double (*heightAt)(int x, int y)) {
     return map;
 }
 
-double Bump(int x, int y, double cx, double cy, double radius, double amplitude) {
+double Bump(int x, int y, double cx, double cy, double radius, double amplitude)
+{
     const double dx = x - cx;
     const double dy = y - cy;
     return amplitude * std::exp(-(dx * dx + dy * dy) / (radius * radius));
 }
 
-double SmoothStep(double edge0, double edge1, double v) {
+double SmoothStep(double edge0, double edge1, double v)
+{
     const double t = std::clamp((v - edge0) / (edge1 - edge0), 0.0, 1.0);
     return t * t * (3 - 2 * t);
 }
@@ -286,13 +306,15 @@ double SmoothStep(double edge0, double edge1, double v) {
 // Pixel (x, y) of a height map lies at world (31 - x, 31 - y) on the x and z
 // axes: the engine turns the picture by 180 degrees.  Distance in cells from
 // the map's middle, and from its nearest edge.
-double FromMiddle(int x, int y) {
+double FromMiddle(int x, int y)
+{
     const double dx = x - 31.5;
     const double dy = y - 31.5;
     return std::sqrt(dx * dx + dy * dy);
 }
 
-double FromEdge(int x, int y) {
+double FromEdge(int x, int y)
+{
     return std::min({x, y, kHeightMapSize - 1 - x, kHeightMapSize - 1 - y});
 }
 
@@ -300,7 +322,8 @@ double FromEdge(int x, int y) {
 // bottom, world +z) to the far end, with rolling hills on both sides.  The
 // land climbs to a ridge near every edge, so the terrain ends in a crest
 // that the fog swallows instead of in a cliff.
-double SelectHeight(int x, int y) {
+double SelectHeight(int x, int y)
+{
     // The valley floor winds a little from side to side.
     const double valleyX = 31.5 + 5 * std::sin(y * 0.11);
     const double across = (x - valleyX) / 13.0;
@@ -321,7 +344,8 @@ double SelectHeight(int x, int y) {
 
 // Level "second": a low basin inside a ring-shaped ridge, with a gap to the
 // north-east and a hill in the basin.
-double SecondHeight(int x, int y) {
+double SecondHeight(int x, int y)
+{
     const double ring = (FromMiddle(x, y) - 21) / 6;
     const double gap = 1 - 0.7 * Bump(x, y, 50, 14, 8, 1.0);
     double h = 16 + 190 * std::exp(-ring * ring) * gap + 26 * ValueNoise(x, y, 4, kHeightMapSize / 4, 41);
@@ -334,28 +358,32 @@ struct Vec3 {
     double x, y, z;
 };
 
-Vec3 Normalised(Vec3 v) {
+Vec3 Normalised(Vec3 v)
+{
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     return {v.x / length, v.y / length, v.z / length};
 }
 
-double Radians(double degrees) {
+double Radians(double degrees)
+{
     return degrees * std::numbers::pi / 180.0;
 }
 
 // What a level's files say about its look.  Defaults as the game module's.
 struct LevelLook {
-    Rgb fog{153, 179, 204};   // fog colour, also the sky at and below the horizon
-    Vec3 eye{0, -4, 10};      // camera start, world units
+    Rgb fog{153, 179, 204}; // fog colour, also the sky at and below the horizon
+    Vec3 eye{0, -4, 10};    // camera start, world units
 };
 
 // Colour 0..1 to bytes the way the GL does when it writes a fragment.
-Rgb FromUnit(double r, double g, double b) {
+Rgb FromUnit(double r, double g, double b)
+{
     return {ToByte(r * 255), ToByte(g * 255), ToByte(b * 255)};
 }
 
 // Takes fog.color and camera.start from one parsed file, where present.
-void ApplyLookKeys(const toml::table& file, LevelLook& look) {
+void ApplyLookKeys(const toml::table& file, LevelLook& look)
+{
     if (const toml::array* colour = file["fog"]["color"].as_array(); colour != nullptr && colour->size() >= 3) {
         const double r = colour->get(0)->value<double>().value_or(-1);
         const double g = colour->get(1)->value<double>().value_or(-1);
@@ -375,7 +403,8 @@ void ApplyLookKeys(const toml::table& file, LevelLook& look) {
 // A missing file is skipped (the generator may fill an empty directory); one
 // that does not parse is named and skipped: the sky then keeps the defaults
 // and the game module will report the file at run time.
-LevelLook ReadLevelLook(const std::string& root, const std::string& level) {
+LevelLook ReadLevelLook(const std::string& root, const std::string& level)
+{
     LevelLook look;
     for (const std::string& name : {root + "/config.cfg", root + "/levels/" + level + "/level.toml"}) {
         std::error_code ec;
@@ -407,11 +436,12 @@ const int kSkyFaces[6][4] = {{1, 0, 3, 2}, {0, 4, 7, 3}, {4, 5, 6, 7}, {5, 1, 2,
 
 // Above the horizon the fog colour holds for this many degrees, then gives
 // way to the sky; the margin covers the horizon's drift while walking.
-constexpr double kHazeBand = 2.0;      // degrees
-constexpr double kHazeFalloff = 14.0;  // degrees for the haze to drop to 1/e
+constexpr double kHazeBand = 2.0;     // degrees
+constexpr double kHazeFalloff = 14.0; // degrees for the haze to drop to 1/e
 
 // Smooth value noise at a real position, 0..1, not repeating.
-double Noise(double x, double y, uint32_t seed) {
+double Noise(double x, double y, uint32_t seed)
+{
     const double fx = std::floor(x);
     const double fy = std::floor(y);
     const int gx = static_cast<int>(fx);
@@ -427,7 +457,8 @@ double Noise(double x, double y, uint32_t seed) {
 }
 
 // Four octaves, 0..1.
-double CloudNoise(double x, double y) {
+double CloudNoise(double x, double y)
+{
     double sum = 0;
     double weight = 0.5;
     for (int octave = 0; octave < 4; ++octave) {
@@ -441,7 +472,8 @@ double CloudNoise(double x, double y) {
 
 // The sun of "select": 15 degrees high, 22 degrees right of straight ahead,
 // in the top right corner of the start view.
-Vec3 SunDirection() {
+Vec3 SunDirection()
+{
     const double elevation = Radians(15);
     const double azimuth = Radians(22);
     return {std::sin(azimuth) * std::cos(elevation), std::sin(elevation), -std::cos(azimuth) * std::cos(elevation)};
@@ -449,7 +481,8 @@ Vec3 SunDirection() {
 
 // Sky colour seen along a unit direction: the fog colour at and below the
 // horizon, rising into blue with soft clouds and a sun.
-Rgb SkyColour(Vec3 d, Rgb fog) {
+Rgb SkyColour(Vec3 d, Rgb fog)
+{
     const double elevation = std::asin(std::clamp(d.y, -1.0, 1.0)) * 180 / std::numbers::pi;
     if (elevation <= kHazeBand) {
         return fog;
@@ -477,7 +510,8 @@ Rgb SkyColour(Vec3 d, Rgb fog) {
 // One face: each texel looks along the direction from the eye to the point
 // of the box face that the engine maps it to, so the six faces meet without
 // seams whatever the face orientation.
-Image SkyFace(int face, const LevelLook& look) {
+Image SkyFace(int face, const LevelLook& look)
+{
     const int size = 256;
     const double a = 1.0 / 256;
     const double b = 255.0 / 256;
@@ -506,19 +540,22 @@ Image SkyFace(int face, const LevelLook& look) {
 // level's fog and clear colour; the rest is shown only on the oldest
 // graphics chips, as a box tinted with that colour, so the whole picture is
 // the fog colour: the level's file and the screen then say the same.
-Image BackgroundSky(Rgb fog) {
+Image BackgroundSky(Rgb fog)
+{
     return Image(128, 128, fog);
 }
 
-}  // namespace
+} // namespace
 
-void GenerateFontAndScreens(AssetWriter& out) {
+void GenerateFontAndScreens(AssetWriter& out)
+{
     out.WritePPM("gfx/conchars.ppm", FontSheet());
     out.WritePPM("gfx/load.ppm", LoadScreen());
     out.WritePPM("gfx/texrender.ppm", TreeTexture());
 }
 
-void GenerateGuiImages(AssetWriter& out) {
+void GenerateGuiImages(AssetWriter& out)
+{
     out.WritePPM("gfx/gui/arrow.ppm", Arrow());
     out.WritePPM("gfx/gui/window.ppm", WindowBody());
     out.WritePPM("gfx/gui/button.ppm", Button());
@@ -532,7 +569,8 @@ void GenerateGuiImages(AssetWriter& out) {
     out.WritePPM("gfx/gui/borderlsel.ppm", TitlePiece(16, kTitleSelected, false, true));
 }
 
-void GenerateLevelImages(AssetWriter& out) {
+void GenerateLevelImages(AssetWriter& out)
+{
     const LevelLook select = ReadLevelLook(out.Root(), "select");
     out.WritePPM("levels/select/height.ppm", HeightImage(SelectHeight));
     for (int face = 0; face < 6; ++face) {
@@ -544,4 +582,4 @@ void GenerateLevelImages(AssetWriter& out) {
     out.WritePPM("levels/second/stdbg.ppm", BackgroundSky(ReadLevelLook(out.Root(), "second").fog));
 }
 
-}  // namespace assetgen
+} // namespace assetgen

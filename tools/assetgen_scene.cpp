@@ -23,10 +23,19 @@ struct V3 {
     double x, y, z;
 };
 
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 Scaled(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+V3 operator+(V3 a, V3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+V3 Scaled(V3 a, double s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 // A raw mesh being written.
 class Mesh {
@@ -35,8 +44,8 @@ public:
     void Tri(V3 a, V3 b, V3 c)
     {
         char line[200];
-        std::snprintf(line, sizeof line, "%.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", a.x, a.z, a.y, b.x, b.z,
-                      b.y, c.x, c.z, c.y);
+        std::snprintf(line, sizeof line, "%.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", a.x, a.z, a.y, b.x, b.z, b.y,
+                      c.x, c.z, c.y);
         text_ += line;
     }
     // Corners counter-clockwise seen from outside; written as the triangle
@@ -94,7 +103,10 @@ uint32_t Hash(uint32_t x)
     return x;
 }
 
-uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+uint8_t Clamp(double v)
+{
+    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
 
 // A picture from a colour function of (x, y, grain 0..1).
 Image Paint(int size, uint32_t seed, const std::function<Rgb(int x, int y, double grain)>& colour)
@@ -109,7 +121,10 @@ Image Paint(int size, uint32_t seed, const std::function<Rgb(int x, int y, doubl
     return image;
 }
 
-Rgb Shade(Rgb c, double f) { return {Clamp(c.r * f), Clamp(c.g * f), Clamp(c.b * f)}; }
+Rgb Shade(Rgb c, double f)
+{
+    return {Clamp(c.r * f), Clamp(c.g * f), Clamp(c.b * f)};
+}
 
 // --- Meshes -----------------------------------------------------------------
 
@@ -177,7 +192,8 @@ void Rock(AssetWriter& out)
     const double w = 1.3;
     const double d = 1.0;
     const V3 lo[4] = {{-w, -0.4, -d}, {w, -0.4, -d}, {w, -0.4, d}, {-w, -0.4, d}};
-    const V3 hi[4] = {{-w + 0.3, 0.5, -d + 0.2}, {w - 0.2, 0.5, -d + 0.3}, {w - 0.3, 0.5, d - 0.2}, {-w + 0.2, 0.5, d - 0.3}};
+    const V3 hi[4] = {
+        {-w + 0.3, 0.5, -d + 0.2}, {w - 0.2, 0.5, -d + 0.3}, {w - 0.3, 0.5, d - 0.2}, {-w + 0.2, 0.5, d - 0.3}};
     for (int i = 0; i < 4; ++i) {
         const int j = (i + 1) % 4;
         m.Quad(lo[j], lo[i], hi[i], hi[j]);
@@ -274,9 +290,9 @@ void Crystal(AssetWriter& out)
 
 // One part of a figure: a box in its own frame, placed per animation frame.
 struct Part {
-    V3 half;        // half extents
-    double s, t;    // texture coordinate of the part's colour on the skin
-    std::function<void(double phase, V3& centre, double& tilt)> pose;   // tilt: degrees about x
+    V3 half;     // half extents
+    double s, t; // texture coordinate of the part's colour on the skin
+    std::function<void(double phase, V3& centre, double& tilt)> pose; // tilt: degrees about x
 };
 
 void PutLE(std::vector<uint8_t>& b, uint32_t v)
@@ -376,9 +392,22 @@ std::vector<uint8_t> Figure(const std::vector<Part>& parts, int frames)
     const int frameOffset = 68;
     const int commandOffset = frameOffset + frames * frameSize;
     std::vector<uint8_t> file;
-    const int32_t header[17] = {0x32504449, 8, 64, 64, frameSize, 0, vertices, 0,
-                                static_cast<int32_t>(parts.size()) * 12, static_cast<int32_t>(commands.size()),
-                                frames, 68, 68, 68, frameOffset, commandOffset,
+    const int32_t header[17] = {0x32504449,
+                                8,
+                                64,
+                                64,
+                                frameSize,
+                                0,
+                                vertices,
+                                0,
+                                static_cast<int32_t>(parts.size()) * 12,
+                                static_cast<int32_t>(commands.size()),
+                                frames,
+                                68,
+                                68,
+                                68,
+                                frameOffset,
+                                commandOffset,
                                 commandOffset + static_cast<int32_t>(commands.size()) * 4};
     for (int32_t w : header) {
         PutLE(file, static_cast<uint32_t>(w));
@@ -401,7 +430,7 @@ Image Skin(Rgb a, Rgb b, Rgb c, Rgb d)
     return image;
 }
 
-constexpr double kA[2] = {0.25, 0.25};   // skin squares: (s, t)
+constexpr double kA[2] = {0.25, 0.25}; // skin squares: (s, t)
 constexpr double kB[2] = {0.75, 0.25};
 constexpr double kC[2] = {0.25, 0.75};
 constexpr double kD[2] = {0.75, 0.75};
@@ -426,9 +455,9 @@ std::vector<Part> Walker(double height, double feet, double ahead)
     return {
         {Scaled(V3{0.25, 0.35, 0.15}, u), kB[0], kB[1], fixed({0, 1.2, 0})},          // body
         {Scaled(V3{0.15, 0.15, 0.15}, u), kA[0], kA[1], fixed({0, 1.67, 0})},         // head
-        {Scaled(V3{0.09, 0.4, 0.09}, u), kC[0], kC[1], limb({-0.13, 0.4, 0}, 30, 0)},   // legs
+        {Scaled(V3{0.09, 0.4, 0.09}, u), kC[0], kC[1], limb({-0.13, 0.4, 0}, 30, 0)}, // legs
         {Scaled(V3{0.09, 0.4, 0.09}, u), kC[0], kC[1], limb({0.13, 0.4, 0}, 30, 0.5)},
-        {Scaled(V3{0.07, 0.33, 0.07}, u), kD[0], kD[1], limb({-0.33, 1.18, 0}, 25, 0.5)},   // arms
+        {Scaled(V3{0.07, 0.33, 0.07}, u), kD[0], kD[1], limb({-0.33, 1.18, 0}, 25, 0.5)}, // arms
         {Scaled(V3{0.07, 0.33, 0.07}, u), kD[0], kD[1], limb({0.33, 1.18, 0}, 25, 0)},
     };
 }
@@ -447,12 +476,24 @@ void Figures(AssetWriter& out)
                                               "animspeed 6\n"));
     // A bird 4 units from its origin: a turning person flies it in a circle.
     const std::vector<Part> bird = {
-        {{0.15, 0.1, 0.35}, kA[0], kA[1], [](double, V3& c, double& t) { c = {4, 0, 0}; t = 0; }},
-        {{0.5, 0.02, 0.15}, kB[0], kB[1], [](double p, V3& c, double& t) {
+        {{0.15, 0.1, 0.35},
+         kA[0],
+         kA[1],
+         [](double, V3& c, double& t) {
+             c = {4, 0, 0};
+             t = 0;
+         }},
+        {{0.5, 0.02, 0.15},
+         kB[0],
+         kB[1],
+         [](double p, V3& c, double& t) {
              c = {4.5, 0.05 + 0.2 * std::sin(2 * std::numbers::pi * p), 0};
              t = 0;
          }},
-        {{0.5, 0.02, 0.15}, kB[0], kB[1], [](double p, V3& c, double& t) {
+        {{0.5, 0.02, 0.15},
+         kB[0],
+         kB[1],
+         [](double p, V3& c, double& t) {
              c = {3.5, 0.05 + 0.2 * std::sin(2 * std::numbers::pi * p), 0};
              t = 0;
          }},
@@ -467,7 +508,7 @@ void Figures(AssetWriter& out)
                  Skin(Rgb{240, 200, 170}, Rgb{200, 120, 30}, Rgb{60, 60, 70}, Rgb{200, 120, 30}));
 }
 
-}  // namespace
+} // namespace
 
 void GenerateSceneAssets(AssetWriter& out)
 {
@@ -480,4 +521,4 @@ void GenerateSceneAssets(AssetWriter& out)
     Figures(out);
 }
 
-}  // namespace assetgen
+} // namespace assetgen

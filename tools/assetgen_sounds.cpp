@@ -78,8 +78,8 @@ std::vector<uint8_t> EncodeAiff16(const std::vector<int16_t>& samples, uint32_t 
     PutBe(out, 0, 4);
     PutTag(out, "SSND");
     PutBe(out, 8 + dataBytes, 4);
-    PutBe(out, 0, 4);   // offset
-    PutBe(out, 0, 4);   // block size
+    PutBe(out, 0, 4); // offset
+    PutBe(out, 0, 4); // block size
     for (int16_t s : samples) {
         PutBe(out, static_cast<uint16_t>(s), 2);
     }
@@ -97,13 +97,13 @@ std::vector<uint8_t> Encode8svx(const std::vector<int16_t>& samples, uint32_t ra
     PutTag(out, "8SVX");
     PutTag(out, "VHDR");
     PutBe(out, 20, 4);
-    PutBe(out, n, 4);        // one-shot part
-    PutBe(out, 0, 4);        // repeat part
-    PutBe(out, 0, 4);        // samples per high cycle
+    PutBe(out, n, 4); // one-shot part
+    PutBe(out, 0, 4); // repeat part
+    PutBe(out, 0, 4); // samples per high cycle
     PutBe(out, rate, 2);
-    PutBe(out, 1, 1);        // octaves
-    PutBe(out, 0, 1);        // no compression
-    PutBe(out, 0x10000, 4);  // volume 1.0
+    PutBe(out, 1, 1);       // octaves
+    PutBe(out, 0, 1);       // no compression
+    PutBe(out, 0x10000, 4); // volume 1.0
     PutTag(out, "BODY");
     PutBe(out, n, 4);
     for (int16_t s : samples) {
@@ -125,11 +125,11 @@ std::vector<uint8_t> EncodeWav16(const std::vector<int16_t>& samples, uint32_t r
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
     PutLe(out, 16, 4);
-    PutLe(out, 1, 2);          // PCM
-    PutLe(out, 1, 2);          // mono
+    PutLe(out, 1, 2); // PCM
+    PutLe(out, 1, 2); // mono
     PutLe(out, rate, 4);
-    PutLe(out, rate * 2, 4);   // bytes per second
-    PutLe(out, 2, 2);          // bytes per frame
+    PutLe(out, rate * 2, 4); // bytes per second
+    PutLe(out, 2, 2);        // bytes per frame
     PutLe(out, 16, 2);
     PutTag(out, "data");
     PutLe(out, dataBytes, 4);
@@ -143,10 +143,10 @@ std::vector<uint8_t> EncodeWav16(const std::vector<int16_t>& samples, uint32_t r
 // exponential decay) so the loop point falls between notes.
 std::vector<int16_t> Music(uint32_t rate)
 {
-    const int melody[32] = {0, 4, 7, 12, 7, 4, 0, 4,  -3, 0, 4, 9, 4, 0, -3, 0,
-                            -7, -3, 0, 5, 0, -3, -7, -3, -5, -1, 2, 7, 2, -1, -5, 2};
+    const int melody[32] = {0,  4,  7, 12, 7, 4,  0,  4,  -3, 0,  4, 9, 4, 0,  -3, 0,
+                            -7, -3, 0, 5,  0, -3, -7, -3, -5, -1, 2, 7, 2, -1, -5, 2};
     const int bass[4] = {-24, -27, -31, -29};
-    const uint32_t noteLen = rate / 8;   // eight notes a second
+    const uint32_t noteLen = rate / 8; // eight notes a second
     std::vector<int16_t> out(noteLen * 32);
     for (uint32_t i = 0; i < out.size(); i++) {
         const uint32_t note = i / noteLen;
@@ -199,7 +199,7 @@ std::vector<int16_t> Fire(uint32_t rate)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 void GenerateSounds(AssetWriter& out)
 {
@@ -209,4 +209,4 @@ void GenerateSounds(AssetWriter& out)
     out.Write("levels/select/fire.wav", EncodeWav16(Fire(11025), 11025));
 }
 
-}  // namespace assetgen
+} // namespace assetgen

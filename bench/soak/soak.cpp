@@ -53,7 +53,7 @@ double changeLevelMs(const char* name)
     return msSince(start);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -42,7 +42,6 @@ std::string fake(int kind)
 {
     return std::string(VEXT_BUILD_DIR) + "/fake_modules/fake_module_" + std::to_string(kind) + ".mod";
 }
-const std::string kKlangmod = std::string(VEXT_BUILD_DIR) + "/Klangmod.mod";
 
 // A scratch directory holding module files under the names the engine
 // starts, so that misbehaving modules can stand in for the real ones.
@@ -179,31 +178,4 @@ TEST_F(ModuleDir, SameModuleNameInAnotherDirectoryIsThatDirectorysFile)
     ScopedCwd other("other");
     auto r = runToExit([] { OpenGameModul(); });
     EXPECT_EQ(r.first, KRT_BADGAME) << r.second;
-}
-
-TEST_F(ModuleDir, CloseEngineClosesBothModulesThenThePort)
-{
-    link(fake(4), "Spielmod.mod");
-    link(kKlangmod, "Klangmod.mod");
-    CreateEnginePort("VextPort");
-    stdoutOf([] {
-        OpenGameModul();
-        OpenKlangmodul();
-    });
-    ASSERT_NE(Level, nullptr);
-    ASSERT_NE(Sound, nullptr);
-    EXPECT_EQ(Sound->version, 0u) << "the version word is not copied";
-
-    auto r = runToExit([] { closeEngine(KRT_QUIT, ""); });
-    EXPECT_EQ(r.first, 0);
-    EXPECT_TRUE(Sound == nullptr && Level == nullptr && Engine == nullptr);
-    EXPECT_EQ(FindPort("VextPort"), nullptr);
-    const size_t told = r.second.find("Engine: Gamemodul, kannst gehen...\n");
-    const size_t ended = r.second.find("fake game module ends");
-    ASSERT_NE(told, std::string::npos) << r.second;
-    ASSERT_NE(ended, std::string::npos) << "the game module saw its quit byte";
-    EXPECT_LT(told, ended);
-    EXPECT_NE(r.second.find("KlangModul: Sound modul verabschiedet sich"), std::string::npos) << r.second;
-    ReapModules(5000);
-    EXPECT_EQ(RunningModuleCount(), 0) << "both closed modules end";
 }
