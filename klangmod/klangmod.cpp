@@ -223,7 +223,7 @@ void FillTable(KlangInstance& k)
 bool PostTable(KlangInstance& k)
 {
     Forbid();
-    MsgPort* port = FindPort("VextPort");
+    MsgPort* port = FindPort(kEnginePortName);
     k.table.task = FindTask(nullptr);
     if (port != nullptr) {
         FillTable(k);

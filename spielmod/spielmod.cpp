@@ -457,7 +457,7 @@ void spielObjectCountChange(SpielContext* ctx, uint32_t objectType, uint32_t new
 int spielModuleMain()
 {
     SpielContext* ctx = spielCreate();
-    MsgPort* port = FindPort("VextPort");
+    MsgPort* port = FindPort(kEnginePortName);
     if (port == nullptr) {
         spielMessage(ctx, "kein Port \"VextPort\": die Engine läuft nicht");
         spielDestroy(ctx);
@@ -471,7 +471,7 @@ int spielModuleMain()
     while (!levQuitRequested(&ctx->lev)) {
         Delay(1);
         // The engine deletes its port only after it stopped using the record.
-        if (FindPort("VextPort") != port) {
+        if (FindPort(kEnginePortName) != port) {
             break;
         }
     }
