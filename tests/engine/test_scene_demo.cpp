@@ -26,14 +26,7 @@ struct Counts {
 
 Counts drawAndCount()
 {
-    glViewport(0, 0, kTestGLWidth, kTestGLHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, double(kTestGLWidth) / kTestGLHeight, 0.1, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    beginPerspectiveFrame();
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
     drawMeshs(false, 1.0f);

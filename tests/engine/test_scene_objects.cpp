@@ -254,14 +254,7 @@ TEST_F(SceneLevel, DrawnTreeTakesItsLightsColour)
     level_.lightCount = 1;
     level_.dynamicLighting = 1;
     build({treeRecord("rock", "obj/rock.raw", t_vector(0, 0, -5))});
-    glViewport(0, 0, kTestGLWidth, kTestGLHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, double(kTestGLWidth) / kTestGLHeight, 0.1, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    beginPerspectiveFrame();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -47,6 +48,20 @@ struct Rgb {
 };
 
 // Each channel within `tol` of the other's; rasterisers round differently.
+// A black frame under a 45-degree perspective (near 0.1, far 100) with an
+// identity model-view, for drawing a scene from the origin.
+inline void beginPerspectiveFrame()
+{
+    glViewport(0, 0, kTestGLWidth, kTestGLHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, double(kTestGLWidth) / kTestGLHeight, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 inline bool near(Rgb a, Rgb b, int tol = 3)
 {
     return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol;
