@@ -20,6 +20,7 @@
 #include "platform/display.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "render/framestats.h"
 #include "render/overlay.h"
 #include "render/skybox.h"
 #include "scene/draw.h"
@@ -71,6 +72,7 @@ void applySwitches(int argc, char** argv)
     const Switch switches[] = {
         {"-server", &server, 1}, {"-tex", &texrender, 1}, {"-coll", &collon, 0},
         {"-fcull", &fcull, 1},   {"-ngrad", &ngrad, 1},   {"-leveled", &leveled, 1},
+        {"-immediate", &g_immediateDraw, 1},
     };
     for (int i = 1; i < argc; ++i) {
         if (argIs(argv[i], "-window")) {
@@ -145,16 +147,23 @@ void CEngine::beforframeupdate()
 
 void CEngine::render()
 {
+    frameStatsBegin();
+    double t = frameClockUs();
     beginFrame();
+    t = frameSectionAdd(kSecSwap, t);
     glPushMatrix();
     render3D();
     glPopMatrix();
+    t = frameClockUs();
     render2D();
+    frameSectionAdd(kSec2D, t);
     endFrame();
+    frameStatsEnd();
 }
 
 void CEngine::render3D()
 {
+    double t = frameClockUs();
     if (Cam != nullptr) {
         t_camMouse mouse;
         if (KeyInput != nullptr && KeyInput->mousemoved != 0) {
@@ -162,14 +171,21 @@ void CEngine::render3D()
         }
         Cam->cammove(mouse);
     }
+    t = frameSectionAdd(kSecCamera, t);
     if (Boden && Cam != nullptr) {
         render_height_field(Cam->position.x, Cam->position.z);
     }
+    t = frameSectionAdd(kSecTerrain, t);
     glPushMatrix();
+    // drawMeshs and the snow time their own sections.
     drawMeshs(false, objmovespeed);
+    t = frameClockUs();
     drawSkybox();
+    t = frameSectionAdd(kSec2D, t);
     DrawParticlesystems(g_frametime);
+    t = frameClockUs();
     drawPlayerFigure();
+    frameSectionAdd(kSecPersons, t);
     glPopMatrix();
 }
 

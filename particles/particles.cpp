@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
 #include "image/texlist.h"
+#include "render/framestats.h"
 #include "render/frustum.h"
 #include "scene/draw.h"
 #include "scene/light.h"
@@ -78,6 +80,80 @@ CBitmap* loadParticleImage(const char* file)
         bitmap = MakePlaceholder(depth == 32 ? 32 : 24);
     }
     return bitmap;
+}
+
+// The array path's per-frame buffers, grown to the largest system drawn
+// (once; frames after that allocate nothing).
+std::vector<float> g_flakePos;    // 3 per vertex, eye coordinates
+std::vector<float> g_flakeUV;     // 2 per vertex
+std::vector<float> g_flakeColour; // 4 per vertex
+std::vector<float> g_flakeWorld;  // 3 per drawn particle, for the lights
+
+float clampChannel(float v)
+{
+    v = v > 1.0f ? 1.0f : v;
+    return v < 0.0f ? 0.0f : v;
+}
+
+// Colours of `count` particles at world positions `world` into 4 vertices
+// each, as GetLightColor gives them for the point (0, 0, 0) offset by the
+// particle's position with mask 4.  Lights that cannot reach the box
+// lo..hi of all positions only clamp, as they do there.
+void lightFlakes(const float* world, int32_t count, const float* lo, const float* hi, const t_rgba& base,
+                 float* colour)
+{
+    for (int32_t i = 0; i < count * 4; ++i) {
+        colour[i * 4] = base.r;
+        colour[i * 4 + 1] = base.g;
+        colour[i * 4 + 2] = base.b;
+        colour[i * 4 + 3] = base.a;
+    }
+    uint32_t used = Level != nullptr ? Level->lightCount : 0;
+    used = used < lightCountBuilt ? used : lightCountBuilt;
+    for (uint32_t k = 0; k < used; ++k) {
+        const c_light& light = Light[k];
+        if ((light.mask & kLightAllVertices) == 0 || light.positionRef == nullptr) {
+            continue;
+        }
+        const t_vector& l = *light.positionRef;
+        const double lp[3] = {l.x, l.y, l.z};
+        double far2 = 0.0; // squared distance from the light to the nearest point of the box
+        for (int a = 0; a < 3; ++a) {
+            const double gap = lp[a] < lo[a] ? lo[a] - lp[a] : (lp[a] > hi[a] ? lp[a] - hi[a] : 0.0);
+            far2 += gap * gap;
+        }
+        const double radius = light.radius;
+        const double brightest = std::fmax(std::fmax(light.colour.r, light.colour.g), light.colour.b) / 255.0;
+        const bool skip = radius > 0.0 && std::isfinite(radius) && std::sqrt(far2) * (1.0 - 1.0e-9) / radius > brightest;
+        const double channel[3] = {light.colour.r / 255.0, light.colour.g / 255.0, light.colour.b / 255.0};
+        for (int32_t i = 0; i < count; ++i) {
+            float* c = colour + static_cast<size_t>(i) * 16;
+            if (skip) {
+                for (int ch = 0; ch < 3; ++ch) {
+                    c[ch] = clampChannel(c[ch] + 0.0f);
+                }
+            } else {
+                const double dx = lp[0] - world[i * 3];
+                const double dy = lp[1] - world[i * 3 + 1];
+                const double dz = lp[2] - world[i * 3 + 2];
+                const double d = std::sqrt(dx * dx + dy * dy + dz * dz) / radius;
+                for (int ch = 0; ch < 3; ++ch) {
+                    double add = channel[ch] - d;
+                    if (!(add > 0.0)) {
+                        add = 0.0;
+                    }
+                    c[ch] = clampChannel(c[ch] + static_cast<float>(add));
+                }
+            }
+        }
+    }
+    // The other three corners of each quad carry the first one's colour.
+    for (int32_t i = 0; i < count; ++i) {
+        float* c = colour + static_cast<size_t>(i) * 16;
+        for (int v = 1; v < 4; ++v) {
+            std::memcpy(c + v * 4, c, 4 * sizeof(float));
+        }
+    }
 }
 
 } // namespace
@@ -274,6 +350,18 @@ void CSnowstorm::Render()
     if (!lit) {
         glColor3f(1.0f, 1.0f, 1.0f);
     }
+    if (g_immediateDraw != 0) {
+        renderImmediate(m, eye, reach2, lit, base);
+    } else {
+        renderArrays(m, eye, reach2, lit, base);
+    }
+    glPopMatrix();
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
+
+void CSnowstorm::renderImmediate(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base)
+{
     glBegin(GL_QUADS);
     const t_vector zero;
     for (int32_t i = 0; i < liveCount; ++i) {
@@ -310,9 +398,91 @@ void CSnowstorm::Render()
         ++lastDrawn;
     }
     glEnd();
-    glPopMatrix();
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
+    g_frameStats.triangles += static_cast<uint32_t>(lastDrawn) * 2;
+}
+
+void CSnowstorm::renderArrays(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base)
+{
+    const size_t most = static_cast<size_t>(liveCount);
+    if (g_flakeWorld.size() < most * 3) {
+        g_flakePos.resize(most * 12);
+        g_flakeUV.resize(most * 8);
+        g_flakeColour.resize(most * 16);
+        g_flakeWorld.resize(most * 3);
+    }
+    float lo[3] = {0.0f, 0.0f, 0.0f};
+    float hi[3] = {0.0f, 0.0f, 0.0f};
+    int32_t drawn = 0;
+    for (int32_t i = 0; i < liveCount; ++i) {
+        const particle_t& p = particles[i];
+        const float dx = p.position.x - eye.x;
+        const float dy = p.position.y - eye.y;
+        const float dz = p.position.z - eye.z;
+        if (!(dx * dx + dy * dy + dz * dz < reach2)) {
+            continue;
+        }
+        const float ex = m[0] * p.position.x + m[4] * p.position.y + m[8] * p.position.z + m[12];
+        const float ey = m[1] * p.position.x + m[5] * p.position.y + m[9] * p.position.z + m[13];
+        const float ez = m[2] * p.position.x + m[6] * p.position.y + m[10] * p.position.z + m[14];
+        const float s = p.size;
+        float u[4] = {0.0f, 1.0f, 1.0f, 0.0f};
+        float v[4] = {1.0f, 1.0f, 0.0f, 0.0f};
+        if (scrollTexture) {
+            const float u0 = (p.position.x + texOffsetU) * texScaleU;
+            const float u1 = (p.position.x + s + texOffsetU) * texScaleU;
+            const float v0 = (p.position.y + texOffsetV) * texScaleV;
+            const float v1 = (p.position.y - s + texOffsetV) * texScaleV;
+            u[0] = u0, u[1] = u1, u[2] = u1, u[3] = u0;
+            v[0] = v0, v[1] = v0, v[2] = v1, v[3] = v1;
+        }
+        const float cx[4] = {0.0f, s, s, 0.0f};
+        const float cy[4] = {0.0f, 0.0f, -s, -s};
+        float* pos = &g_flakePos[static_cast<size_t>(drawn) * 12];
+        float* uv = &g_flakeUV[static_cast<size_t>(drawn) * 8];
+        for (int c = 0; c < 4; ++c) {
+            uv[c * 2] = u[c];
+            uv[c * 2 + 1] = v[c];
+            pos[c * 3] = ex + cx[c];
+            pos[c * 3 + 1] = ey + cy[c];
+            pos[c * 3 + 2] = ez;
+        }
+        // GetLightColor's world point: (0, 0, 0) plus the position.
+        const t_vector w = t_vector() + p.position;
+        float* world = &g_flakeWorld[static_cast<size_t>(drawn) * 3];
+        world[0] = w.x;
+        world[1] = w.y;
+        world[2] = w.z;
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = drawn == 0 || world[a] < lo[a] ? world[a] : lo[a];
+            hi[a] = drawn == 0 || world[a] > hi[a] ? world[a] : hi[a];
+        }
+        ++drawn;
+    }
+    lastDrawn = drawn;
+    if (drawn == 0) {
+        return;
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, g_flakePos.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, g_flakeUV.data());
+    if (lit) {
+        const double t0 = frameClockUs();
+        lightFlakes(g_flakeWorld.data(), drawn, lo, hi, base, g_flakeColour.data());
+        frameSectionAdd(kSecLighting, t0);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_FLOAT, 0, g_flakeColour.data());
+    }
+    glDrawArrays(GL_QUADS, 0, drawn * 4);
+    g_frameStats.triangles += static_cast<uint32_t>(drawn) * 2;
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (lit) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor4fv(&g_flakeColour[static_cast<size_t>(drawn - 1) * 16]);
+    }
+    const float* lastUV = &g_flakeUV[static_cast<size_t>(drawn - 1) * 8 + 6];
+    glTexCoord2fv(lastUV);
 }
 
 // --- The level's systems -----------------------------------------------------
@@ -364,10 +534,18 @@ void InitParticlesystems(Lev* lev)
 
 void DrawParticlesystems(float dt)
 {
+    const double t = frameClockUs();
+    const double lightingBefore = g_frameStats.current[kSecLighting];
     for (uint32_t i = 0; i < g_snowstormCount; ++i) {
         g_snowstorm[i].Update(dt);
         g_snowstorm[i].Render();
     }
+    // Lighting timed inside is its own section.
+    if (g_frameStatsFinish != 0) {
+        frameStatsFinish();
+    }
+    g_frameStats.current[kSecParticles] +=
+        frameClockUs() - t - (g_frameStats.current[kSecLighting] - lightingBefore);
 }
 
 void DestroyParticlesystems(Lev*)

@@ -95,6 +95,10 @@ public:
     // Camera-facing quads with the system's texture, blended, no depth
     // writes; lit by the level's lights when dynamic lighting is on.
     void Render() override;
+    // The two drawing paths of Render (g_immediateDraw): one GL call per
+    // vertex, or the same quads from arrays; `m` is the model-view matrix.
+    void renderImmediate(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base);
+    void renderArrays(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base);
     // Loads textureFile (TGA by its ending, PPM otherwise) at its own size
     // (a missing or broken image: the reader's placeholder and its message
     // naming the file), then the base InitializeSystem.

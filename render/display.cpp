@@ -1,5 +1,6 @@
 // display.cpp — display, GL state, fog, load screen, frame brackets.
 #include "render/display.h"
+#include "render/framestats.h"
 
 #include <GL/glu.h>
 
@@ -209,7 +210,9 @@ void endFrame()
         KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, g_shotFile.c_str());
         g_shotFile.clear();
     }
+    const double t = frameClockUs();
     mglSwitchDisplay();
+    frameSectionAdd(kSecSwap, t);
     advanceFrameCounter();
 }
 

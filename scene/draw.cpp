@@ -5,12 +5,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/common.h"
 #include "image/texlist.h"
 #include "render/frustum.h"
 #include "scene/light.h"
+#include "scene/meshdraw.h"
 #include "scene/meshpool.h"
+#include "scene/treebatch.h"
+#include "render/framestats.h"
 
 t_vector* g_viewerPosition = nullptr;
 const float* g_viewerYaw = nullptr;
@@ -47,38 +51,19 @@ void rotateBy(const t_vector& r)
     glRotatef(r.z, 0.0f, 0.0f, 1.0f);
 }
 
-// Drawing state of one tree's stream, reset for every tree.
-struct Batch {
-    float alpha = 100.0f; // percent
-    t_rgb emissive{0.0f, 0.0f, 0.0f};
-    bool quads = false;
-    bool nozbuf = false;
-    bool envmode = false;
-    float marker = 0.0f;
-};
+} // namespace
 
-void takeTexture(Batch& batch, float marker)
+void takeTreeTexture(TreeBatch& batch, float marker)
 {
-    batch.marker = marker;
-    const int32_t t = meshMarkerTexture(marker);
-    if (t < 0 || t > TexList.lastIndex) {
-        // A texture the list does not hold: defaults, nothing selected.
-        batch = Batch{};
-        batch.marker = marker;
+    const int32_t t = settleTreeBatch(batch, marker);
+    if (t < 0) {
         return;
     }
     TexList.selectTexture(static_cast<int>(t));
     TexList.selectEnvmode(TexList.envmode[t]);
     TexList.selectBlendmode(TexList.blendmode[t]);
     ++texswperframe;
-    batch.alpha = static_cast<float>(TexList.blend[t]);
-    batch.nozbuf = TexList.nozbuf[t];
-    batch.quads = TexList.quads[t];
-    batch.emissive = TexList.emissive[t];
-    batch.envmode = TexList.envmode[t];
 }
-
-} // namespace
 
 void updateTree(Tree& tree, float dt)
 {
@@ -182,7 +167,7 @@ void Tree::drawMesh(bool)
     const size_t uvFloats = static_cast<size_t>(vertexCount) * 2;
     const float* v = vertices;
     const size_t n = streamLength;
-    Batch batch;
+    TreeBatch batch;
     size_t i = 0;
     size_t j = 0;
     size_t k = 0;
@@ -227,6 +212,7 @@ void Tree::drawMesh(bool)
             ++objpersec;
             const size_t face = i;
             const bool quad = meshFaceIsQuad(batch.quads, v, i, n);
+            g_frameStats.triangles += quad ? 2 : 1;
             if (batch.quads && !quad) {
                 // A lone triangle in a quads run.
                 glEnd();
@@ -255,7 +241,7 @@ void Tree::drawMesh(bool)
             break;
         }
         if (!texrender && v[i] > kMeshMarkerLimit && v[i] != batch.marker) {
-            takeTexture(batch, v[i]);
+            takeTreeTexture(batch, v[i]);
         }
         ++i;
     }
@@ -267,8 +253,10 @@ void drawMeshs(bool, float objMoveSpeed)
     if (Level == nullptr) {
         return;
     }
+    double t = frameClockUs();
     glColor3f(1.0f, 1.0f, 1.0f);
     moveobj(objMoveSpeed);
+    t = frameSectionAdd(kSecCamera, t);
     glPushMatrix();
     const t_vector cam = cameraPosition();
     const float reach = Level->viewDistance;
@@ -301,9 +289,17 @@ void drawMeshs(bool, float objMoveSpeed)
         glPopMatrix();
     }
     glPopMatrix();
+    t = frameSectionAdd(kSecPersons, t);
     objpersec = 0;
     texswperframe = 0;
     buildFrustum();
+    // Culling first, drawing after: the GL sees the same calls in the same
+    // order as when each tree is drawn right after its test.
+    static std::vector<uint32_t> visible;
+    visible.clear();
+    if (baum != nullptr && visible.capacity() < Level->treeCount) {
+        visible.reserve(Level->treeCount);
+    }
     for (uint32_t i = 0; baum != nullptr && i < Level->treeCount; ++i) {
         Tree& tree = baum[i];
         tree.collidable = 0;
@@ -315,17 +311,38 @@ void drawMeshs(bool, float objMoveSpeed)
             continue;
         }
         tree.collidable = 1;
-        if (!boxIntersectsFrustum(tree.corners)) {
-            continue;
+        if (boxIntersectsFrustum(tree.corners)) {
+            visible.push_back(i);
         }
+    }
+    t = frameSectionAdd(kSecCamera, t);
+    const double lightingBefore = g_frameStats.current[kSecLighting];
+    const bool arrays = g_immediateDraw == 0;
+    if (arrays) {
+        beginTreeArrays();
+    }
+    for (const uint32_t i : visible) {
+        Tree& tree = baum[i];
+        const t_vector& p = *tree.header.positionRef;
         glPushMatrix();
         glTranslatef(p.x, p.y, p.z);
         applyBillboard(tree.billboard);
         rotateBy(*tree.header.rotationRef);
         glGetFloatv(GL_MODELVIEW_MATRIX, tree.eyeMatrix);
-        tree.drawMesh(false);
+        if (!arrays || !drawTreeArrays(tree)) {
+            tree.drawMesh(false);
+        }
         glPopMatrix();
     }
+    if (arrays) {
+        endTreeArrays();
+    }
+    // Lighting timed inside the tree pass is its own section.
+    if (g_frameStatsFinish != 0) {
+        frameStatsFinish();
+    }
+    const double now = frameClockUs();
+    g_frameStats.current[kSecTrees] += now - t - (g_frameStats.current[kSecLighting] - lightingBefore);
     // The passes after this one (sky, text, GUI) expect the frame's start
     // state: no sphere mapping, plain replacing blend, the usual depth test.
     TexList.selectEnvmode(false);

@@ -2,6 +2,8 @@
 // generated texture coordinates.
 #include "scene/meshpool.h"
 
+#include "scene/meshdraw.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -481,4 +483,5 @@ void Cmeshpool::CalcUVCoords(uint32_t index)
     delete[] mesh.texcoords;
     mesh.texcoords = new float[uv.size() > 0 ? uv.size() : 1]();
     std::memcpy(mesh.texcoords, uv.data(), uv.size() * sizeof(float));
+    meshArraysInvalidate();
 }

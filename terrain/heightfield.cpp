@@ -16,6 +16,7 @@
 #include "image/imageio.h"
 #include "platform/files.h"
 #include "render/display.h"
+#include "render/framestats.h"
 #include "render/skybox.h"
 
 float terrain[kTerrainSize][kTerrainSize];
@@ -69,8 +70,11 @@ void warnWrongSize(const char* file, int width, int height)
 
 // The image's blue bytes, walked backwards from the last pixel: the first
 // sample read is the bottom-right pixel, so the map lies turned by 180 degrees.
+uint32_t g_terrainVersion = 1; // bumped whenever the height table is filled
+
 void fillTable(const uint8_t* pixels)
 {
+    ++g_terrainVersion;
     const uint8_t* blue = pixels + kTerrainSize * kTerrainSize * 3 - 1;
     for (int z = 0; z < kTerrainSize; ++z) {
         for (int x = 0; x < kTerrainSize; ++x) {
@@ -93,6 +97,94 @@ void gridVertex(int x, int z, float s, float t)
 bool insideSquare(float v, float viewDistance)
 {
     return -viewDistance < v && v < viewDistance;
+}
+
+// The grid as one triangle strip per row x (x to x + 1), two vertices per z,
+// with exactly the colours, coordinates and positions gridVertex sends.
+struct TerrainArrays {
+    uint32_t version = 0;
+    std::vector<float> pos;    // 3 per vertex
+    std::vector<float> colour; // 3 per vertex
+    std::vector<float> uv;     // 2 per vertex
+};
+TerrainArrays g_terrainArrays;
+constexpr int kStripVertices = kTerrainSize * 2;
+
+void putGridVertex(TerrainArrays& a, size_t at, int x, int z, float s, float t)
+{
+    const float h = terrain[x][z];
+    a.colour[at * 3] = h / 2.55f;
+    a.colour[at * 3 + 1] = h / 5.1f + 0.5f;
+    a.colour[at * 3 + 2] = h / 2.55f;
+    a.uv[at * 2] = s;
+    a.uv[at * 2 + 1] = t;
+    a.pos[at * 3] = static_cast<float>(x - kGridOffset);
+    a.pos[at * 3 + 1] = h + kTerrainBaseY;
+    a.pos[at * 3 + 2] = static_cast<float>(z - kGridOffset);
+}
+
+const TerrainArrays& terrainArrays()
+{
+    TerrainArrays& a = g_terrainArrays;
+    if (a.version == g_terrainVersion) {
+        return a;
+    }
+    const size_t total = static_cast<size_t>(kTerrainSize - 1) * kStripVertices;
+    a.pos.assign(total * 3, 0.0f);
+    a.colour.assign(total * 3, 0.0f);
+    a.uv.assign(total * 2, 0.0f);
+    for (int x = 0; x < kTerrainSize - 1; ++x) {
+        for (int z = 0; z < kTerrainSize; ++z) {
+            // Every row toggles f once per column from 1, so even z has f = 1.
+            const float f = z % 2 == 0 ? 1.0f : 0.0f;
+            const size_t at = static_cast<size_t>(x) * kStripVertices + static_cast<size_t>(z) * 2;
+            putGridVertex(a, at, x + 1, z, f, f);
+            putGridVertex(a, at + 1, x, z, 1.0f - f, f);
+        }
+    }
+    a.version = g_terrainVersion;
+    return a;
+}
+
+// The rows and columns the camera's square holds are contiguous ranges
+// (the test is monotonic in the index), so each row is one sub-strip.
+void drawTerrainArrays(float camX, float camZ, float viewDistance)
+{
+    const TerrainArrays& a = terrainArrays();
+    int z0 = kTerrainSize;
+    int z1 = -1;
+    for (int z = 0; z < kTerrainSize; ++z) {
+        if (insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
+            z0 = std::min(z0, z);
+            z1 = z;
+        }
+    }
+    if (z1 < z0) {
+        return;
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, a.pos.data());
+    glColorPointer(3, GL_FLOAT, 0, a.colour.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, a.uv.data());
+    int lastRow = -1;
+    for (int x = 0; x < kTerrainSize - 1; ++x) {
+        if (insideSquare(camX - kSquareOffset + static_cast<float>(x), viewDistance)) {
+            glDrawArrays(GL_TRIANGLE_STRIP, x * kStripVertices + z0 * 2, (z1 - z0 + 1) * 2);
+            g_frameStats.triangles += static_cast<uint32_t>((z1 - z0 + 1) * 2 - 2);
+            lastRow = x;
+        }
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (lastRow >= 0) {
+        // What the last gridVertex call leaves current.
+        const size_t last = static_cast<size_t>(lastRow) * kStripVertices + static_cast<size_t>(z1) * 2 + 1;
+        glColor3fv(&a.colour[last * 3]);
+        glTexCoord2fv(&a.uv[last * 2]);
+    }
 }
 
 // Wall `wall` 0..3 at running coordinate p: z = 31.01, z = -32.01, x = 31.01,
@@ -128,6 +220,28 @@ void drawSkirt(const float* fogColor)
     glVertex3f(kFloorHigh, kFloorY, kFloorHigh);
     glVertex3f(kFloorLow, kFloorY, kFloorHigh);
     glEnd();
+}
+
+// The reference: one call per vertex.
+void drawTerrainImmediate(float camX, float camZ, float viewDistance)
+{
+    // Every row has an even number of columns, so each starts with f = 1.
+    float f = 1.0f;
+    for (int x = 0; x < kTerrainSize - 1; ++x) {
+        const bool rowInside = insideSquare(camX - kSquareOffset + static_cast<float>(x), viewDistance);
+        glBegin(GL_TRIANGLE_STRIP);
+        uint32_t sent = 0;
+        for (int z = 0; z < kTerrainSize; ++z) {
+            if (rowInside && insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
+                gridVertex(x + 1, z, f, f);
+                gridVertex(x, z, 1.0f - f, f);
+                sent += 2;
+            }
+            f = 1.0f - f;
+        }
+        glEnd();
+        g_frameStats.triangles += sent >= 2 ? sent - 2 : 0;
+    }
 }
 
 } // namespace
@@ -168,19 +282,10 @@ void render_height_field(float camX, float camZ)
     const float viewDistance = g_view.viewDistance;
     glEnable(GL_CULL_FACE);
     grass.Select();
-    // Every row has an even number of columns, so each starts with f = 1.
-    float f = 1.0f;
-    for (int x = 0; x < kTerrainSize - 1; ++x) {
-        const bool rowInside = insideSquare(camX - kSquareOffset + static_cast<float>(x), viewDistance);
-        glBegin(GL_TRIANGLE_STRIP);
-        for (int z = 0; z < kTerrainSize; ++z) {
-            if (rowInside && insideSquare(camZ - kSquareOffset + static_cast<float>(z), viewDistance)) {
-                gridVertex(x + 1, z, f, f);
-                gridVertex(x, z, 1.0f - f, f);
-            }
-            f = 1.0f - f;
-        }
-        glEnd();
+    if (g_immediateDraw == 0) {
+        drawTerrainArrays(camX, camZ, viewDistance);
+    } else {
+        drawTerrainImmediate(camX, camZ, viewDistance);
     }
     glDisable(GL_CULL_FACE);
     if (noskybox == 0 && Fogon) {

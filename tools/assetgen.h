@@ -95,4 +95,10 @@ void GenerateSounds(AssetWriter& out);
 // the player's pilot figure.
 void GenerateSceneAssets(AssetWriter& out);
 
+// --- The benchmark's reference level (assetgen_bench.cpp) --------------------
+
+// levels/bench/: level.toml (1000 trees, 20 figures, 4 snow systems, 8
+// lights) and height.ppm; obj/bench/: its three tree meshes and images.
+void GenerateBenchLevel(AssetWriter& out);
+
 } // namespace assetgen

@@ -1,0 +1,188 @@
+// framebench.cpp — frame time of the reference level "bench" through both
+// drawing paths, headless: the engine with its modules, as the program runs.
+//
+//   vext_framebench [--data DIR] [--frames N] [--level NAME] [--finish 1]
+//
+// For each path (arrays, then immediate) the camera flies the same closed
+// path of N frames (a circle through the forest at canopy height, a fixed
+// 20 ms per frame for the animations and the snow); each frame is timed from
+// the start of the engine's update to glFinish, so the rasteriser's work is
+// inside.  Prints per path: frames per second, ms per frame (median and 95th
+// percentile), triangles and texture switches per frame, and the engine's
+// section timers averaged over the frames; then level start to first frame
+// for the demo levels (a level change as the console's `map` does it).
+// With --finish 1 every section ends with glFinish, which puts the
+// rasteriser's time into the section that caused it (and slows the frame).
+// Not a test: it only reports numbers.
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "camera/camera.h"
+#include "commands/cmdglobals.h"
+#include "core/common.h"
+#include "core/engine.h"
+#include "particles/particles.h"
+#include "platform/display.h"
+#include "render/framestats.h"
+#include "scene/draw.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Camera on frame i of n: a circle of radius 14 around the origin, 1.5
+// units above the highest terrain, looking along the circle.
+void placeCamera(int i, int n)
+{
+    const double a = 2.0 * std::numbers::pi * i / n;
+    Cam->position = t_vector(static_cast<float>(14.0 * std::cos(a)), -4.0f, static_cast<float>(14.0 * std::sin(a)));
+    // Yaw 0 looks along -z; the tangent of the circle is (-sin a, 0, cos a).
+    Cam->yaw = static_cast<float>(std::fmod(360.0 + 180.0 - a * 180.0 / std::numbers::pi, 360.0));
+    Cam->pitch = 5.0f;
+}
+
+struct PathResult {
+    double fps = 0.0;
+    double medianMs = 0.0;
+    double p95Ms = 0.0;
+    double triangles = 0.0;
+    double switches = 0.0;
+    double sections[kSecCount] = {};
+};
+
+PathResult runPath(bool immediate, int frames)
+{
+    g_immediateDraw = immediate ? 1 : 0;
+    collon = 0;
+    // The snow at its steady count (emission and falling balance after about
+    // five seconds), so both paths draw the same amount of it.
+    for (int i = 0; i < 400; ++i) {
+        for (uint32_t s = 0; s < g_snowstormCount; ++s) {
+            g_snowstorm[s].Update(0.02f);
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        placeCamera(0, frames);
+        g_frametime = 0.02f;
+        Engine->update();
+        glFinish();
+    }
+    PathResult r;
+    std::vector<double> ms;
+    const Clock::time_point all = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+        placeCamera(i, frames);
+        g_frametime = 0.02f;
+        const Clock::time_point start = Clock::now();
+        Engine->update();
+        const double f0 = frameClockUs();
+        glFinish();
+        g_frameStats.last[kSecSwap] += frameClockUs() - f0;
+        ms.push_back(msSince(start));
+        r.triangles += g_frameStats.lastTriangles;
+        r.switches += texswperframe;
+        for (int s = 0; s < kSecCount; ++s) {
+            r.sections[s] += g_frameStats.last[s] / 1000.0;
+        }
+    }
+    const double total = msSince(all);
+    std::sort(ms.begin(), ms.end());
+    r.fps = frames * 1000.0 / total;
+    r.medianMs = ms[ms.size() / 2];
+    r.p95Ms = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    r.triangles /= frames;
+    r.switches /= frames;
+    for (double& s : r.sections) {
+        s /= frames;
+    }
+    return r;
+}
+
+void print(const char* name, const PathResult& r)
+{
+    std::printf("path %-9s fps %6.2f  ms/frame median %7.2f p95 %7.2f  triangles %8.0f  texture switches %6.0f\n",
+                name, r.fps, r.medianMs, r.p95Ms, r.triangles, r.switches);
+    double sum = 0.0;
+    for (double s : r.sections) {
+        sum += s;
+    }
+    std::printf("  sections (ms, mean of the frames):");
+    for (int s = 0; s < kSecCount; ++s) {
+        std::printf(" %s %.2f", frameSectionName(s), r.sections[s]);
+    }
+    std::printf("  | lighting+culling %.1f %% of the timed %.2f ms\n",
+                sum > 0.0 ? (r.sections[kSecCamera] + r.sections[kSecLighting]) * 100.0 / sum : 0.0, sum);
+}
+
+double changeLevelMs(const char* name)
+{
+    const Clock::time_point start = Clock::now();
+    if (!initGame(name)) {
+        std::fprintf(stderr, "vext_framebench: Level %s nicht geladen\n", name);
+        std::exit(1);
+    }
+    g_frametime = 0.02f;
+    Engine->update();
+    glFinish();
+    return msSince(start);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Clock::time_point start = Clock::now();
+    const char* data = "data";
+    int frames = 100;
+    g_startLevel = "bench";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--data") == 0) {
+            data = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--frames") == 0) {
+            frames = std::max(2, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--level") == 0) {
+            g_startLevel = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--finish") == 0) {
+            g_frameStatsFinish = static_cast<uint8_t>(std::atoi(argv[i + 1]) != 0);
+        }
+    }
+    if (chdir(data) != 0) {
+        std::fprintf(stderr, "vext_framebench: kann nicht nach \"%s\" wechseln\n", data);
+        return 1;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    platformUseHeadlessDrivers();
+    char* engineArgs[] = {argv[0], nullptr};
+    initEngine(1, engineArgs);
+    g_frametime = 0.02f;
+    Engine->update();
+    glFinish();
+    std::printf("startup to first frame (%s, display and modules included) %.0f ms\n", g_startLevel, msSince(start));
+    std::printf("level %s: %u trees, %u persons, %u particle systems, %u lights, %u x %u\n", g_startLevel,
+                Level->treeCount, Level->personCount, Level->particleSystemCount, Level->lightCount,
+                Level->screenWidth, Level->screenHeight);
+    const PathResult arrays = runPath(false, frames);
+    const PathResult immediate = runPath(true, frames);
+    print("arrays", arrays);
+    print("immediate", immediate);
+    std::printf("speed-up arrays / immediate: %.2f x fps\n", immediate.fps > 0.0 ? arrays.fps / immediate.fps : 0.0);
+    g_immediateDraw = 0;
+    for (const char* level : {"select", "second", "bench"}) {
+        std::printf("level start to first frame %-7s %6.0f ms\n", level, changeLevelMs(level));
+    }
+    closeEngine(KRT_QUIT, "");
+}

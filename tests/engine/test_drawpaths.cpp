@@ -1,0 +1,147 @@
+// The array path draws the reference level "bench" exactly as the
+// immediate-mode path does: the same frame, read back, from a few camera
+// positions (terrain, 1000 trees under eight lights, figures, sky, snow).
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "camera/camera.h"
+#include "commands/cmdglobals.h"
+#include "core/common.h"
+#include "image/texlist.h"
+#include "particles/particles.h"
+#include "render/display.h"
+#include "render/framestats.h"
+#include "render/skybox.h"
+#include "scene/draw.h"
+#include "scene/light.h"
+#include "scene/meshdraw.h"
+#include "scene/objects.h"
+#include "spielmod/spielmod.h"
+#include "support/gl_frame.h"
+#include "support/temp_dir.h"
+#include "terrain/heightfield.h"
+
+namespace {
+
+std::vector<uint8_t> drawFrame(t_cam& cam, bool immediate)
+{
+    g_immediateDraw = immediate ? 1 : 0;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+    cam.update();
+    render_height_field(cam.position.x, cam.position.z);
+    glPushMatrix();
+    drawMeshs(false, 0.0f);
+    drawSkybox();
+    DrawParticlesystems(0.0f); // no time passes: the snow stands still
+    glPopMatrix();
+    glPopMatrix();
+    std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
+TEST(DrawPaths, BenchLevelFramesAreIdenticalThroughBothPaths)
+{
+    CleanGLState clean;
+    ASSERT_TRUE(ensureGLContext());
+    ScopedCwd cwd(VEXT_SOURCE_DIR "/data");
+    SpielContext* ctx = spielCreate();
+    ctx->messageOut = nullptr;
+    spielBind(ctx);
+    ASSERT_NE(spielLoadLevel(ctx, "bench"), 0) << "data/levels/bench is made by vext_assetgen";
+    Lev* const previousLevel = Level;
+    Level = &ctx->lev;
+    const t_view previousView = g_view;
+    g_view = t_view{};
+    g_view.screenWidth = kTestGLWidth;
+    g_view.screenHeight = kTestGLHeight;
+    g_view.viewDistance = Level->viewDistance;
+    const uint8_t previousColl = collon;
+    collon = 0;
+    const float previousFrametime = g_frametime;
+    g_frametime = 0.0f; // figures keep their frame
+
+    t_cam cam;
+    setSceneViewer(&cam.position, &cam.yaw);
+    initGL();
+    draw_resetFog(Level);
+    init_height_field();
+    TexList.initTex();
+    loadMeshs();
+    skyboxInit();
+    std::srand(7);
+    InitParticlesystems(Level);
+    ASSERT_EQ(Level->treeCount, 1000u);
+    ASSERT_EQ(Level->lightCount, 8u) << "every light found its object";
+    ASSERT_EQ(g_snowstormCount, 4u);
+    for (int i = 0; i < 150; ++i) {
+        for (uint32_t s = 0; s < g_snowstormCount; ++s) {
+            g_snowstorm[s].Update(0.02f);
+        }
+    }
+
+    // Inside the forest, at the edge looking in, high above it looking
+    // down, and next to the light riding on the first ice tree.
+    struct View {
+        t_vector at;
+        float yaw, pitch;
+    };
+    const View views[] = {
+        {t_vector(0.0f, -4.5f, 8.0f), 0.0f, 5.0f},
+        {t_vector(-28.0f, -4.0f, 28.0f), 135.0f, 0.0f},
+        {t_vector(5.0f, 6.0f, 20.0f), 20.0f, 45.0f},
+        {t_vector(0.0f, -4.5f, 0.0f), 250.0f, 10.0f},
+    };
+    drawFrame(cam, true); // the state one frame leaves behind, for both
+    int drawnViews = 0;
+    for (const View& v : views) {
+        cam.position = v.at;
+        cam.yaw = v.yaw;
+        cam.pitch = v.pitch;
+        const std::vector<uint8_t> arrays = drawFrame(cam, false);
+        const uint32_t arrayTriangles = g_frameStats.triangles;
+        const std::vector<uint8_t> reference = drawFrame(cam, true);
+        int differing = 0;
+        int worst = 0;
+        int lit = 0;
+        for (size_t i = 0; i < reference.size(); i += 4) {
+            int d = 0;
+            for (int c = 0; c < 3; ++c) {
+                d = std::max(d, std::abs(arrays[i + c] - reference[i + c]));
+            }
+            differing += d > 0 ? 1 : 0;
+            worst = std::max(worst, d);
+            lit += reference[i] + reference[i + 1] + reference[i + 2] > 0 ? 1 : 0;
+        }
+        std::printf("view at (%.1f, %.1f, %.1f): %d of %d pixels differ, largest difference %d\n", v.at.x, v.at.y,
+                    v.at.z, differing, kTestGLWidth * kTestGLHeight, worst);
+        EXPECT_EQ(differing, 0) << "view " << drawnViews;
+        EXPECT_GT(lit, kTestGLWidth * kTestGLHeight / 2) << "the view shows the scene";
+        EXPECT_GT(arrayTriangles, 1000u);
+        ++drawnViews;
+    }
+
+    g_immediateDraw = 0;
+    DestroyParticlesystems(Level);
+    DestroyLights();
+    skyboxDestroy();
+    DestroyObjects();
+    setSceneViewer(nullptr, nullptr);
+    Level = previousLevel;
+    g_view = previousView;
+    collon = previousColl;
+    g_frametime = previousFrametime;
+    spielBind(nullptr);
+    spielDestroy(ctx);
+}
+
+} // namespace
