@@ -93,7 +93,10 @@ public:
     // trunc(rate * accumulated time) new ones.
     void Update(float dt) override;
     // Camera-facing quads with the system's texture, blended, no depth
-    // writes; lit by the level's lights when dynamic lighting is on.
+    // writes.  With the level's dynamic lighting on, coloured by the lights
+    // whose mask has bit value 2 (all four corners) or 16 (the first corner
+    // only) over the level's lit base colour; the tree bits 4 and 8 do not
+    // reach particles, so a level chooses which lights shine on its snow.
     void Render() override;
     // Loads textureFile (TGA by its ending, PPM otherwise) at its own size
     // (a missing or broken image: the reader's placeholder and its message

@@ -149,27 +149,39 @@ TEST_F(ParticleDraw, CulledByTheFrustumOrTheViewDistanceBeforeDrawing)
     EXPECT_GT(litPixels(), 0);
 }
 
-TEST_F(ParticleDraw, LitByTheLevelsLights)
+TEST_F(ParticleDraw, LitByTheLightsWithParticleBits)
 {
-    LevLight red{10.0f, {0, 1, z_}, {255, 0, 0, 255}, kLightAllVertices, const_cast<char*>("None")};
-    level_.lightTable = &red;
-    level_.lightCount = 1;
-    level_.dynamicLighting = 1;
-    initLight();
-    buildFrustum(kTestGLWidth, kTestGLHeight, 100.0f);
-    s_.Render();
-    DestroyLights();
-    const FramePixels f;
-    int red_ = 0, other = 0;
-    for (int y = 0; y < kTestGLHeight; ++y) {
-        for (int x = 0; x < kTestGLWidth; ++x) {
-            const Rgb c = f.at(x, y);
-            red_ += c.r > 150 && c.g < 40 ? 1 : 0;
-            other += c.g > 40 || c.b > 40 ? 1 : 0;
+    // Base blue, so every quad shows; a red light at the system's centre.
+    struct Case {
+        uint8_t mask;
+        bool someRed, allRed;
+    };
+    const Case cases[] = {{kLightAllVertices, false, false}, {2, true, true}, {16, true, false}};
+    for (const Case& c : cases) {
+        LevLight red{10.0f, {0, 1, z_}, {255, 0, 0, 255}, c.mask, const_cast<char*>("None")};
+        level_ = Lev{};
+        level_.viewDistance = 100.0f;
+        level_.lightTable = &red;
+        level_.lightCount = 1;
+        level_.dynamicLighting = 1;
+        level_.litBaseColour[2] = 0.5f;
+        initLight();
+        beginPerspectiveFrame();
+        buildFrustum(kTestGLWidth, kTestGLHeight, 100.0f);
+        s_.Render();
+        DestroyLights();
+        const FramePixels f;
+        int red_ = 0;
+        for (int y = 0; y < kTestGLHeight; ++y) {
+            for (int x = 0; x < kTestGLWidth; ++x) {
+                red_ += f.at(x, y).r > 100 ? 1 : 0;
+            }
         }
+        const int lit = f.litIn(0, 0, kTestGLWidth, kTestGLHeight);
+        EXPECT_GT(lit, 0);
+        EXPECT_EQ(red_ > 0, c.someRed) << int(c.mask);
+        EXPECT_EQ(red_ >= lit * 95 / 100, c.allRed) << int(c.mask) << ": " << red_ << " of " << lit;
     }
-    EXPECT_GT(red_, 0);
-    EXPECT_EQ(other, 0);
 }
 
 // Two systems from a level record (one image missing), and the helpers the
