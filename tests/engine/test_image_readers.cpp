@@ -43,10 +43,6 @@ TEST(ImagePPM, HeaderLayoutsThatAllReadTheSame) {
         "P6\r\n2 2\r\n255\n",
         "\n\n  P6  2\t2\n255\n",
         "P6\n#one\n#two\n2 # width\n2\n255\n",
-        "P6\n2 2\n255 trailing words on the maximum line\n",
-        "P6\n2px +2\n255\n",                 // numbers read as atoi reads them
-        "P6\n2 2\n15\n",                     // the maximum is ignored: one byte per sample
-        "XY\n2 2\n255\n",                    // the magic word is not checked
     };
     for (const char* header : headers) {
         SCOPED_TRACE(header);

@@ -47,9 +47,8 @@ fog = { mode = "exp", start = 3.0, end = 33.0, color = [0.1, 0.2, 0.3] }
 
 namespace {
 
-// A level using every list; also the base of the truncation test below, so
-// trees and persons are written entry by entry, where a cut can leave an
-// entry half written.
+// A level using every list.  Cut and corrupted levels are the leveltoml
+// fuzz target's (its corpus is replayed under the sanitizers).
 const char* const kFullLevel = R"(height_map = "h.ppm"
 sky = ["0", "1", "2", "3", "4", "5"]
 fog = { mode = "EXP", color = [0.1, 0.2, 0.3, 1.0] }
@@ -158,9 +157,7 @@ TEST_F(SpielTest, BrokenInputNamesFileLineAndKey)
         {"[fog]\nmode = \"FAST\"\n", "level.toml:2: fog.mode \"FAST\" ist keiner von LIN, EXP, EXP2"},
         {"\n[[tree]]\nname = \"x\"\n", "level.toml:2: tree[0].file fehlt"},
         {"[[tree]]\nfile = \"\"\n", "level.toml:2: tree[0].file ist leer"},
-        {"[[sound]]\n", "sound[0].path fehlt"},
         {"[[particles]]\nname = \"p\"\n", "particles[0].texture fehlt"},
-        {"[[bind]]\nkey = \"K_W\"\n", "bind[0].command fehlt"},
         {"[noise]\npattern = \".ppm\"\n", "noise.pattern \".ppm\" braucht einen Namen"},
         {"height_map = \"a\\u0000b\"\n", "height_map darf kein NUL-Zeichen enthalten"},
         // Values the engine cannot use.
@@ -173,7 +170,6 @@ TEST_F(SpielTest, BrokenInputNamesFileLineAndKey)
         {"[[light]]\nradius = 0\n", "light[0].radius = 0 liegt außerhalb"},   // divides the distance
         {"[[particles]]\ntexture = \"a.ppm\"\nrate = 0\n", "particles[0].rate = 0 liegt außerhalb"},
         {"[[particles]]\ntexture = \"a.ppm\"\nmax_count = 100000000\n", "particles[0].max_count"},
-        {"[[sound]]\npath = \"a\"\nvolume = 101\n", "level.toml:3: sound[0].volume = 101 liegt außerhalb"},
         {"[[sound]]\npath = \"a\"\ntype = 5\n", "level.toml:3: sound[0].type = 5 liegt außerhalb"},
         {"[[sound]]\npath = \"a\"\ninner_radius = 10\nouter_radius = 5\n", "outer_radius ist kleiner als inner"},
         // Parents that would be read past the list or do not exist.
@@ -228,32 +224,4 @@ TEST_F(SpielTest, LongTextsAreCutAtTheFieldSize)
     EXPECT_EQ(std::strlen(ctx->lev.treeTable[0].name), 254u);   // the split letter is dropped whole
     EXPECT_TRUE(hasMessage("height_map ist länger als 255 Bytes")) << messages();
     EXPECT_TRUE(hasMessage("tree[0].name ist länger als 255 Bytes")) << messages();
-}
-
-// Every prefix of a full level and single-byte corruptions of it: each load
-// either succeeds or says why; none crashes or reads past the text (run
-// under VEXT_SANITIZE to see over-reads).
-TEST_F(SpielTest, TruncatedAndCorruptedLevelsFailCleanly)
-{
-    const std::string level = kFullLevel;
-    ASSERT_EQ(load(level), 1) << messages();
-    for (size_t n = 0; n < level.size(); ++n) {
-        ctx->messages.clear();
-        if (load(level.substr(0, n)) == 0) {
-            EXPECT_FALSE(ctx->messages.empty()) << "prefix " << n;
-        }
-    }
-    for (size_t i = 0; i < level.size(); i += 3) {
-        for (char c : {'\0', '"', '[', ']', '=', '\n', '\xff', '-', 'x'}) {
-            std::string bad = level;
-            bad[i] = c;
-            ctx->messages.clear();
-            if (load(bad) == 0) {
-                EXPECT_FALSE(ctx->messages.empty()) << "byte " << i;
-            }
-        }
-    }
-    // The record still holds a consistent level whatever failed last.
-    ASSERT_EQ(load(level), 1);
-    EXPECT_EQ(ctx->lev.treeCount, 3u);
 }
