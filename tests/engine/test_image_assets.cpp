@@ -43,17 +43,6 @@ std::pair<int, std::string> RunGenerator(const std::string& dir) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
-std::unique_ptr<CBitmap> Load(const std::string& file) {
-    std::unique_ptr<CBitmap> b;
-    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(file.c_str())); }), "") << file;
-    return b;
-}
-
-Rgb At(const CBitmap& b, int x, int y) {
-    const uint8_t* p = b.pixels + (static_cast<size_t>(y) * b.width + x) * 3;
-    return {p[0], p[1], p[2]};
-}
-
 // Each test first runs the generator into a scratch directory (the current one).
 class AssetGenerator : public testing::Test {
 protected:
@@ -72,7 +61,7 @@ TEST_F(AssetGenerator, ReproducibleQuietWhenUnchangedAndRepairsAChangedFile) {
     EXPECT_NE(firstRun_.second.find("written"), std::string::npos);
     std::map<std::string, fs::file_time_type> stamps;
     for (const auto& p : kPictures) {
-        const auto b = Load(p.file);
+        const auto b = loadGoodPPM(p.file);
         EXPECT_EQ(b->width, p.w) << p.file;
         EXPECT_EQ(b->height, p.h) << p.file;
         stamps[p.file] = fs::last_write_time(p.file);
@@ -108,31 +97,31 @@ TEST_F(AssetGenerator, SkiesMeetTheLevelsFogColour) {
     ASSERT_EQ(RunGenerator(dir).first, 0);
     const Rgb selectFog{204, 153, 102};
     for (const int face : {0, 1, 2, 3, 5}) {
-        const auto sky = Load(dir + "/levels/select/sky" + std::to_string(face) + ".ppm");
+        const auto sky = loadGoodPPM(dir + "/levels/select/sky" + std::to_string(face) + ".ppm");
         for (int y = 0; y < sky->height; ++y) {
             // Side faces run from world y 820 (row 0) to -448; texture
             // coordinates 1/256 .. 255/256 span the face.
             const double t = (y + 0.5) / sky->height;
             const double worldY = 820.0 - 1268.0 * (t - 1.0 / 256) / (254.0 / 256);
             for (int x = 0; x < sky->width && (face == 5 || worldY <= -4.0); ++x) {
-                ASSERT_EQ(At(*sky, x, y), selectFog) << "face " << face << " x " << x << " y " << y;
+                ASSERT_EQ(pixelAt(*sky, x, y), selectFog) << "face " << face << " x " << x << " y " << y;
             }
         }
         for (int x = 0; x < sky->width && face != 5; ++x) {
-            EXPECT_NE(At(*sky, x, 0), selectFog) << "face " << face << " x " << x;
+            EXPECT_NE(pixelAt(*sky, x, 0), selectFog) << "face " << face << " x " << x;
         }
     }
-    EXPECT_EQ(At(*Load(dir + "/levels/second/stdbg.ppm"), 0, 0), (Rgb{51, 102, 153}));
+    EXPECT_EQ(pixelAt(*loadGoodPPM(dir + "/levels/second/stdbg.ppm"), 0, 0), (Rgb{51, 102, 153}));
 }
 
 TEST_F(AssetGenerator, FontSheetHasOneDistinctGlyphPerPrintableCode) {
-    const auto font = Load("gfx/conchars.ppm");
+    const auto font = loadGoodPPM("gfx/conchars.ppm");
     std::set<std::vector<bool>> seen;
     for (int code = 0; code < 256; ++code) {
         std::vector<bool> cell;
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) {
-                const Rgb p = At(*font, (code % 16) * 8 + x, (code / 16) * 8 + y);
+                const Rgb p = pixelAt(*font, (code % 16) * 8 + x, (code / 16) * 8 + y);
                 const bool black = p == Rgb{0, 0, 0};
                 ASSERT_TRUE(black || p == (Rgb{255, 255, 255})) << "code " << code;
                 ASSERT_TRUE(x > 0 || black) << "code " << code << " touches its left neighbour";

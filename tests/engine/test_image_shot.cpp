@@ -22,19 +22,6 @@ void fill(Rgb c, int x, int y, int w, int h)
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-Rgb at(const CBitmap& b, int x, int row)
-{
-    const uint8_t* p = b.pixels + (static_cast<size_t>(row) * b.width + x) * 3;
-    return {p[0], p[1], p[2]};
-}
-
-std::unique_ptr<CBitmap> load(const char* path)
-{
-    std::unique_ptr<CBitmap> b;
-    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(path)); }), "");
-    return b;
-}
-
 TEST(ImageScreenshot, RectangleFromTheBottomLeftTopRowFirstNoPadding)
 {
     ASSERT_TRUE(ensureGLContext());
@@ -52,16 +39,14 @@ TEST(ImageScreenshot, RectangleFromTheBottomLeftTopRowFirstNoPadding)
     // caller had set (and kept).
     glPixelStorei(GL_PACK_ALIGNMENT, 8);
     KRTWriteShotPPM(2, 1, 3, 2, "part.ppm");
-    GLint alignment = 0;
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(glInt(GL_PACK_ALIGNMENT), 8);
     EXPECT_EQ(readBytes("part.ppm").size(), std::string("P6\n3 2\n255\n").size() + 3 * 2 * 3);
-    const auto part = load("part.ppm");
+    const auto part = loadGoodPPM("part.ppm");
     ASSERT_TRUE(part->width == 3 && part->height == 2);
     const Rgb expected[2][3] = {{kGreen, kGreen, kGreen}, {kRed, kRed, kGreen}};
     for (int row = 0; row < 2; ++row) {
         for (int x = 0; x < 3; ++x) {
-            EXPECT_EQ(at(*part, x, row), expected[row][x]) << x << "," << row;
+            EXPECT_EQ(pixelAt(*part, x, row), expected[row][x]) << x << "," << row;
         }
     }
     glPopClientAttrib();

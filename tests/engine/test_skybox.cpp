@@ -32,22 +32,14 @@ void writeStdbg(const std::string& dir)
     });
 }
 
-void expectColour4(const float* got, const float* want, const char* what)
-{
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_NEAR(got[k], want[k], 1e-6f) << what << " component " << k;
-    }
-}
-
 // The level's fog colour and GL's clear and fog colours.
 void expectColours(const float* levelFog, const float* clear, const float* glFog)
 {
-    float got[4];
-    expectColour4(Level->fogColor, levelFog, "level fog");
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, got);
-    expectColour4(got, clear, "clear colour");
-    glGetFloatv(GL_FOG_COLOR, got);
-    expectColour4(got, glFog, "GL fog colour");
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(Level->fogColor[k], levelFog[k], 1e-6f) << "level fog " << k;
+        EXPECT_NEAR(glFloat(GL_COLOR_CLEAR_VALUE, k), clear[k], 1e-6f) << "clear colour " << k;
+        EXPECT_NEAR(glFloat(GL_FOG_COLOR, k), glFog[k], 1e-6f) << "GL fog colour " << k;
+    }
 }
 
 class Skybox : public testing::Test {

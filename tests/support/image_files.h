@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "image/bitmap.h"
+#include "image/imageio.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "support/temp_dir.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -31,6 +34,21 @@ inline void writePPM(const std::string& path, int w, int h, const std::function<
 inline void writeSolidPPM(const std::string& path, int w, int h, Rgb colour)
 {
     writePPM(path, w, h, [colour](int, int) { return colour; });
+}
+
+// A PPM the test expects to read without a warning.
+inline std::unique_ptr<CBitmap> loadGoodPPM(const std::string& path)
+{
+    std::unique_ptr<CBitmap> b;
+    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(path.c_str())); }), "") << path;
+    return b;
+}
+
+// Pixel (x, y) of a 24-bit bitmap, y = 0 the top row.
+inline Rgb pixelAt(const CBitmap& b, int x, int y)
+{
+    const uint8_t* p = b.pixels + (static_cast<size_t>(y) * b.width + x) * 3;
+    return {p[0], p[1], p[2]};
 }
 
 // A TGA file: the 18-byte header, idLength bytes of image ID ('i'), then body.
