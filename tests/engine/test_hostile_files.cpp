@@ -23,14 +23,13 @@ TEST(HostileFiles, NamedFilesThatAreNoRegularFilesAreRefusedWithTheirNameAndWhy)
 {
     WorkDir dir;
     ASSERT_EQ(mkfifo("fifo.ppm", 0600), 0);   // no writer: an open that blocks hangs here
-    fs::create_symlink("/dev/zero", "zero.ppm");
     fs::create_directory("dir.ppm");
     Lev level{};
     GlobalsGuard saved(Level, Boden);
     Level = &level;
     const struct { const char* name; const char* why; } cases[] = {
-        {"fifo.ppm", "keine normale Datei"}, {"zero.ppm", "keine normale Datei"}, {"dir.ppm", "keine normale Datei"},
-        {"gone.ppm", "nicht gefunden"},
+        // A device behind a link is the file layer's (platform/test_files.cpp).
+        {"fifo.ppm", "keine normale Datei"}, {"dir.ppm", "keine normale Datei"}, {"gone.ppm", "nicht gefunden"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "support/gl_frame.h"
+#include "support/sdl_events.h"
 #include "test_camera_fixture.h"
 
 namespace {
@@ -80,23 +81,11 @@ protected:
         platformSetKeyLookup(nullptr);
     }
 
-    static void push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError(); }
     static void key(SDL_Scancode sc, bool down, Uint16 mod = KMOD_NONE)
     {
-        SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.keysym.scancode = sc;
-        e.key.keysym.mod = mod;
-        push(e);
+        pushEvent(sdlEvent(down ? SDL_KEYDOWN : SDL_KEYUP, sc, 0, mod));
     }
-    static void button(Uint8 b, bool down)
-    {
-        SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.button = b;
-        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        push(e);
-    }
+    static void button(Uint8 b, bool down) { pushEvent(sdlEvent(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, b)); }
     static void put(uint32_t cls, uint16_t code, int16_t dx = 0, int16_t dy = 0)
     {
         ASSERT_TRUE(platformPutInputMsg(InputMsg{cls, code, 0, dx, dy}));
@@ -193,10 +182,7 @@ TEST_F(Input, MouseButtonsFollowDownAndUpAndTheWheelCountsForOneFrame)
     }
 
     for (int y : {1, 2, -1}) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEWHEEL;
-        e.wheel.y = y;
-        push(e);
+        pushEvent(sdlEvent(SDL_MOUSEWHEEL, y));
     }
     EXPECT_EQ(heldAfterUpdate(), (Names{"K_MWHEELDOWN", "K_MWHEELUP"}));
     EXPECT_EQ(heldAfterUpdate(), Names{});
@@ -270,9 +256,7 @@ TEST_F(Input, TheWindowIsTakenUntilTheInputIsDeletedAndItsCloseEndsTheLoop)
     EXPECT_TRUE(input_->window == mglGetWindowHandle() && g_window == input_->window);
     input_->update();
     EXPECT_EQ(g_bquit, 0);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    push(quit);
+    pushEvent(sdlEvent(SDL_QUIT));
     input_->update();
     EXPECT_NE(g_bquit, 0);
 
