@@ -52,6 +52,8 @@ TEST(TextureZoom, ResampledValues)
 {
     const struct { const char* why; int w, h, depth; Values in; double fx, fy; int smooth, outW, outH; Values out;
                     } cases[] = {
+        // ((0 - 255) * ex) >> 16 rounds towards minus infinity: -63.75 -> -64.
+        {"smooth falling", 2, 1, 24, {255, 0}, 2, 1, 1, 4, 1, {255, 191, 127, 63}},
         // TL 0, TR 100, BL 200, BR 40: t1 = 25x, t2 = 200 - 40x, t1 + floor((t2 - t1) * y / 4).
         {"smooth bilinear", 2, 2, 24, {0, 100, 200, 40}, 2, 2, 1, 4, 4,
          {0, 25, 50, 75, 50, 58, 67, 76, 100, 92, 85, 77, 150, 126, 102, 78}},
