@@ -74,7 +74,7 @@ inline void writeSolidTGA(const std::string& path, int w, int h, Rgb colour, uin
     writeBytes(path, tgaFile(2, static_cast<uint16_t>(w), static_cast<uint16_t>(h), 32, body));
 }
 
-// The readers' four warnings, byte for byte (ISO-8859-1 umlauts as bytes).
+// The readers' warnings, byte for byte (ISO-8859-1 umlauts as bytes).
 inline std::string framedWarning(size_t dashes, const std::string& message)
 {
     const std::string line = std::string(dashes, '-') + "\n";
@@ -87,10 +87,6 @@ inline std::string notFoundWarning(const std::string& name)
 inline std::string tgaHeaderWarning(const std::string& name)
 {
     return framedWarning(65, "Fehler beim scannen des TGA headers " + name + " !");
-}
-inline std::string noMemoryWarning(const std::string& name)
-{
-    return framedWarning(75, "kein Speicher für Textur " + name + " verfügbar bzw bekommen!");
 }
 inline std::string tooLargeWarning(const std::string& name)
 {
