@@ -199,7 +199,8 @@ TEST_F(Input, TheLastMoveMessageOfAFrameGivesTheDelta)
     input_->update();
     EXPECT_EQ((std::vector<int>{input_->mousemoved, input_->mousedx, input_->mousedy}), (std::vector<int>{1, -3, 6}));
     input_->endframe();
-    EXPECT_EQ(input_->mousemoved + input_->mousedx + input_->mousedy, 0);}
+    EXPECT_EQ(input_->mousemoved + input_->mousedx + input_->mousedy, 0);
+}
 
 TEST_F(Input, HeldBoundKeysRunOncePerFrameInKeyCodeOrderWithACopyOfTheArgument)
 {

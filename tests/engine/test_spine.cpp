@@ -1,8 +1,8 @@
 // The engine's spine: frame-rate slots, the frame counter, the orderly exit,
 // the module handshake against real and misbehaving module files, and a
-// level change to a level that does not load.  The
-// normal start, a missing module file and the missing level are run as a
-// user runs them in tests/e2e/spine.sh.
+// level change to a level that does not load.  The normal start and quit, a
+// missing module file and the missing level are run as a user runs them in
+// tests/e2e/spine.sh.
 
 #include "camera/camera.h"
 #include "commands/functions.h"
@@ -108,7 +108,6 @@ TEST(FrameRate, SlotChangeCopiesTheCountAndSkipsItsOwnFrame)
 
 TEST_F(ModuleDir, CloseEngineStatusAndMessages)
 {
-    // A quit (0) and a missing level (2 and its name) are seen in e2e/spine.sh.
     using R = std::pair<int, std::string>;
     // A one-character format prints nothing.
     EXPECT_EQ(runToExit([] { closeEngine(KRT_FILE, "x"); }), R(10, ""));
