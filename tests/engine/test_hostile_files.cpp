@@ -3,16 +3,12 @@
 // copy elsewhere.  Nothing may hang, read without end or write outside.
 #include <sys/stat.h>
 
-#include <memory>
-
 #include "core/engine.h"
 #include "core/lev.h"
 #include "core/sys.h"
 #include "support/gl_frame.h"
 #include "support/guards.h"
-#include "image/imageio.h"
 #include "terrain/heightfield.h"
-#include "support/image_files.h"
 #include "support/temp_dir.h"
 
 namespace {
