@@ -78,10 +78,12 @@ protected:
 TEST_F(Events, EdgesOfTheTranslationAndTheKeymap)
 {
     const std::pair<SDL_Event, const char*> cases[] = {
-        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"}, {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"},
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
         {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_A, 1), ""},   // repeat
         {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_HOME), ""}, {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_CAPSLOCK), ""},
-        {sdlEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"}, {sdlEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
+        {sdlEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"},
+        {sdlEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
         {sdlEvent(SDL_MOUSEWHEEL, 1, 1), "key 0x7b"},   // flipped
         {sdlEvent(SDL_MOUSEWHEEL, 0), ""}, {sdlEvent(SDL_TEXTINPUT, 0), ""},
         {sdlEvent(SDL_MOUSEMOTION, 100000, -100000), "move 32767 -32768"},
