@@ -102,8 +102,9 @@ float clampChannel(float v)
 
 // Colours of `count` particles at world positions `world` into 4 vertices
 // each, as GetLightColor gives them for the point (0, 0, 0) offset by the
-// particle's position with mask 4.  Lights that cannot reach the box
-// lo..hi of all positions only clamp, as they do there.
+// particle's position: the first corner with the masks of both particle
+// kinds, the other three with the every-corner one.  Lights that cannot
+// reach the box lo..hi of all positions only clamp, as they do there.
 void lightFlakes(const float* world, int32_t count, const float* lo, const float* hi, const t_rgba& base,
                  float* colour)
 {
@@ -117,7 +118,9 @@ void lightFlakes(const float* world, int32_t count, const float* lo, const float
     used = used < lightCountBuilt ? used : lightCountBuilt;
     for (uint32_t k = 0; k < used; ++k) {
         const c_light& light = Light[k];
-        if ((light.mask & kLightAllVertices) == 0 || light.positionRef == nullptr) {
+        const bool toFirst = (light.mask & (kLightParticleFirst | kLightParticleAll)) != 0;
+        const bool toOthers = (light.mask & kLightParticleAll) != 0;
+        if (!toFirst || light.positionRef == nullptr) {
             continue;
         }
         const t_vector& l = *light.positionRef;
@@ -131,33 +134,38 @@ void lightFlakes(const float* world, int32_t count, const float* lo, const float
         const double brightest = std::fmax(std::fmax(light.colour.r, light.colour.g), light.colour.b) / 255.0;
         const bool skip = radius > 0.0 && std::isfinite(radius) && std::sqrt(far2) * (1.0 - 1.0e-9) / radius > brightest;
         const double channel[3] = {light.colour.r / 255.0, light.colour.g / 255.0, light.colour.b / 255.0};
+        // Corner 0 is the first corner, corner 1 stands for the other three.
+        const int corners = toOthers ? 2 : 1;
         for (int32_t i = 0; i < count; ++i) {
             float* c = colour + static_cast<size_t>(i) * 16;
             if (skip) {
-                for (int ch = 0; ch < 3; ++ch) {
-                    c[ch] = clampChannel(c[ch] + 0.0f);
-                }
-            } else {
-                const double dx = lp[0] - world[i * 3];
-                const double dy = lp[1] - world[i * 3 + 1];
-                const double dz = lp[2] - world[i * 3 + 2];
-                const double d = std::sqrt(dx * dx + dy * dy + dz * dz) / radius;
-                for (int ch = 0; ch < 3; ++ch) {
-                    double add = channel[ch] - d;
-                    if (!(add > 0.0)) {
-                        add = 0.0;
+                for (int v = 0; v < corners; ++v) {
+                    for (int ch = 0; ch < 3; ++ch) {
+                        c[v * 4 + ch] = clampChannel(c[v * 4 + ch] + 0.0f);
                     }
-                    c[ch] = clampChannel(c[ch] + static_cast<float>(add));
+                }
+                continue;
+            }
+            const double dx = lp[0] - world[i * 3];
+            const double dy = lp[1] - world[i * 3 + 1];
+            const double dz = lp[2] - world[i * 3 + 2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz) / radius;
+            for (int ch = 0; ch < 3; ++ch) {
+                double add = channel[ch] - d;
+                if (!(add > 0.0)) {
+                    add = 0.0;
+                }
+                for (int v = 0; v < corners; ++v) {
+                    c[v * 4 + ch] = clampChannel(c[v * 4 + ch] + static_cast<float>(add));
                 }
             }
         }
     }
-    // The other three corners of each quad carry the first one's colour.
+    // Corners 2 and 3 carry corner 1's colour.
     for (int32_t i = 0; i < count; ++i) {
         float* c = colour + static_cast<size_t>(i) * 16;
-        for (int v = 1; v < 4; ++v) {
-            std::memcpy(c + v * 4, c, 4 * sizeof(float));
-        }
+        std::memcpy(c + 8, c + 4, 4 * sizeof(float));
+        std::memcpy(c + 12, c + 4, 4 * sizeof(float));
     }
 }
 
@@ -492,7 +500,7 @@ void CSnowstorm::renderArrays(const float* m, const t_vector& eye, float reach2,
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     if (lit) {
         glDisableClientState(GL_COLOR_ARRAY);
-        glColor4fv(&g_flakeColour[static_cast<size_t>(drawn - 1) * 16]);
+        glColor4fv(&g_flakeColour[static_cast<size_t>(drawn - 1) * 16 + 12]);
     }
     const float* lastUV = &g_flakeUV[static_cast<size_t>(drawn - 1) * 8 + 6];
     glTexCoord2fv(lastUV);

@@ -244,6 +244,8 @@ std::string LevelFile()
         }
         trees += "\n";
     }
+    // Masks: 4 every tree vertex and figure, 8 first corners of tree faces,
+    // 2 every snow flake corner, 16 first flake corners.
     struct LightDef {
         double radius;
         P3 at;
@@ -252,9 +254,9 @@ std::string LevelFile()
         const char* attach;
     };
     const LightDef lights[8] = {
-        {12, {-16, -5, -16}, {255, 210, 150}, 4, "None"}, {12, {16, -5, -16}, {150, 200, 255}, 4, "None"},
-        {12, {-16, -5, 16}, {200, 255, 150}, 4, "None"},  {12, {16, -5, 16}, {255, 150, 200}, 12, "None"},
-        {7, {0, 0, 0}, {160, 160, 160}, 4, "Cam"},        {8, {0, 0, 0}, {255, 120, 40}, 8, firstOf[0].c_str()},
+        {12, {-16, -5, -16}, {255, 210, 150}, 6, "None"}, {12, {16, -5, -16}, {150, 200, 255}, 4, "None"},
+        {12, {-16, -5, 16}, {200, 255, 150}, 4, "None"},  {12, {16, -5, 16}, {255, 150, 200}, 28, "None"},
+        {7, {0, 0, 0}, {160, 160, 160}, 6, "Cam"},        {8, {0, 0, 0}, {255, 120, 40}, 8, firstOf[0].c_str()},
         {6, {0, 0, 0}, {80, 150, 255}, 4, firstOf[2].c_str()},        {6, {0, 0, 0}, {255, 255, 200}, 4, "figure3"},
     };
     for (const LightDef& l : lights) {
