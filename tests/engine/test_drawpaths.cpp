@@ -21,6 +21,7 @@
 #include "scene/draw.h"
 #include "scene/light.h"
 #include "scene/meshdraw.h"
+#include "scene/meshpool.h"
 #include "scene/objects.h"
 #include "spielmod/spielmod.h"
 #include "support/gl_frame.h"
@@ -217,3 +218,91 @@ TEST_F(BenchLevel, FramesAllocateNothing)
 }
 
 } // namespace
+
+namespace {
+
+// One tree of two triangles filling the view at z = -2, drawn through one path.
+std::vector<uint8_t> drawLitQuad(Tree& tree, bool immediate)
+{
+    beginPerspectiveFrame();
+    glTranslatef(tree.header.position.x, tree.header.position.y, tree.header.position.z);
+    glGetFloatv(GL_MODELVIEW_MATRIX, tree.eyeMatrix);
+    if (immediate) {
+        tree.drawMesh();
+    } else {
+        beginTreeArrays();
+        EXPECT_TRUE(drawTreeArrays(tree));
+        endTreeArrays();
+    }
+    std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
+} // namespace
+
+// Lights out of the tree's reach are skipped by the array path but must
+// still clamp as GetLightColor does: from a negative base a light beyond
+// reach lifts the colour to 0 before the next one adds.  Centre pixel of
+// the reference (red channel) and the count of pixels differing from it.
+TEST(DrawPathsLighting, SkippedLightsStillClampLikeTheColourFunction)
+{
+    CleanGLState clean;
+    ASSERT_TRUE(ensureGLContext());
+    const char mesh[] = "-3 0 -3 3 0 -3 3 0 3\n3 0 3 -3 0 3 -3 0 -3\n"; // x z y per vertex
+    struct Case {
+        const char* what;
+        float base[3];
+        LevLight lights[2];
+        int red; // expected centre red, 0..255
+    };
+    const Case cases[] = {
+        {"far light clamps a negative base before the near one adds", {-0.5f, 1.5f, 0.2f},
+         {{1.0f, {0.0f, 0.0f, 500.0f}, {255, 255, 255, 255}, 4, nullptr},
+          {10.0f, {0.0f, 0.0f, -1.0f}, {255, 0, 0, 255}, 4, nullptr}}, 144},
+        {"near light only: the negative base stays in the sum", {-0.5f, 1.5f, 0.2f},
+         {{10.0f, {0.0f, 0.0f, -1.0f}, {255, 0, 0, 255}, 4, nullptr},
+          {1.0f, {0.0f, 0.0f, 500.0f}, {255, 255, 255, 255}, 4, nullptr}}, 16},
+        {"first-corner light and a negative radius", {0.1f, 0.1f, 0.1f},
+         {{4.0f, {2.0f, 0.0f, -2.0f}, {255, 0, 0, 255}, 8, nullptr},
+          {-50.0f, {0.0f, 0.0f, 400.0f}, {0, 0, 255, 255}, 4, nullptr}}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Lev level{};
+        level.dynamicLighting = 1;
+        std::copy(c.base, c.base + 3, level.litBaseColour);
+        LevLight table[2] = {c.lights[0], c.lights[1]};
+        char none[] = "None";
+        table[0].attachTo = none;
+        table[1].attachTo = none;
+        level.lightTable = table;
+        level.lightCount = 2;
+        Lev* const previous = Level;
+        Level = &level;
+        initLight();
+        Meshpool.LoadMeshFromMemory("drawpaths_quad.raw", mesh, sizeof mesh - 1, "drawpaths_quad.raw");
+        Tree tree;
+        tree.header.position = t_vector(0.0f, 0.0f, -2.0f);
+        tree.header.positionRef = &tree.header.position;
+        tree.header.rotationRef = &tree.header.rotation;
+        ASSERT_TRUE(treeLoadMesh(tree, "drawpaths_quad.raw"));
+        calcViewMatrix(&tree.header, tree.modelMatrix);
+        const std::vector<uint8_t> arrays = drawLitQuad(tree, false);
+        const std::vector<uint8_t> reference = drawLitQuad(tree, true);
+        int differing = 0;
+        for (size_t i = 0; i < reference.size(); ++i) {
+            differing += arrays[i] != reference[i] ? 1 : 0;
+        }
+        const size_t centre = (static_cast<size_t>(kTestGLHeight / 2) * kTestGLWidth + kTestGLWidth / 2) * 4;
+        std::printf("%s: centre red %d, %d bytes differ\n", c.what, reference[centre], differing);
+        EXPECT_EQ(differing, 0);
+        if (c.red >= 0) {
+            EXPECT_NEAR(reference[centre], c.red, 3);
+        }
+        DestroyLights();
+        Level = previous;
+    }
+}
