@@ -54,7 +54,8 @@ void frameStatsFinish();
 // Adds the time since `since` (frameClockUs) to a section and returns now.
 inline double frameSectionAdd(int section, double since)
 {
-    if (g_frameStatsFinish != 0) {
+    // Lighting is timed in slices inside the tree and snow passes.
+    if (g_frameStatsFinish != 0 && section != kSecLighting) {
         frameStatsFinish();
     }
     const double now = frameClockUs();

@@ -1,10 +1,10 @@
 // framebench.cpp — frame time of the reference level "bench" through both
 // drawing paths, headless: the engine with its modules, as the program runs.
 //
-//   vext_framebench [--data DIR] [--frames N] [--level NAME] [--finish 1]
+//   vext_framebench [--data DIR] [--frames N] [--level NAME] [--rounds R] [--finish 1]
 //
-// For each path (arrays, then immediate) the camera flies the same closed
-// path of N frames (a circle through the forest at canopy height, a fixed
+// The paths take turns R times (default 2); each turn the camera flies the
+// same closed path of N frames (a circle through the forest at canopy height, a fixed
 // 20 ms per frame for the animations and the snow); each frame is timed from
 // the start of the engine's update to glFinish, so the rasteriser's work is
 // inside.  Prints per path: frames per second, ms per frame (median and 95th
@@ -64,7 +64,17 @@ struct PathResult {
     double sections[kSecCount] = {};
 };
 
-PathResult runPath(bool immediate, int frames)
+// Frame times (ms) and sums of one path over the camera path, appended.
+struct PathRun {
+    std::vector<double> ms;
+    double totalMs = 0.0;
+    double triangles = 0.0;
+    double switches = 0.0;
+    double sections[kSecCount] = {};
+    int frames = 0;
+};
+
+void runPath(bool immediate, int frames, PathRun& run)
 {
     g_immediateDraw = immediate ? 1 : 0;
     collon = 0;
@@ -81,8 +91,6 @@ PathResult runPath(bool immediate, int frames)
         Engine->update();
         glFinish();
     }
-    PathResult r;
-    std::vector<double> ms;
     const Clock::time_point all = Clock::now();
     for (int i = 0; i < frames; ++i) {
         placeCamera(i, frames);
@@ -92,22 +100,28 @@ PathResult runPath(bool immediate, int frames)
         const double f0 = frameClockUs();
         glFinish();
         g_frameStats.last[kSecSwap] += frameClockUs() - f0;
-        ms.push_back(msSince(start));
-        r.triangles += g_frameStats.lastTriangles;
-        r.switches += texswperframe;
+        run.ms.push_back(msSince(start));
+        run.triangles += g_frameStats.lastTriangles;
+        run.switches += texswperframe;
         for (int s = 0; s < kSecCount; ++s) {
-            r.sections[s] += g_frameStats.last[s] / 1000.0;
+            run.sections[s] += g_frameStats.last[s] / 1000.0;
         }
     }
-    const double total = msSince(all);
-    std::sort(ms.begin(), ms.end());
-    r.fps = frames * 1000.0 / total;
-    r.medianMs = ms[ms.size() / 2];
-    r.p95Ms = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-    r.triangles /= frames;
-    r.switches /= frames;
-    for (double& s : r.sections) {
-        s /= frames;
+    run.totalMs += msSince(all);
+    run.frames += frames;
+}
+
+PathResult summary(PathRun run)
+{
+    PathResult r;
+    std::sort(run.ms.begin(), run.ms.end());
+    r.fps = run.frames * 1000.0 / run.totalMs;
+    r.medianMs = run.ms[run.ms.size() / 2];
+    r.p95Ms = run.ms[std::min(run.ms.size() - 1, run.ms.size() * 95 / 100)];
+    r.triangles = run.triangles / run.frames;
+    r.switches = run.switches / run.frames;
+    for (int s = 0; s < kSecCount; ++s) {
+        r.sections[s] = run.sections[s] / run.frames;
     }
     return r;
 }
@@ -148,6 +162,7 @@ int main(int argc, char** argv)
     const Clock::time_point start = Clock::now();
     const char* data = "data";
     int frames = 100;
+    int rounds = 2;
     g_startLevel = "bench";
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--data") == 0) {
@@ -156,6 +171,8 @@ int main(int argc, char** argv)
             frames = std::max(2, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--level") == 0) {
             g_startLevel = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--rounds") == 0) {
+            rounds = std::max(1, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--finish") == 0) {
             g_frameStatsFinish = static_cast<uint8_t>(std::atoi(argv[i + 1]) != 0);
         }
@@ -175,8 +192,16 @@ int main(int argc, char** argv)
     std::printf("level %s: %u trees, %u persons, %u particle systems, %u lights, %u x %u\n", g_startLevel,
                 Level->treeCount, Level->personCount, Level->particleSystemCount, Level->lightCount,
                 Level->screenWidth, Level->screenHeight);
-    const PathResult arrays = runPath(false, frames);
-    const PathResult immediate = runPath(true, frames);
+    // The paths take turns, so that a change in the machine's load while
+    // the benchmark runs falls on both alike.
+    PathRun arrayRuns;
+    PathRun immediateRuns;
+    for (int round = 0; round < rounds; ++round) {
+        runPath(false, frames, arrayRuns);
+        runPath(true, frames, immediateRuns);
+    }
+    const PathResult arrays = summary(arrayRuns);
+    const PathResult immediate = summary(immediateRuns);
     print("arrays", arrays);
     print("immediate", immediate);
     std::printf("speed-up arrays / immediate: %.2f x fps\n", immediate.fps > 0.0 ? arrays.fps / immediate.fps : 0.0);
