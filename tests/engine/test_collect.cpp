@@ -1,0 +1,111 @@
+// Collecting a level's files (SaveGameFiles): which files, in which order,
+// and a copy run that refuses names leading out of the target and goes on
+// past files it cannot copy.
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "core/lev.h"
+#include "editor/collect.h"
+#include "image/texlist.h"
+#include "support/guards.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Collect, FileListOfALevelWithEveryKindOfObjectInOrder)
+{
+    WorkDir dir;
+    for (const char* f : {"sky0.ppm", "sky1.ppm", "sky2.ppm", "sky3.ppm", "sky4.ppm", "gfx/n1.ppm", "gfx/n2.ppm",
+                          "gfx/n4.ppm"}) {
+        writeBytes(f, "x");   // sky5.ppm missing: the one-colour sky; n3 missing: two noise images
+    }
+    Lev lev{};
+    lev.levelDirectory = const_cast<char*>("levels/t");
+    lev.levelFile = const_cast<char*>("level.toml");
+    for (int i = 0; i < 6; ++i) {
+        std::snprintf(lev.skyFaceFiles[i], 256, "sky%d.ppm", i);
+    }
+    std::strcpy(lev.heightMapFile, "levels/t/h.ppm");
+    SNoise noise{const_cast<char*>("gfx/n.ppm"), 0.0f, 0.1f, {1, 1, 1, 1}};
+    lev.noiseParams = &noise;
+    char partTex[1][256] = {"p/snow.tga"};
+    char partFile[1][256] = {"p/snow.part"};
+    lev.particleSystemCount = 1;
+    lev.particleTextureFiles = partTex;
+    lev.particleFiles = partFile;
+    auto trees = std::make_unique<t_tree[]>(3);
+    std::strcpy(trees[0].file, "obj/b.v2.raw");   // ".tex" from the first dot, ".uvtex" for ".raw"
+    std::strcpy(trees[1].file, "OBJ/B.V2.RAW");   // the same file again
+    std::strcpy(trees[2].file, "obj/a.raw");
+    lev.treeTable = trees.get();
+    lev.treeCount = 3;
+    auto persons = std::make_unique<t_person[]>(1);
+    std::strcpy(persons[0].file, "fig/w.md2");
+    lev.personTable = persons.get();
+    lev.personCount = 1;
+    auto sounds = std::make_unique<LevSound[]>(2);
+    std::strcpy(sounds[0].path, "snd/steps");
+    sounds[0].type = 1;
+    std::strcpy(sounds[1].path, "snd/m.aiff");
+    lev.soundTable = sounds.get();
+    lev.soundCount = 2;
+    auto textures = std::make_unique<TextureList>();
+    for (const char* f : {"obj/bark.ppm", "levels/t/h.ppm"}) {
+        textures->textures[++textures->lastIndex].name = std::strcpy(new char[std::strlen(f) + 1], f);
+    }
+
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"levels/t/level.toml", false}, {"config.cfg", false}, {"gfx/conchars.ppm", false}, {"gfx/load.ppm", false},
+        {"gfx/gui/arrow.ppm", false}, {"gfx/gui/window.ppm", false}, {"gfx/gui/button.ppm", false},
+        {"gfx/gui/border.ppm", false}, {"gfx/gui/borderl.ppm", false}, {"gfx/gui/borderr.ppm", false},
+        {"gfx/gui/bordersel.ppm", false}, {"gfx/gui/borderlsel.ppm", false}, {"gfx/gui/borderrsel.ppm", false},
+        {"obj/player/pilot/pilot.ppm", false}, {"obj/player/pilot/pilot.md2", false},
+        {"sky0.ppm", true}, {"sky1.ppm", true}, {"sky2.ppm", true}, {"sky3.ppm", true}, {"sky4.ppm", true},
+        {"sky5.ppm", true}, {"levels/t/stdbg.ppm", false}, {"levels/t/h.ppm", false},
+        {"gfx/n1.ppm", false}, {"gfx/n2.ppm", false}, {"p/snow.tga", false}, {"p/snow.part", false},
+        {"obj/b.v2.raw", false}, {"obj/b.v2.snd", true}, {"obj/b.v2.uvtex", true}, {"obj/b.tex", false},
+        {"obj/a.raw", false}, {"obj/a.snd", true}, {"obj/a.uvtex", true}, {"obj/a.tex", false},
+        {"fig/w.md2", false}, {"fig/w.snd", true}, {"fig/w.tex", false},
+        {"snd/steps/links.8svx", false}, {"snd/steps/rechts.8svx", false}, {"snd/m.aiff", false},
+        {"obj/bark.ppm", false}, {"Gfx/texrender.ppm", true},
+    };
+    std::vector<std::pair<std::string, bool>> got;
+    for (const t_gameFile& f : com_GameFileList(lev, *textures)) {
+        got.emplace_back(f.path, f.optional);
+    }
+    EXPECT_EQ(got, expected);
+}
+
+TEST(Collect, CopyRefusesNamesLeavingTheTargetAndGoesOnPastFailures)
+{
+    WorkDir dir;
+    writeBytes("a.txt", "a");
+    writeBytes("z.txt", "z");
+    writeBytes("in/x.txt", "x");
+    writeBytes("outside/victim.txt", "keep");
+    fs::create_directories("save");
+    fs::create_symlink("../outside", "save/in");   // planted in the target
+    const std::string absolute = fs::absolute("a.txt").string();
+    const std::vector<t_gameFile> files = {
+        {"a.txt", false},   {"../outside/victim.txt", false}, {absolute, false},
+        {"in/x.txt", false}, {"missing.txt", false},            {"gone.snd", true}, {"z.txt", false},
+    };
+    t_collectResult r;
+    const std::string out = stdoutOf([&] { r = com_CopyGameFiles(files, "save"); });
+    EXPECT_EQ(r.copied, 2u);
+    EXPECT_EQ(r.failed, 4u);
+    EXPECT_EQ(r.skipped, 1u);
+    EXPECT_EQ(r.firstFailure, "../outside/victim.txt");
+    EXPECT_EQ(readBytes("save/a.txt"), "a");
+    EXPECT_EQ(readBytes("save/z.txt"), "z");
+    EXPECT_EQ(readBytes("outside/victim.txt"), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator("outside"), fs::directory_iterator()), 1);
+    EXPECT_NE(out.find("SaveGameFiles: missing.txt fehlt - nicht kopiert"), std::string::npos) << out;
+    EXPECT_EQ(out.find("gone.snd"), std::string::npos) << out;
+    EXPECT_NE(out.find("2 Dateien nach save kopiert, 4 nicht kopiert"), std::string::npos) << out;
+}
+
+}  // namespace
