@@ -15,6 +15,7 @@
 #include "editor/collect.h"
 #include "image/imageio.h"
 #include "input/input.h"
+#include "platform/events.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "scene/draw.h"
@@ -164,6 +165,7 @@ void objListEdit(t_pressguard& guard, ListEdit edit)
         const char* title = "Bittewähle ein Objekt aus";
         announceRequest(title);
         const char* path = Level->fileRequest(title, "obj", "#?.raw|#?.md2", g_window, 0, 0);
+        requestAnswered();
         if (path != nullptr) {
             selectedObj = addTree(path, false);
         }
@@ -260,6 +262,12 @@ void announceRequest(const char* question)
     if (g_redrawFrame != nullptr) {
         g_redrawFrame();
     }
+    platformLendPointer(true);
+}
+
+void requestAnswered()
+{
+    platformLendPointer(false);
 }
 
 void cmd_saveGameFiles(cvar)
@@ -274,6 +282,7 @@ void cmd_saveGameFiles(cvar)
     const char* question = "Wohin sollen die Daten gehen?";
     announceRequest(question);
     const char* answer = Level->dirRequest(question, 0, g_window);
+    requestAnswered();
     if (answer == nullptr) {
         Con.printf("SaveGameFiles: abgebrochen, nichts kopiert");
         return;

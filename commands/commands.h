@@ -65,9 +65,12 @@ extern ChangeLevelFn g_changeLevel;
 // requester waits for the user; null: nothing is drawn.
 using RedrawFn = void (*)();
 extern RedrawFn g_redrawFrame;
-// Puts the question a requester is about to ask on the console and gets it
-// on screen (g_redrawFrame): the frame stands still until the answer comes.
+// Before a requester asks: puts the question on the console, gets it on
+// screen (g_redrawFrame; the frame stands still until the answer comes) and
+// lets the pointer go for the requester's window.  requestAnswered takes the
+// pointer back.
 void announceRequest(const char* question);
+void requestAnswered();
 
 // --- The commands, by registered name ----------------------------------
 
