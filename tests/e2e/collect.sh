@@ -1,20 +1,14 @@
 #!/usr/bin/env bash
-# SaveGameFiles end to end: in editor mode under a virtual X server, F7 asks
-# for a directory in the chooser window (a stand-in zenity that answers from
-# a file and notes its arguments), the engine copies the level "select" and,
-# after key 2, the level "second" into empty directories.  Each copy must
-# then be a data directory of its own: the level runs from it without a
-# missing file, says on the terminal what it said from data/, and its first
-# frame (nothing has moved yet) equals the one drawn from data/ pixel for
-# pixel.
+# SaveGameFiles end to end: in editor mode under a virtual X server, F7 asks a
+# stand-in zenity (it notes its arguments and answers from a file) and copies
+# "select", then after key 2 "second", into empty directories.  Each copy must
+# run its level on its own: no missing file, the same terminal output as from
+# data/, and the same first frame (nothing has moved yet) pixel for pixel.
 set -euo pipefail
 build=$1
 src=$2
 fail() { echo "FAIL: $*"; [ -f "$work/engine.log" ] && tail -40 "$work/engine.log"; exit 1; }
-
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
-done
+command -v Xvfb >/dev/null && command -v xdotool >/dev/null || fail "Xvfb and xdotool are needed (scripts/setup.sh)"
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -27,11 +21,7 @@ cleanup() {
 trap cleanup EXIT
 cp -r "$src/data" "$work/data"
 mkdir -p "$work/bin" "$work/copy_select" "$work/copy_second"
-cat >"$work/bin/zenity" <<EOF
-#!/bin/sh
-printf '%s\n' "\$@" >>"$work/zenity.args"
-cat "$work/answer"
-EOF
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/zenity.args"\ncat "%s/answer"\n' "$work" "$work" >"$work/bin/zenity"
 chmod +x "$work/bin/zenity"
 
 disp=""
@@ -58,50 +48,37 @@ collect() {
   echo "$1" >"$work/answer"
   press F7
   for _ in $(seq 1 150); do [ "$(grep -c "^SaveGameFiles: .* Dateien nach" "$work/engine.log")" -ge "$2" ] && break; sleep 0.1; done
-  [ "$(grep -c "^SaveGameFiles: .* Dateien nach $1 kopiert, 0 nicht kopiert" "$work/engine.log")" -eq 1 ] \
+  grep -q "^SaveGameFiles: .* Dateien nach $1 kopiert, 0 nicht kopiert" "$work/engine.log" \
     || fail "copying into $1 did not finish without failures"
 }
 collect "$work/copy_select" 1
 press 2
 for _ in $(seq 1 150); do grep -q "GO" "$work/engine.log" && break; sleep 0.1; done
-grep -q "GO" "$work/engine.log" || fail "map did not load the second level"
 sleep 0.5
 collect "$work/copy_second" 2
-xdotool keydown --window "$win" Escape
-sleep 0.25
-xdotool keyup --window "$win" Escape 2>/dev/null || true
+press Escape 2>/dev/null || true   # the engine may be gone before the key is let go
 for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
-set +e
-wait "$engine_pid"
-status=$?
-set -e
+wait "$engine_pid" || fail "engine ended with status $?"
 engine_pid=""
-[ "$status" -eq 0 ] || fail "engine ended with status $status"
 grep -qx -- "--directory" "$work/zenity.args" || fail "the chooser was not asked for a directory"
 grep -qx -- "--title=Wohin sollen die Daten gehen?" "$work/zenity.args" || fail "the chooser had the wrong title"
 
-# run DATADIR LEVEL FRAMES NAME: the engine headless on DATADIR.
+# run DATADIR LEVEL FRAMES NAME: the engine headless on DATADIR; NAME.msg is
+# its output without the frame rate, which differs from run to run.
 run() {
   (cd "$work" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy DISPLAY= WAYLAND_DISPLAY= \
     "$build/Vext-Engine" --data "$1" --level "$2" --headless --frames "$3" --shot "$work/$4.ppm" \
     >"$work/$4.log" 2>&1) || fail "$4: the engine ended with status $?: $(tail -5 "$work/$4.log")"
-  # The frame rate differs from run to run; everything else must not.
   grep -v "Bilder pro Sekunde" "$work/$4.log" >"$work/$4.msg" || true
 }
 for level in select second; do
   copy="$work/copy_$level"
-  [ -f "$copy/levels/$level/level.toml" ] || fail "$level: the level file was not copied"
   run "$work/data" "$level" 30 "orig_$level"
   run "$copy" "$level" 30 "copy_$level"
-  if grep -Ei "nicht gefunden|fehlt|nicht vorhanden|Warnung" "$work/copy_$level.log"; then
-    fail "$level: a file is missing in the copy"
-  fi
-  diff "$work/orig_$level.msg" "$work/copy_$level.msg" >"$work/diff.txt" \
-    || fail "$level: the copy says something else: $(cat "$work/diff.txt")"
+  ! grep -Ei "nicht gefunden|fehlt|nicht vorhanden|Warnung" "$work/copy_$level.log" || fail "$level: a file is missing"
+  diff "$work/orig_$level.msg" "$work/copy_$level.msg" || fail "$level: the copy says something else"
   run "$work/data" "$level" 1 "orig1_$level"
   run "$copy" "$level" 1 "copy1_$level"
   cmp -s "$work/orig1_$level.ppm" "$work/copy1_$level.ppm" || fail "$level: the copy draws another picture"
 done
-# VEXT_E2E_KEEP=DIR keeps the two copies and the engine's terminal output for a look.
-[ -n "${VEXT_E2E_KEEP:-}" ] && cp -r "$work/copy_select" "$work/copy_second" "$work/engine.log" "$VEXT_E2E_KEEP/"
 echo "collect: all checks passed"
