@@ -21,6 +21,8 @@ namespace {
 
 // More alternatives than this make no useful filter.
 constexpr size_t kMaxAlternatives = 32;
+// Longest pattern translated; it also bounds the depth of the group recursion.
+constexpr size_t kMaxPattern = 255;
 // A path is one line; anything longer than this is no answer.
 constexpr size_t kMaxAnswerBytes = 64 * 1024;
 // What zenity says on its error output is only looked at, never shown whole.
@@ -184,7 +186,7 @@ bool chooserDisplayPresent()
 std::string zenityFileFilter(const std::string& pattern)
 {
     std::vector<std::string> alternatives;
-    if (pattern.empty() || !expand(pattern, alternatives)) {
+    if (pattern.empty() || pattern.size() > kMaxPattern || !expand(pattern, alternatives)) {
         return "";
     }
     std::string names;

@@ -26,8 +26,9 @@ bool chooserDisplayPresent();
 // The AmigaDOS pattern as one zenity filter, "NAME | GLOB GLOB ...": "#?" is
 // "*", alternatives ("a|b", "#?.(raw|md2)") become separate globs, letters
 // match either case ("*.[rR][aA][wW]"), NAME shows the plain globs.  Empty
-// when the pattern has nothing a glob can say (negation "~", blanks, more
-// than one group, unbalanced brackets, more than 32 alternatives).
+// when the pattern has what a glob cannot say (negation "~", blanks,
+// unbalanced brackets), more than 32 alternatives or more than 255
+// characters.
 std::string zenityFileFilter(const std::string& pattern);
 
 // The argument vector of a zenity file selection, program name first:
