@@ -16,9 +16,11 @@
 #include "core/sys.h"
 #include "image/texlist.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "platform/display.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "render/overlay.h"
 #include "render/skybox.h"
 #include "scene/draw.h"
 #include "scene/light.h"
@@ -130,6 +132,7 @@ void CEngine::init(Lev* level)
     g_view = view;
     textureSetMaxSize(level->maxTextureSize);
     openScreen(view.screenWidth, view.screenHeight, pixelDepth, 3, view.windowed != 0);
+    setNoiseOverlay(level);
     initPlayerFigure();
 }
 
@@ -149,6 +152,9 @@ void CEngine::beforframeupdate()
         Sound->update();
     }
     updateMeshs();
+    if (noise != nullptr) {
+        noise->update(kNoiseStep);
+    }
 }
 
 void CEngine::render()
@@ -157,6 +163,7 @@ void CEngine::render()
     glPushMatrix();
     render3D();
     glPopMatrix();
+    render2D();
     endFrame();
 }
 
@@ -175,8 +182,26 @@ void CEngine::render3D()
     glPushMatrix();
     drawMeshs(false, objmovespeed);
     drawSkybox();
+    DrawParticlesystems(g_frametime);
     drawPlayerFigure();
     glPopMatrix();
+}
+
+void CEngine::render2D()
+{
+    if (noise != nullptr) {
+        noise->render();
+    }
+}
+
+void CEngine::setNoiseOverlay(Lev* level)
+{
+    delete noise;
+    noise = nullptr;
+    if (level->noiseParams != nullptr) {
+        noise = new CNoise;
+        noise->init(level->noiseParams);
+    }
 }
 
 void CEngine::afterframeupdate()
@@ -221,6 +246,7 @@ void initEngine(int argc, char** argv)
     TexList.initTex();
     initObj();
     skyboxInit();
+    InitParticlesystems(Level);
     if (Sound != nullptr) {
         Sound->loadSounds();
     }
@@ -238,6 +264,7 @@ void initObj()
 
 void freeGame()
 {
+    DestroyParticlesystems(Level);
     DestroyLights();
     skyboxDestroy();
     CloseKlangmodul();
@@ -278,6 +305,11 @@ bool initGame(const char* levelName)
     skyboxInit();
     Init_Server();
     initLight();
+    InitParticlesystems(Level);
+    // The overlay belongs to the level: the new one's, or none.
+    if (Engine != nullptr) {
+        Engine->setNoiseOverlay(Level);
+    }
     if (Sound != nullptr) {
         Sound->loadSounds();
     }
