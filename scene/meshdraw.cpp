@@ -64,7 +64,6 @@ std::unordered_map<const float*, std::unique_ptr<MeshArrays>> g_meshes;
 // Per-frame scratch, grown when a mesh is built (never while drawing).
 std::vector<float> g_colour; // 4 per vertex
 std::vector<float> g_world;  // 3 per vertex
-bool g_colourArrayOn = false;
 
 void growScratch(size_t vertices)
 {
@@ -380,19 +379,6 @@ void lightRange(const MeshArrays& m, uint32_t first, uint32_t end, const t_rgba&
     }
 }
 
-void useColourArray(bool on)
-{
-    if (on == g_colourArrayOn) {
-        return;
-    }
-    if (on) {
-        glEnableClientState(GL_COLOR_ARRAY);
-    } else {
-        glDisableClientState(GL_COLOR_ARRAY);
-    }
-    g_colourArrayOn = on;
-}
-
 } // namespace
 
 void meshArraysInvalidate()
@@ -405,7 +391,7 @@ void beginTreeArrays()
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    g_colourArrayOn = false;
+    glEnableClientState(GL_COLOR_ARRAY);
 }
 
 void endTreeArrays()
@@ -413,7 +399,7 @@ void endTreeArrays()
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    useColourArray(false);
+    glDisableClientState(GL_COLOR_ARRAY);
 }
 
 bool lightSkippableForTree(const Tree& tree, uint32_t lightIndex)
@@ -464,13 +450,10 @@ bool drawTreeArrays(Tree& tree)
     }
     const float* base3 = Level != nullptr ? Level->litBaseColour : nullptr;
     const float* unlit3 = Level != nullptr ? Level->unlitColour : nullptr;
-    useColourArray(lit);
     glVertexPointer(3, GL_FLOAT, 0, m.pos.data());
     glNormalPointer(GL_FLOAT, 0, m.normal.data());
     glTexCoordPointer(2, GL_FLOAT, 0, m.uv.data());
-    if (lit) {
-        glColorPointer(4, GL_FLOAT, 0, g_colour.data());
-    }
+    glColorPointer(4, GL_FLOAT, 0, g_colour.data());
     TreeBatch batch;
     float lastColour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     for (const Op& op : m.ops) {
@@ -501,11 +484,17 @@ bool drawTreeArrays(Tree& tree)
                 std::memcpy(lastColour, &g_colour[static_cast<size_t>(op.first + op.count - 1) * 4], sizeof lastColour);
                 frameSectionAdd(kSecLighting, t0);
             } else {
+                // One colour for the run, but sent per vertex as the
+                // immediate path does: a current colour is interpolated
+                // differently from three equal vertex colours (one step
+                // apart in some pixels).
                 lastColour[0] = std::clamp(unlit3[0] + batch.emissive.r, 0.0f, 1.0f);
                 lastColour[1] = std::clamp(unlit3[1] + batch.emissive.g, 0.0f, 1.0f);
                 lastColour[2] = std::clamp(unlit3[2] + batch.emissive.b, 0.0f, 1.0f);
                 lastColour[3] = batch.alpha / 100.0f;
-                glColor4fv(lastColour);
+                for (uint32_t k = op.first; k < op.first + op.count; ++k) {
+                    std::memcpy(&g_colour[static_cast<size_t>(k) * 4], lastColour, sizeof lastColour);
+                }
             }
             break;
         case kOpDraw:

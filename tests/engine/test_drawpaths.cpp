@@ -155,15 +155,20 @@ TEST_F(BenchLevel, FramesAreIdenticalThroughBothPaths)
     t_cam& cam = cam_;
     // Inside the forest, at the edge looking in, high above it looking
     // down, and next to the light riding on the first ice tree.
+    // The last two again with dynamic lighting off (the unlit colour held
+    // per face) and with every tree under the one fixed texture (-tex).
     struct View {
         t_vector at;
         float yaw, pitch;
+        uint8_t lighting, fixedTexture;
     };
     const View views[] = {
-        {t_vector(0.0f, -4.5f, 8.0f), 0.0f, 5.0f},
-        {t_vector(-28.0f, -4.0f, 28.0f), 135.0f, 0.0f},
-        {t_vector(5.0f, 6.0f, 20.0f), 20.0f, 45.0f},
-        {t_vector(0.0f, -4.5f, 0.0f), 250.0f, 10.0f},
+        {t_vector(0.0f, -4.5f, 8.0f), 0.0f, 5.0f, 1, 0},
+        {t_vector(-28.0f, -4.0f, 28.0f), 135.0f, 0.0f, 1, 0},
+        {t_vector(5.0f, 6.0f, 20.0f), 20.0f, 45.0f, 1, 0},
+        {t_vector(0.0f, -4.5f, 0.0f), 250.0f, 10.0f, 1, 0},
+        {t_vector(0.0f, -4.5f, 0.0f), 250.0f, 10.0f, 0, 0},
+        {t_vector(5.0f, 6.0f, 20.0f), 20.0f, 45.0f, 1, 1},
     };
     drawFrame(cam, true); // the state one frame leaves behind, for both
     int drawnViews = 0;
@@ -171,9 +176,12 @@ TEST_F(BenchLevel, FramesAreIdenticalThroughBothPaths)
         cam.position = v.at;
         cam.yaw = v.yaw;
         cam.pitch = v.pitch;
+        Level->dynamicLighting = v.lighting;
+        texrender = v.fixedTexture;
         const std::vector<uint8_t> arrays = drawFrame(cam, false);
         const uint32_t arrayTriangles = g_frameStats.triangles;
         const std::vector<uint8_t> reference = drawFrame(cam, true);
+        texrender = 0;
         int differing = 0;
         int worst = 0;
         int lit = 0;
