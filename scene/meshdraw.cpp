@@ -402,15 +402,6 @@ void endTreeArrays()
     glDisableClientState(GL_COLOR_ARRAY);
 }
 
-bool lightSkippableForTree(const Tree& tree, uint32_t lightIndex)
-{
-    const MeshArrays* m = arraysFor(tree);
-    if (m == nullptr || lightIndex >= lightCountBuilt || Light[lightIndex].positionRef == nullptr) {
-        return false;
-    }
-    return outOfReach(Light[lightIndex], *m, tree.modelMatrix);
-}
-
 bool drawTreeArrays(Tree& tree)
 {
     MeshArrays* found = tree.vertices != nullptr ? arraysFor(tree) : nullptr;

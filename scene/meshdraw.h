@@ -33,6 +33,3 @@ void endTreeArrays();
 // Forgets every mesh's arrays (their streams or coordinates changed).
 void meshArraysInvalidate();
 
-// What a mesh's lights would cost, for tests: whether light `lightIndex`
-// can be skipped for `tree` (it adds nothing to any of its vertices).
-bool lightSkippableForTree(const Tree& tree, uint32_t lightIndex);
