@@ -98,7 +98,7 @@ void GenerateSceneAssets(AssetWriter& out);
 // --- The benchmark's reference level (assetgen_bench.cpp) --------------------
 
 // levels/bench/: level.toml (1000 trees, 20 figures, 4 snow systems, 8
-// lights) and height.ppm; obj/bench/: its three tree meshes and images.
+// lights), height.ppm and path.movie (the benchmark's camera path); obj/bench/: its three tree meshes and images.
 void GenerateBenchLevel(AssetWriter& out);
 
 } // namespace assetgen

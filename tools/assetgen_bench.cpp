@@ -3,7 +3,8 @@
 // 20 walking figures, four snow systems and eight lights, at 800 x 600 with
 // fog.  The level file itself is written here (data/levels/bench/level.toml)
 // because it lists every tree; it uses the sky faces of "select" and the
-// figures and snow images of the other demo assets.
+// figures and snow images of the other demo assets.  Beside it the camera
+// path the benchmark flies (path.movie, a camera recording).
 //
 // Everything follows from integer hashes: runs give the same bytes.
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -291,6 +293,38 @@ std::string LevelFile()
     return t;
 }
 
+// The benchmark's camera path as a recording ("recfile.movie" layout: 28-byte
+// records of seven big-endian floats x, y, z, yaw, pitch, move speed, turn
+// speed; one record per 0.04 s): a circle of radius 14 around the middle of
+// the forest, 1.5 units above the highest ground, looking along the circle,
+// once round in kBenchPathRecords records.
+constexpr int kBenchPathRecords = 250;
+
+void PutBigEndian(std::vector<uint8_t>& b, float f)
+{
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        b.push_back(static_cast<uint8_t>(v >> shift));
+    }
+}
+
+std::vector<uint8_t> CameraPath()
+{
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < kBenchPathRecords; ++i) {
+        const double a = 2.0 * std::numbers::pi * i / kBenchPathRecords;
+        // Yaw 0 looks along -z; the circle's tangent is (-sin a, 0, cos a).
+        const double yaw = std::fmod(360.0 + 180.0 - a * 180.0 / std::numbers::pi, 360.0);
+        const float record[7] = {static_cast<float>(14.0 * std::cos(a)), -4.0f, static_cast<float>(14.0 * std::sin(a)),
+                                 static_cast<float>(yaw), 5.0f, 0.03f, 0.5f};
+        for (float f : record) {
+            PutBigEndian(bytes, f);
+        }
+    }
+    return bytes;
+}
+
 } // namespace
 
 void GenerateBenchLevel(AssetWriter& out)
@@ -308,6 +342,7 @@ void GenerateBenchLevel(AssetWriter& out)
     }
     out.WritePPM("levels/bench/height.ppm", map);
     out.Write("levels/bench/level.toml", Bytes(LevelFile()));
+    out.Write("levels/bench/path.movie", CameraPath());
 }
 
 } // namespace assetgen

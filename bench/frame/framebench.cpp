@@ -1,11 +1,14 @@
 // framebench.cpp — frame time of the reference level "bench" through both
 // drawing paths, headless: the engine with its modules, as the program runs.
 //
-//   vext_framebench [--data DIR] [--frames N] [--level NAME] [--rounds R] [--finish 1]
+//   vext_framebench [--data DIR] [--frames N] [--level NAME] [--path FILE]
+//                   [--rounds R] [--finish 1]
 //
 // The paths take turns R times (default 2); each turn the camera flies the
-// same closed path of N frames (a circle through the forest at canopy height, a fixed
-// 20 ms per frame for the animations and the snow); each frame is timed from
+// same path: one sample of the recording FILE (default the generator's
+// levels/bench/path.movie, a circle through the forest at canopy height) per
+// frame, N frames (default: every sample once), a fixed 20 ms per frame for
+// the animations and the snow.  Each frame is timed from
 // the start of the engine's update to glFinish, so the rasteriser's work is
 // inside.  Prints per path: frames per second, ms per frame (median and 95th
 // percentile), triangles and texture switches per frame, and the engine's
@@ -23,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
 #include <vector>
 
 #include "camera/camera.h"
@@ -32,6 +34,7 @@
 #include "core/engine.h"
 #include "particles/particles.h"
 #include "platform/display.h"
+#include "platform/files.h"
 #include "render/framestats.h"
 #include "scene/draw.h"
 
@@ -44,15 +47,45 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Camera on frame i of n: a circle of radius 14 around the origin, 1.5
-// units above the highest terrain, looking along the circle.
-void placeCamera(int i, int n)
+// One sample of the camera path (a camera recording: 28-byte records of
+// seven big-endian floats x, y, z, yaw, pitch, move speed, turn speed).
+struct PathSample {
+    float x, y, z, yaw, pitch;
+};
+std::vector<PathSample> g_path;
+
+float bigEndianFloat(const uint8_t* p)
 {
-    const double a = 2.0 * std::numbers::pi * i / n;
-    Cam->position = t_vector(static_cast<float>(14.0 * std::cos(a)), -4.0f, static_cast<float>(14.0 * std::sin(a)));
-    // Yaw 0 looks along -z; the tangent of the circle is (-sin a, 0, cos a).
-    Cam->yaw = static_cast<float>(std::fmod(360.0 + 180.0 - a * 180.0 / std::numbers::pi, 360.0));
-    Cam->pitch = 5.0f;
+    const uint32_t v = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                       static_cast<uint32_t>(p[2]) << 8 | p[3];
+    float f;
+    std::memcpy(&f, &v, 4);
+    return f;
+}
+
+bool loadPath(const char* file)
+{
+    std::vector<uint8_t> bytes;
+    const FileError error = ReadRegularFile(file, 1u << 24, bytes);
+    if (error != FileError::None || bytes.size() < 28 || bytes.size() % 28 != 0) {
+        std::fprintf(stderr, "vext_framebench: %s: %s\n", file,
+                     error != FileError::None ? FileErrorText(error) : "no whole 28-byte records");
+        return false;
+    }
+    for (size_t at = 0; at + 28 <= bytes.size(); at += 28) {
+        const uint8_t* r = &bytes[at];
+        g_path.push_back({bigEndianFloat(r), bigEndianFloat(r + 4), bigEndianFloat(r + 8), bigEndianFloat(r + 12),
+                          bigEndianFloat(r + 16)});
+    }
+    return true;
+}
+
+void placeCamera(int i)
+{
+    const PathSample& s = g_path[static_cast<size_t>(i) % g_path.size()];
+    Cam->position = t_vector(s.x, s.y, s.z);
+    Cam->yaw = s.yaw;
+    Cam->pitch = s.pitch;
 }
 
 struct PathResult {
@@ -86,14 +119,14 @@ void runPath(bool immediate, int frames, PathRun& run)
         }
     }
     for (int i = 0; i < 3; ++i) {
-        placeCamera(0, frames);
+        placeCamera(0);
         g_frametime = 0.02f;
         Engine->update();
         glFinish();
     }
     const Clock::time_point all = Clock::now();
     for (int i = 0; i < frames; ++i) {
-        placeCamera(i, frames);
+        placeCamera(i);
         g_frametime = 0.02f;
         const Clock::time_point start = Clock::now();
         Engine->update();
@@ -161,7 +194,8 @@ int main(int argc, char** argv)
 {
     const Clock::time_point start = Clock::now();
     const char* data = "data";
-    int frames = 100;
+    int frames = 0; // 0: one sample per frame, the whole path once
+    const char* pathFile = "levels/bench/path.movie";
     int rounds = 2;
     g_startLevel = "bench";
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -171,6 +205,8 @@ int main(int argc, char** argv)
             frames = std::max(2, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--level") == 0) {
             g_startLevel = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--path") == 0) {
+            pathFile = argv[i + 1];
         } else if (std::strcmp(argv[i], "--rounds") == 0) {
             rounds = std::max(1, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--finish") == 0) {
@@ -182,6 +218,12 @@ int main(int argc, char** argv)
         return 1;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (!loadPath(pathFile)) {
+        return 1;
+    }
+    if (frames <= 0) {
+        frames = static_cast<int>(g_path.size());
+    }
     platformUseHeadlessDrivers();
     char* engineArgs[] = {argv[0], nullptr};
     initEngine(1, engineArgs);
