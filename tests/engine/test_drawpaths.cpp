@@ -47,6 +47,14 @@ void* operator new(std::size_t size)
     }
     throw std::bad_alloc();
 }
+// The nothrow form too: what it returns goes to the plain delete below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (g_countAllocations.load(std::memory_order_relaxed)) {
+        ++g_allocations;
+    }
+    return std::malloc(size > 0 ? size : 1);
+}
 void operator delete(void* p) noexcept
 {
     std::free(p);
