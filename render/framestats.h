@@ -35,8 +35,24 @@ struct FrameStats {
     double last[kSecCount];     // microseconds, the previous whole frame
     uint32_t triangles;         // triangles sent this frame (a quad counts 2)
     uint32_t lastTriangles;     // the same, previous frame
+    uint32_t textureSwitches;   // tree texture switches this frame (set by the tree pass)
 };
 extern FrameStats g_frameStats;
+
+// One finished frame as the frame log keeps it.
+struct FrameLogEntry {
+    double startUs;              // frameClockUs at the frame's start
+    double endUs;                // frameClockUs after its buffer swap
+    double sections[kSecCount];  // microseconds
+    uint32_t triangles;
+    uint32_t textureSwitches;
+};
+// While a log is given, every finished frame is appended to it (no
+// allocation: frames past `capacity` are counted but not kept).  For the
+// benchmark, which lets the engine's own loops run the frames.
+void frameLogStart(FrameLogEntry* entries, uint32_t capacity);
+// Frames finished since frameLogStart (may exceed the capacity); ends logging.
+uint32_t frameLogStop();
 
 // Monotonic clock in microseconds.
 double frameClockUs();

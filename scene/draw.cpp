@@ -338,6 +338,7 @@ void drawMeshs(bool, float objMoveSpeed)
         endTreeArrays();
     }
     // Lighting timed inside the tree pass is its own section.
+    g_frameStats.textureSwitches = texswperframe;
     if (g_frameStatsFinish != 0) {
         frameStatsFinish();
     }

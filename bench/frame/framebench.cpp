@@ -7,10 +7,10 @@
 // The paths take turns R times (default 2); each turn the camera flies the
 // same path: one sample of the recording FILE (default the generator's
 // levels/bench/path.movie, a circle through the forest at canopy height) per
-// frame, N frames (default: every sample once), a fixed 20 ms per frame for
-// the animations and the snow.  Each frame is timed from
-// the start of the engine's update to glFinish, so the rasteriser's work is
-// inside.  Prints per path: frames per second, ms per frame (median and 95th
+// frame, N frames (default: every sample once), the scene stepped 0.04 s per
+// frame, as --timedemo plays a path.  A frame lasts from the start of one
+// frame's drawing to the next one's (the engine's frame log), the last one
+// to its finished swap.  Prints per path: frames per second, ms per frame (median and 95th
 // percentile), triangles and texture switches per frame, and the engine's
 // section timers averaged over the frames; then level start to first frame
 // for the demo levels (a level change as the console's `map` does it).
@@ -107,10 +107,21 @@ struct PathRun {
     int frames = 0;
 };
 
+// The path flown the way --timedemo flies it: one sample per frame, the
+// scene stepped 0.04 s per frame, collision off.
+void flyPath(int frames)
+{
+    collon = 0;
+    for (int i = 0; i < frames && g_bquit == 0; ++i) {
+        g_frametime = 0.04f;
+        placeCamera(i);
+        Engine->update();
+    }
+}
+
 void runPath(bool immediate, int frames, PathRun& run)
 {
     g_immediateDraw = immediate ? 1 : 0;
-    collon = 0;
     // The snow at its steady count (emission and falling balance after about
     // five seconds), so both paths draw the same amount of it.
     for (int i = 0; i < 400; ++i) {
@@ -118,30 +129,29 @@ void runPath(bool immediate, int frames, PathRun& run)
             g_snowstorm[s].Update(0.02f);
         }
     }
-    for (int i = 0; i < 3; ++i) {
-        placeCamera(0);
-        g_frametime = 0.02f;
-        Engine->update();
-        glFinish();
-    }
+    flyPath(3);
+    glFinish();
+    static std::vector<FrameLogEntry> log;
+    log.assign(static_cast<size_t>(frames), FrameLogEntry{});
+    frameLogStart(log.data(), static_cast<uint32_t>(log.size()));
     const Clock::time_point all = Clock::now();
-    for (int i = 0; i < frames; ++i) {
-        placeCamera(i);
-        g_frametime = 0.02f;
-        const Clock::time_point start = Clock::now();
-        Engine->update();
-        const double f0 = frameClockUs();
-        glFinish();
-        g_frameStats.last[kSecSwap] += frameClockUs() - f0;
-        run.ms.push_back(msSince(start));
-        run.triangles += g_frameStats.lastTriangles;
-        run.switches += texswperframe;
+    flyPath(frames);
+    glFinish();
+    run.totalMs += msSince(all);
+    const uint32_t done = std::min<uint32_t>(frameLogStop(), static_cast<uint32_t>(log.size()));
+    for (uint32_t i = 0; i < done; ++i) {
+        const FrameLogEntry& e = log[i];
+        // A frame lasts from its start to the next one's (input, sound and
+        // object updates included); the last one to its swap.
+        const double endUs = i + 1 < done ? log[i + 1].startUs : e.endUs;
+        run.ms.push_back((endUs - e.startUs) / 1000.0);
+        run.triangles += e.triangles;
+        run.switches += e.textureSwitches;
         for (int s = 0; s < kSecCount; ++s) {
-            run.sections[s] += g_frameStats.last[s] / 1000.0;
+            run.sections[s] += e.sections[s] / 1000.0;
         }
     }
-    run.totalMs += msSince(all);
-    run.frames += frames;
+    run.frames += static_cast<int>(done);
 }
 
 PathResult summary(PathRun run)
@@ -182,7 +192,7 @@ double changeLevelMs(const char* name)
         std::fprintf(stderr, "vext_framebench: Level %s nicht geladen\n", name);
         std::exit(1);
     }
-    g_frametime = 0.02f;
+    g_frametime = 0.04f;
     Engine->update();
     glFinish();
     return msSince(start);
