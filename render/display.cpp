@@ -1,6 +1,5 @@
 // display.cpp — display, GL state, fog, load screen, frame brackets.
 #include "render/display.h"
-#include "render/framestats.h"
 
 #include <GL/glu.h>
 
@@ -13,6 +12,7 @@
 #include "image/texture.h"
 #include "platform/display.h"
 #include "render/draw2d.h"
+#include "render/framestats.h"
 
 t_view g_view = {};
 

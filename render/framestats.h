@@ -23,8 +23,8 @@ enum FrameSection : int {
     kSecTrees = 3,     // tree drawing (lighting excluded where it is timed apart)
     kSecPersons = 4,   // animated figures and the player figure
     kSecParticles = 5, // snow update and drawing (lighting excluded)
-    kSec2D = 6,        // sky box, overlays, text
-    kSecSwap = 7,      // buffer swap (includes waiting for the rasteriser)
+    kSec2D = 6,        // sky box and the 2D overlays
+    kSecSwap = 7,      // clearing and the buffer swap (which waits for the rasteriser)
     kSecCount = 8,
 };
 

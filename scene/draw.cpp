@@ -9,12 +9,12 @@
 
 #include "core/common.h"
 #include "image/texlist.h"
+#include "render/framestats.h"
 #include "render/frustum.h"
 #include "scene/light.h"
 #include "scene/meshdraw.h"
 #include "scene/meshpool.h"
 #include "scene/treebatch.h"
-#include "render/framestats.h"
 
 t_vector* g_viewerPosition = nullptr;
 const float* g_viewerYaw = nullptr;
