@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -247,6 +248,9 @@ struct LightStep {
     bool allVertices; // mask 4: every vertex; else first vertices only (mask 8)
     bool clampOnly;   // out of reach: adds 0 but still clamps
     double channel[3];
+    // Squared distances beyond this give d above every channel (a margin
+    // of 1e-6 covers the rounding of root and quotient); +inf: no shortcut.
+    double farSquared;
 };
 
 constexpr uint32_t kMaxLightSteps = 256;
@@ -315,6 +319,10 @@ uint32_t planLights(const MeshArrays& m, const float* matrix, bool& anyCompute)
         s.channel[0] = light.colour.r / 255.0;
         s.channel[1] = light.colour.g / 255.0;
         s.channel[2] = light.colour.b / 255.0;
+        const double radius = light.radius;
+        const double reach = std::max({s.channel[0], s.channel[1], s.channel[2], 0.0}) * radius;
+        s.farSquared = radius > 0.0 && std::isfinite(radius) ? reach * reach * (1.0 + 1.0e-6)
+                                                             : std::numeric_limits<double>::infinity();
         anyCompute = anyCompute || !s.clampOnly;
     }
     if (used > kMaxLightSteps) {
@@ -367,7 +375,15 @@ void lightRange(const MeshArrays& m, uint32_t first, uint32_t end, const t_rgba&
             const double dx = lx - w[k * 3];
             const double dy = ly - w[k * 3 + 1];
             const double dz = lz - w[k * 3 + 2];
-            const double d = std::sqrt(dx * dx + dy * dy + dz * dz) / radius;
+            const double d2 = dx * dx + dy * dy + dz * dz;
+            if (d2 > step.farSquared) {
+                // Beyond the light's reach: every channel adds 0.
+                col[k * 4] = clampUnit(col[k * 4] + 0.0f);
+                col[k * 4 + 1] = clampUnit(col[k * 4 + 1] + 0.0f);
+                col[k * 4 + 2] = clampUnit(col[k * 4 + 2] + 0.0f);
+                continue;
+            }
+            const double d = std::sqrt(d2) / radius;
             for (int c = 0; c < 3; ++c) {
                 double add = step.channel[c] - d;
                 if (!(add > 0.0)) {
