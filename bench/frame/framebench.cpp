@@ -181,6 +181,9 @@ void print(const char* name, const PathResult& r)
     for (int s = 0; s < kSecCount; ++s) {
         std::printf(" %s %.2f", frameSectionName(s), r.sections[s]);
     }
+    if (r.sections[kSecLighting] == 0.0) {
+        std::printf("  (lighting runs inside trees and particles, vertex by vertex)");
+    }
     std::printf("  | lighting+culling %.1f %% of the timed %.2f ms\n",
                 sum > 0.0 ? (r.sections[kSecCamera] + r.sections[kSecLighting]) * 100.0 / sum : 0.0, sum);
 }
