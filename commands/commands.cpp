@@ -520,8 +520,21 @@ void cmd_camGrab(cvar)
     if (!guard.pressed() || Cam == nullptr) {
         return;
     }
-    toggle(Cam->grab);
+    Cam->toggleGrab();
 }
+
+namespace {
+
+// Recording and playback need "recfile.movie" in the data folder; switched on
+// without it they would do nothing while looking busy.
+void sayWhenNoPathFile(uint8_t on)
+{
+    if (on != 0 && Cam->recfile == nullptr) {
+        Con.printf("recfile.movie fehlt (oder ist keine normale Datei): keine Kamerafahrt");
+    }
+}
+
+} // namespace
 
 void cmd_camRecord(cvar)
 {
@@ -531,6 +544,7 @@ void cmd_camRecord(cvar)
     }
     toggle(Cam->record);
     std::printf("record\n");
+    sayWhenNoPathFile(Cam->record);
 }
 
 void cmd_camPlay(cvar)
@@ -543,6 +557,7 @@ void cmd_camPlay(cvar)
     if (Cam->play != 0) {
         collon = 0;
     }
+    sayWhenNoPathFile(Cam->play);
 }
 
 void cmd_soundNothing(cvar)

@@ -10,6 +10,7 @@
 #include <strings.h>
 
 #include "camera/camera.h"
+#include "camera/campath.h"
 #include "commands/cmdglobals.h"
 #include "commands/commands.h"
 #include "core/modport.h"
@@ -337,6 +338,25 @@ long runFrameLoop(long maxFrames, const char* lastFrameShot)
         if (maxFrames > 0 && frames >= maxFrames) {
             break;
         }
+    }
+    return frames;
+}
+
+long runTimedemo(const t_camPath& path)
+{
+    collon = 0; // a played path flies wherever it was recorded
+    fpsStartSlot(static_cast<int64_t>(std::time(nullptr)));
+    long frames = 0;
+    for (const t_camRecord& record : path.records) {
+        if (g_bquit != 0 || Cam == nullptr) {
+            break;
+        }
+        g_frametime = kCamSampleTime;
+        g_grabframetime = g_frametime;
+        fpsTick(static_cast<int64_t>(std::time(nullptr)));
+        applyCamRecord(*Cam, record);
+        Engine->update();
+        ++frames;
     }
     return frames;
 }
