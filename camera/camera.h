@@ -1,6 +1,7 @@
 // camera.h — the first-person camera: motion from key and mouse requests,
 // gravity and collision against the trees' face boxes, the view transform,
-// and picking the nearest object for the editor.
+// picking the nearest object for the editor, and recording, playing back
+// and grabbing its path (the file and names in campath.h).
 //
 // There is one camera, `Cam`, created at start-up after the input part and
 // deleted at shutdown; reset() puts it back at the level's start on every
