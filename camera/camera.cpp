@@ -11,6 +11,7 @@
 
 #include "camera/campath.h"
 #include "core/common.h"
+#include "particles/particles.h"
 #include "platform/exec.h"
 #include "platform/files.h"
 #include "render/display.h"
@@ -22,7 +23,7 @@ float Cambufy = 0.0f;
 float Cambufz = 0.0f;
 uint8_t Collided = 0;
 int32_t objcoll[4] = {-1, -1, -1, -1};
-ParticleHeaderFn g_particleHeader = nullptr;
+ParticleHeaderFn g_particleHeader = particleSystemHeader;
 char scrshoot[100] = "";
 
 namespace {

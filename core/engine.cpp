@@ -17,9 +17,11 @@
 #include "core/sys.h"
 #include "image/texlist.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "platform/display.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "render/overlay.h"
 #include "render/skybox.h"
 #include "scene/draw.h"
 #include "scene/light.h"
@@ -117,6 +119,7 @@ void CEngine::init(Lev* level)
     g_view = view;
     textureSetMaxSize(level->maxTextureSize);
     openScreen(view.screenWidth, view.screenHeight, pixelDepth, 3, view.windowed != 0);
+    setNoiseOverlay(level);
     initPlayerFigure();
 }
 
@@ -136,6 +139,9 @@ void CEngine::beforframeupdate()
         Sound->update();
     }
     updateMeshs();
+    if (noise != nullptr) {
+        noise->update(kNoiseStep);
+    }
 }
 
 void CEngine::render()
@@ -144,6 +150,7 @@ void CEngine::render()
     glPushMatrix();
     render3D();
     glPopMatrix();
+    render2D();
     endFrame();
 }
 
@@ -162,8 +169,26 @@ void CEngine::render3D()
     glPushMatrix();
     drawMeshs(false, objmovespeed);
     drawSkybox();
+    DrawParticlesystems(g_frametime);
     drawPlayerFigure();
     glPopMatrix();
+}
+
+void CEngine::render2D()
+{
+    if (noise != nullptr) {
+        noise->render();
+    }
+}
+
+void CEngine::setNoiseOverlay(Lev* level)
+{
+    delete noise;
+    noise = nullptr;
+    if (level->noiseParams != nullptr) {
+        noise = new CNoise;
+        noise->init(level->noiseParams);
+    }
 }
 
 void CEngine::afterframeupdate()
@@ -208,6 +233,7 @@ void initEngine(int argc, char** argv)
     TexList.initTex();
     initObj();
     skyboxInit();
+    InitParticlesystems(Level);
     if (Sound != nullptr) {
         Sound->loadSounds();
     }
@@ -225,6 +251,7 @@ void initObj()
 
 void freeGame()
 {
+    DestroyParticlesystems(Level);
     DestroyLights();
     skyboxDestroy();
     CloseKlangmodul();
@@ -265,6 +292,11 @@ bool initGame(const char* levelName)
     skyboxInit();
     Init_Server();
     initLight();
+    InitParticlesystems(Level);
+    // The overlay belongs to the level: the new one's, or none.
+    if (Engine != nullptr) {
+        Engine->setNoiseOverlay(Level);
+    }
     if (Sound != nullptr) {
         Sound->loadSounds();
     }

@@ -36,7 +36,12 @@ public:
     void beforframeupdate();
     void render();
     void render3D();
+    // The 2D pass: the noise overlay.
+    void render2D();
     void afterframeupdate();
+    // Replaces the noise overlay by the one of `level` (none when it has no
+    // overlay parameters).  Needs the display.
+    void setNoiseOverlay(Lev* level);
 };
 
 extern CEngine* Engine;
