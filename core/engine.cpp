@@ -14,6 +14,8 @@
 #include "commands/commands.h"
 #include "core/modport.h"
 #include "core/sys.h"
+#include "editor/editor.h"
+#include "gui/gui.h"
 #include "image/texlist.h"
 #include "input/input.h"
 #include "platform/display.h"
@@ -143,6 +145,7 @@ void CEngine::render()
     glPushMatrix();
     render3D();
     glPopMatrix();
+    render2D();
     endFrame();
 }
 
@@ -161,12 +164,24 @@ void CEngine::render3D()
     glPushMatrix();
     drawMeshs(false, objmovespeed);
     drawSkybox();
+    draw_3DLevelEDstuff();
     drawPlayerFigure();
     glPopMatrix();
 }
 
+void CEngine::render2D()
+{
+    draw_2DLevelEDstuff();
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->draw();
+    }
+}
+
 void CEngine::afterframeupdate()
 {
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->update();
+    }
     g_playermove = 0;
     commandFrameDefaults();
     if (KeyInput != nullptr) {
@@ -200,6 +215,7 @@ void initEngine(int argc, char** argv)
     OpenInputModul();
     OpenFunctionsModul();
     OpenCamModul();
+    OpenGuiModul();
     setSceneViewer(Cam != nullptr ? &Cam->position : nullptr, Cam != nullptr ? &Cam->yaw : nullptr);
     OpenKlangmodul();
     init_height_field();
@@ -230,6 +246,7 @@ void freeGame()
     CloseGameModul();
     ReapModules(0);
     DestroyObjects();
+    CloseGuiModul();
 }
 
 bool initGame(const char* levelName)
@@ -258,6 +275,8 @@ bool initGame(const char* levelName)
         Cam->reset();
     }
     OpenKlangmodul();
+    OpenGuiModul();
+    editorReset();
     init_height_field();
     TexList.initTex();
     initObj();
@@ -283,6 +302,7 @@ void engineShutdown(KRT_RESULT code, const char* message)
     CloseFunctionsModul();
     CloseInputModul();
     CloseCamModul();
+    CloseGuiModul();
     if (code != KRT_BADSOUND) {
         CloseKlangmodul();
     }

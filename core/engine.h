@@ -36,6 +36,8 @@ public:
     void beforframeupdate();
     void render();
     void render3D();
+    // The 2D pass over the finished 3D picture: the editor's part and the GUI.
+    void render2D();
     void afterframeupdate();
 };
 
