@@ -74,7 +74,7 @@ void appendKeys(const char* command, char* out, size_t size)
 constexpr float kHelpX = 0.49f;
 constexpr float kHelpY = 0.16f;
 constexpr float kHelpWidth = 0.5f;
-constexpr float kHelpHeight = 0.45f;
+constexpr float kHelpHeight = 0.41f;
 
 char g_helpText[2048];
 CKRT_Window* g_helpWindow = nullptr;
@@ -88,7 +88,8 @@ void buildHelpText(char* out, unsigned long size)
     if (size == 0) {
         return;
     }
-    int n = std::snprintf(out, size, "Tasten des Editors\n");
+    out[0] = '\0';
+    int n = 0;
     for (const t_helpLine& line : kHelpLines) {
         char keys[64] = {};
         appendKeys(line.commands[0], keys, sizeof keys);
@@ -121,6 +122,7 @@ void edSyncHelpWindow()
         t.width = kHelpWidth;
         t.height = kHelpHeight;
         g_helpWindow = Gui->setWindow(t);
+        g_helpWindow->title = "Tasten des Editors";
         g_helpWindow->text = g_helpText;
         g_helpGui = Gui->serial;
     }

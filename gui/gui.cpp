@@ -180,24 +180,32 @@ void CKRT_Window::Draw()
     }
     const bool selected = selectedwindow == node;
     const float alpha = selected ? (winmove != 0 ? kAlphaDragged : kAlphaSelected) : kAlphaOther;
-    STexture* left = selected ? Borderrsel : Borderr;
+    STexture* leftEnd = selected ? Borderrsel : Borderr;
     STexture* middle = selected ? Bordersel : Border;
-    STexture* right = selected ? Borderlsel : Borderl;
-    drawImage(left, x, y, kTitleEnd, titleHeight, alpha, false);
+    STexture* rightEnd = selected ? Borderlsel : Borderl;
+    drawImage(leftEnd, x, y, kTitleEnd, titleHeight, alpha, false);
     drawImage(middle, x + kTitleEnd, y, width - 2.0f * kTitleEnd, titleHeight, alpha, false);
-    drawImage(right, x + width - kTitleEnd, y, kTitleEnd, titleHeight, alpha, false);
+    drawImage(rightEnd, x + width - kTitleEnd, y, kTitleEnd, titleHeight, alpha, false);
     drawImage(TexWindow, x, y + titleHeight, width, height, alpha, false);
     for (CKRT_Node* n = buttons; n != nullptr; n = n->next) {
         static_cast<CKRT_Button*>(n->item)->Draw();
     }
-    if (text != nullptr && g_view.screenWidth > 0 && g_view.screenHeight > 0) {
-        // GUI units to window pixels, 4 pixels inside the body's corner.
-        const float w = static_cast<float>(g_view.screenWidth);
-        const float h = static_cast<float>(g_view.screenHeight);
-        const int left = static_cast<int>((x / 2.0f + 0.5f) * w) + 4;
-        const int top = static_cast<int>(((y + titleHeight) / -2.0f + 0.5f) * h) + 4;
-        const int limit = static_cast<int>(((x + width) / 2.0f + 0.5f) * w) - 4;
-        Draw_String(text, left, top, limit);
+    if (g_view.screenWidth <= 0 || g_view.screenHeight <= 0) {
+        return;
+    }
+    // GUI units to window pixels: the title centred on its bar, the text
+    // 4 pixels inside the body's corner.
+    const float w = static_cast<float>(g_view.screenWidth);
+    const float h = static_cast<float>(g_view.screenHeight);
+    const int left = static_cast<int>((x / 2.0f + 0.5f) * w);
+    const int top = static_cast<int>((y / -2.0f + 0.5f) * h);
+    const int body = static_cast<int>(((y + titleHeight) / -2.0f + 0.5f) * h);
+    const int right = static_cast<int>(((x + width) / 2.0f + 0.5f) * w);
+    if (title != nullptr) {
+        Draw_String(title, left + 8, (top + body - kGlyphSize) / 2, right - 8);
+    }
+    if (text != nullptr) {
+        Draw_String(text, left + 4, body + 4, right - 4);
     }
 }
 

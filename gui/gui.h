@@ -86,6 +86,7 @@ public:
     float width = 0.0f;            // positive
     float height = 0.0f;           // body height, negative; the body hangs below the title bar
     float titleHeight = -0.08f;    // negative
+    const char* title = nullptr;   // drawn on the title bar (not owned), or null
     const char* text = nullptr;    // drawn in the body (not owned), or null
     uint8_t hidden = 0;            // 1: neither drawn nor grabbed
     CKRT_Node* node = nullptr;     // its node in the GUI's list
