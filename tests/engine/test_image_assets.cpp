@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // Every picture and its size.
 const struct { const char* file; int w, h; } kPictures[] = {
     {"gfx/conchars.ppm", 128, 128},         {"gfx/load.ppm", 256, 256},           {"gfx/texrender.ppm", 64, 64},
-    {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 64, 64},       {"gfx/gui/button.ppm", 64, 16},
+    {"gfx/gui/arrow.ppm", 32, 32},          {"gfx/gui/window.ppm", 256, 128},     {"gfx/gui/button.ppm", 64, 16},
     {"gfx/gui/border.ppm", 64, 16},         {"gfx/gui/borderl.ppm", 16, 16},      {"gfx/gui/borderr.ppm", 16, 16},
     {"gfx/gui/bordersel.ppm", 64, 16},      {"gfx/gui/borderlsel.ppm", 16, 16},   {"gfx/gui/borderrsel.ppm", 16, 16},
     {"levels/select/height.ppm", 64, 64},   {"levels/select/sky0.ppm", 256, 256}, {"levels/select/sky1.ppm", 256, 256},
