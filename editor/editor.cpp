@@ -33,7 +33,7 @@ constexpr float kQuadPerDistance = 0.01f;
 constexpr float kAxisLength = 0.3f;
 constexpr float kAxisHeadBack = 0.28f;
 constexpr float kAxisHeadSide = 0.003f;
-constexpr float kOverlayNear = 0.1;
+constexpr float kOverlayNear = 0.1f;
 constexpr float kOverlayFar = 10000.0f;
 const float kBoxRed[4] = {1.0f, 0.0f, 0.0f, 0.5f};
 
@@ -305,7 +305,6 @@ void draw_3DLevelEDstuff()
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
 
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
