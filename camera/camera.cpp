@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/common.h"
+#include "particles/particles.h"
 #include "render/draw2d.h"
 
 t_cam* Cam = nullptr;
@@ -16,7 +17,7 @@ float Cambufy = 0.0f;
 float Cambufz = 0.0f;
 uint8_t Collided = 0;
 int32_t objcoll[4] = {-1, -1, -1, -1};
-ParticleHeaderFn g_particleHeader = nullptr;
+ParticleHeaderFn g_particleHeader = particleSystemHeader;
 
 namespace {
 

@@ -122,7 +122,8 @@ void camCollide(t_vector& pos, const t_vector& prev, float dt, const t_camPhysic
                 uint32_t treeCount);
 
 // The object header of particle system `index` (0 <= index <
-// Level->particleSystemCount), or null.  Installed by the particle systems
-// while they exist; while it is null getClosestObj searches no particle system.
+// Level->particleSystemCount), or null.  particleSystemHeader of the particle
+// systems (particles/particles.h); while it is null getClosestObj searches no
+// particle system.
 using ParticleHeaderFn = t_objheader* (*)(uint32_t index);
 extern ParticleHeaderFn g_particleHeader;

@@ -15,6 +15,7 @@
 #include "gui/gui.h"
 #include "image/imageio.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "scene/draw.h"
@@ -147,15 +148,13 @@ void oncePerPress(t_pressguard& guard, void (*edit)())
 
 // Editor, held: the particle-system selection steps on a fresh press and
 // every half second while held.
-void scrollParticles(t_pressguard& guard, t_repeat& repeat)
+void scrollParticles(t_pressguard& guard, t_repeat& repeat, int direction)
 {
-    if (!editorOn() || Level == nullptr || Level->particleSystemCount == 0) {
+    if (!editorOn() || Level == nullptr || g_snowstormCount == 0) {
         return;
     }
     if (repeat.step(guard.pressed(), g_frametime)) {
-        // The editor's selection joins here: selectedParticlesys moves to the
-        // next (+) or previous (-) system, wrapping over particleSystemCount,
-        // and selectedObj becomes that system's object header.
+        selectedObj = stepParticleSelection(direction);
     }
 }
 
@@ -685,12 +684,12 @@ void cmd_plusScrollparticles(cvar)
 {
     static t_pressguard guard;
     static t_repeat repeat;
-    scrollParticles(guard, repeat);
+    scrollParticles(guard, repeat, 1);
 }
 
 void cmd_minusScrollparticles(cvar)
 {
     static t_pressguard guard;
     static t_repeat repeat;
-    scrollParticles(guard, repeat);
+    scrollParticles(guard, repeat, -1);
 }

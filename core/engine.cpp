@@ -18,9 +18,11 @@
 #include "gui/gui.h"
 #include "image/texlist.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "platform/display.h"
 #include "render/display.h"
 #include "render/draw2d.h"
+#include "render/overlay.h"
 #include "render/skybox.h"
 #include "scene/draw.h"
 #include "scene/light.h"
@@ -118,6 +120,7 @@ void CEngine::init(Lev* level)
     g_view = view;
     textureSetMaxSize(level->maxTextureSize);
     openScreen(view.screenWidth, view.screenHeight, pixelDepth, 3, view.windowed != 0);
+    setNoiseOverlay(level);
     initPlayerFigure();
 }
 
@@ -137,6 +140,9 @@ void CEngine::beforframeupdate()
         Sound->update();
     }
     updateMeshs();
+    if (noise != nullptr) {
+        noise->update(kNoiseStep);
+    }
 }
 
 void CEngine::render()
@@ -164,6 +170,7 @@ void CEngine::render3D()
     glPushMatrix();
     drawMeshs(false, objmovespeed);
     drawSkybox();
+    DrawParticlesystems(g_frametime);
     draw_3DLevelEDstuff();
     drawPlayerFigure();
     glPopMatrix();
@@ -171,9 +178,22 @@ void CEngine::render3D()
 
 void CEngine::render2D()
 {
+    if (noise != nullptr) {
+        noise->render();
+    }
     draw_2DLevelEDstuff();
     if (Gui != nullptr && GuiOn != 0) {
         Gui->draw();
+    }
+}
+
+void CEngine::setNoiseOverlay(Lev* level)
+{
+    delete noise;
+    noise = nullptr;
+    if (level->noiseParams != nullptr) {
+        noise = new CNoise;
+        noise->init(level->noiseParams);
     }
 }
 
@@ -223,6 +243,7 @@ void initEngine(int argc, char** argv)
     TexList.initTex();
     initObj();
     skyboxInit();
+    InitParticlesystems(Level);
     if (Sound != nullptr) {
         Sound->loadSounds();
     }
@@ -240,6 +261,7 @@ void initObj()
 
 void freeGame()
 {
+    DestroyParticlesystems(Level);
     DestroyLights();
     skyboxDestroy();
     CloseKlangmodul();
@@ -283,6 +305,11 @@ bool initGame(const char* levelName)
     skyboxInit();
     Init_Server();
     initLight();
+    InitParticlesystems(Level);
+    // The overlay belongs to the level: the new one's, or none.
+    if (Engine != nullptr) {
+        Engine->setNoiseOverlay(Level);
+    }
     if (Sound != nullptr) {
         Sound->loadSounds();
     }

@@ -36,9 +36,13 @@ public:
     void beforframeupdate();
     void render();
     void render3D();
-    // The 2D pass over the finished 3D picture: the editor's part and the GUI.
+    // The 2D pass over the finished 3D picture: the noise overlay, the
+    // editor's part and the GUI.
     void render2D();
     void afterframeupdate();
+    // Replaces the noise overlay by the one of `level` (none when it has no
+    // overlay parameters).  Needs the display.
+    void setNoiseOverlay(Lev* level);
 };
 
 extern CEngine* Engine;

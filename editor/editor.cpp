@@ -14,11 +14,11 @@
 #include "core/sys.h"
 #include "editor/history.h"
 #include "gui/gui.h"
+#include "particles/particles.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "scene/draw.h"
 
-int32_t selectedParticlesys = 0;
 char* treebuf = nullptr;
 
 namespace {
@@ -54,21 +54,21 @@ uint32_t personCount()
 
 uint32_t particleCount()
 {
-    return g_particleHeader != nullptr && Level != nullptr ? Level->particleSystemCount : 0;
+    return g_snowstorm != nullptr ? g_snowstormCount : 0;
 }
 
-// The live extents of particle system `index` (half width, fall height,
-// half depth), or null while the particle systems do not offer them.
-float* particleExtents(uint32_t index)
+// The selected particle system, when the selection is one.
+CSnowstorm* selectedSystem()
 {
-    (void)index;
-    return nullptr;
+    return selectedObj != nullptr && selectedObj->type == kObjParticleSystem ? particleSystemOf(selectedObj) : nullptr;
 }
 
-// A particle system's emission box follows its extents.
+// A particle system's culling box follows its origin and extents.
 void particleBoxChanged(uint32_t index)
 {
-    (void)index;
+    if (CSnowstorm* system = particleSystemAt(index)) {
+        system->calcTBBox();
+    }
 }
 
 // After an edit every tree's boxes follow: a moved parent carries its
@@ -155,7 +155,7 @@ bool idOf(const t_objheader* h, t_objId& id)
         }
     }
     for (uint32_t i = 0; i < particleCount(); ++i) {
-        if (g_particleHeader(i) == h) {
+        if (particleSystemHeader(i) == h) {
             id = {kObjParticleSystem, i};
             return true;
         }
@@ -168,7 +168,7 @@ t_objheader* headerOf(const t_objId& id)
     switch (id.type) {
     case kObjTree: return id.index < treeCount() ? &baum[id.index].header : nullptr;
     case kObjPerson: return id.index < personCount() ? &player[id.index].header : nullptr;
-    case kObjParticleSystem: return id.index < particleCount() ? g_particleHeader(id.index) : nullptr;
+    case kObjParticleSystem: return particleSystemHeader(id.index);
     default: return nullptr;
     }
 }
@@ -181,10 +181,10 @@ bool readPose(const t_objId& id, t_pose& pose)
     }
     pose.position = placed(*h);
     pose.rotation = turned(*h);
-    if (id.type == kObjParticleSystem) {
-        if (const float* e = particleExtents(id.index)) {
-            std::memcpy(pose.extent, e, sizeof pose.extent);
-        }
+    if (const CSnowstorm* system = id.type == kObjParticleSystem ? particleSystemAt(id.index) : nullptr) {
+        pose.extent[0] = system->halfWidth;
+        pose.extent[1] = system->height;
+        pose.extent[2] = system->halfDepth;
     }
     return true;
 }
@@ -197,8 +197,10 @@ void writePose(const t_objId& id, const t_pose& pose)
     }
     *h->positionRef = pose.position;
     if (id.type == kObjParticleSystem) {
-        if (float* e = particleExtents(id.index)) {
-            std::memcpy(e, pose.extent, sizeof pose.extent);
+        if (CSnowstorm* system = particleSystemAt(id.index)) {
+            system->halfWidth = pose.extent[0];
+            system->height = pose.extent[1];
+            system->halfDepth = pose.extent[2];
         }
         particleBoxChanged(id.index);
     } else if (h->rotationRef != nullptr) {
@@ -273,12 +275,9 @@ void describeSelection(char* out, unsigned long size)
     }
     const char* name = h->name != nullptr ? h->name : "";
     const t_vector& p = placed(*h);
-    if (h->type == kObjParticleSystem) {
-        const float* e = particleExtents(static_cast<uint32_t>(selectedParticlesys));
-        const float zero[3] = {0.0f, 0.0f, 0.0f};
-        e = e != nullptr ? e : zero;
+    if (const CSnowstorm* system = selectedSystem()) {
         std::snprintf(out, size, "%s: \n         origin x: %f y: %f z: %f  dim x: %f y: %f z: %f    ", name, p.x, p.y,
-                      p.z, e[0], e[1], e[2]);
+                      p.z, system->halfWidth, system->height, system->halfDepth);
         return;
     }
     const t_vector& r = turned(*h);
@@ -312,7 +311,7 @@ void draw_3DLevelEDstuff()
         marker(&baum[i].header);
     }
     for (uint32_t i = 0; i < particleCount(); ++i) {
-        marker(g_particleHeader(i));
+        marker(particleSystemHeader(i));
     }
     for (uint32_t i = 0; i < personCount(); ++i) {
         marker(&player[i].header);
@@ -332,10 +331,13 @@ void draw_3DLevelEDstuff()
             glRotatef(r.z, 0.0f, 0.0f, 1.0f);
             draw_WiredBox(t_vector(b[0], b[1], b[2]), t_vector(b[3] - b[0], b[4] - b[1], b[5] - b[2]), kBoxRed);
             glPopMatrix();
-        } else if (h->type == kObjParticleSystem) {
-            if (const float* e = particleExtents(static_cast<uint32_t>(selectedParticlesys))) {
-                draw_WiredBox(t_vector(p.x - e[0], p.y, p.z - e[2]), t_vector(2.0f * e[0], e[1], 2.0f * e[2]), kBoxRed);
-            }
+        } else if (const CSnowstorm* system = selectedSystem()) {
+            // The volume the particles fall through: down from the top face
+            // at the origin.
+            t_vector low;
+            t_vector size;
+            particleSystemOutline(*system, &low, &size);
+            draw_WiredBox(low, size, kBoxRed);
         }
         char text[512];
         describeSelection(text, sizeof text);
@@ -438,7 +440,7 @@ void edMouseMove(bool alongZ, int32_t dx, int32_t dy, float s)
     (alongZ ? p.z : p.x) += static_cast<float>(dx) * s * kMouseToUnits;
     p.y -= static_cast<float>(dy) * s * kMouseToUnits;
     if (selectedObj->type == kObjParticleSystem) {
-        particleBoxChanged(static_cast<uint32_t>(selectedParticlesys));
+        particleBoxChanged(selectedObj->index);
     }
     recomputeBoxes();
 }
@@ -459,18 +461,16 @@ void edMouseRotate(int axis, int32_t dx)
 
 void edMouseScale(bool alongZ, int32_t dx, int32_t dy, float s)
 {
-    if (!editorOn() || selectedObj == nullptr || selectedObj->type != kObjParticleSystem) {
-        return;
-    }
-    float* e = particleExtents(static_cast<uint32_t>(selectedParticlesys));
-    if (e == nullptr) {
+    CSnowstorm* system = editorOn() ? selectedSystem() : nullptr;
+    if (system == nullptr) {
         return;
     }
     objRot = 1;
     historyTransform(alongZ ? kEditScaleZ : kEditScaleX, dx != 0 || dy != 0);
-    e[alongZ ? 2 : 0] += static_cast<float>(dx) * s * kMouseToUnits;
-    e[1] -= static_cast<float>(dy) * s * kMouseToUnits;
-    particleBoxChanged(static_cast<uint32_t>(selectedParticlesys));
+    const float across = static_cast<float>(dx) * s * kMouseToUnits;
+    const float fall = -static_cast<float>(dy) * s * kMouseToUnits;
+    // Extents stop at 0: a level file keeps no negative box.
+    scaleParticleSystem(*system, alongZ ? 0.0f : across, fall, alongZ ? across : 0.0f);
 }
 
 void edKeyMove(int axis, float sign)
@@ -488,6 +488,7 @@ void edWriteBack()
     if (Level == nullptr) {
         return;
     }
+    writeBackParticleSystems(Level);
     if (Level->treeTable != nullptr) {
         writeBackTrees(Level->treeTable, treeCount());
     }

@@ -2,10 +2,11 @@
 // object edits behind the obj_ commands, their undo history for the session
 // and the write-back into the level record before a save.
 //
-// The editor owns `selectedParticlesys`, `treebuf` and the history; the
-// selection itself (`selectedObj`) and the key move request (`vecobjmove`)
-// live with the scene objects (scene/draw.h), which clear the selection at
-// every rebuild of their lists.  Every edit that rebuilds the lists (add,
+// The editor owns `treebuf` and the history; the selection itself
+// (`selectedObj`) and the key move request (`vecobjmove`) live with the
+// scene objects (scene/draw.h), which clear the selection at every rebuild
+// of their lists, and `selectedParticlesys` with the particle systems
+// (particles/particles.h).  Every edit that rebuilds the lists (add,
 // paste, delete, undo of those) therefore sets the selection again from
 // what it names (type and index), never from a pointer kept across it.
 //
@@ -21,13 +22,13 @@
 #include "core/mathlib.h"
 #include "scene/objects.h"
 
-extern int32_t selectedParticlesys; // index of the selected particle system
 extern char* treebuf;               // name of the object last copied (new[]), or null
 
 // --- Drawing -------------------------------------------------------------
 
 // The overlay: a white square at every object, axes at the selected one and
-// its box in red (trees, particle systems), its description on the console.
+// its box in red (a tree's local box, a particle system's fall volume), its
+// description on the console.
 // Only in editor mode.
 void draw_3DLevelEDstuff();
 // The 2D pass's part; draws nothing.
@@ -86,7 +87,8 @@ void editorReset();
 
 // Writes the live scene into the level record's placement tables: every
 // tree's and person's vectors at positionRef and rotationRef (with the rest
-// of what the engine owns), so that the game module saves what is shown.
+// of what the engine owns) and every particle system's origin and extents,
+// so that the game module saves what is shown.
 void edWriteBack();
 
 // --- Help window ------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "core/common.h"
 #include "editor/editor.h"
+#include "particles/particles.h"
 #include "scene/draw.h"
 
 namespace {

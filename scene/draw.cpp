@@ -15,6 +15,7 @@
 t_vector* g_viewerPosition = nullptr;
 const float* g_viewerYaw = nullptr;
 t_objheader* selectedObj = nullptr;
+ParticleSystemMovedFn g_particleSystemMoved = nullptr;
 t_vector vecobjmove;
 uint32_t objpersec = 0;
 uint32_t texswperframe = 0;
@@ -140,8 +141,9 @@ void moveobj(float speed)
     vecobjmove = t_vector();
     if (selectedObj->type == kObjTree) {
         calcMeshBB(selectedObj);
+    } else if (selectedObj->type == kObjParticleSystem && g_particleSystemMoved != nullptr) {
+        g_particleSystemMoved(selectedObj);
     }
-    // A particle system's box joins here once the particle systems exist.
 }
 
 void applyBillboard(int32_t billboard)

@@ -43,8 +43,15 @@ void updatePerson(Person& person, float dt);
 
 // Moves the selected object by vecobjmove (speed: units per second, the
 // editor's objmovespeed; through its positionRef, so a follower moves its
-// parent) and clears the request; a tree's boxes are recomputed.
+// parent) and clears the request; a tree's boxes are recomputed, a particle
+// system's box through g_particleSystemMoved.
 void moveobj(float speed);
+
+// Recomputes the box of the particle system whose header is given, after
+// moveobj moved it.  Installed by the particle systems (a floor above this
+// one); null: nothing is recomputed.
+using ParticleSystemMovedFn = void (*)(t_objheader* system);
+extern ParticleSystemMovedFn g_particleSystemMoved;
 
 // Moves the selected object (moveobj with objMoveSpeed), then draws persons
 // within the view distance and trees within it plus one unit that pass the

@@ -133,6 +133,7 @@ int main(int argc, char** argv)
     assetgen::GenerateFontAndScreens(out);
     assetgen::GenerateGuiImages(out);
     assetgen::GenerateLevelImages(out);
+    assetgen::GenerateEffectImages(out);
     assetgen::GenerateSceneAssets(out);
     assetgen::GenerateSounds(out);
     if (out.written > 0 || out.failed > 0) {

@@ -81,6 +81,11 @@ void GenerateGuiImages(AssetWriter& out);
 // camera start of the level's files below out.Root(), so fog and sky meet
 // without a seam.
 void GenerateLevelImages(AssetWriter& out);
+// levels/select/snowflake.tga and flakes.tga (the snow), and
+// levels/second/grain1.tga .. grain<kGrainFrames>.tga (the film grain
+// overlay) (assetgen_effects.cpp).
+constexpr unsigned kGrainFrames = 6;
+void GenerateEffectImages(AssetWriter& out);
 // The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
 void GenerateSounds(AssetWriter& out);
 

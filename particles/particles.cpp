@@ -1,0 +1,452 @@
+// particles.cpp — the particle pool, the snowstorm and the level's systems.
+#include "particles/particles.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/common.h"
+#include "core/sys.h"
+#include "image/imageio.h"
+#include "image/texlist.h"
+#include "render/frustum.h"
+#include "scene/draw.h"
+#include "scene/light.h"
+
+CSnowstorm* g_snowstorm = nullptr;
+uint32_t g_snowstormCount = 0;
+int32_t selectedParticlesys = 0;
+
+namespace {
+
+// Alpha of the base colour a lit particle starts from: just below 1, so the
+// blend keeps the texture's own alpha as good as unchanged.
+constexpr float kLitBaseAlpha = 0.9999998f;
+
+// A value in (-1, 1): the difference of two independent rand() calls over
+// RAND_MAX + 1 (2^31 with glibc).  Two statements, so the order of the calls
+// is fixed and a seeded run repeats exactly.
+float randomSpread()
+{
+    const int a = std::rand();
+    const int b = std::rand();
+    return static_cast<float>((static_cast<double>(a) - static_cast<double>(b)) / (RAND_MAX + 1.0));
+}
+
+// A level's 256-byte name field need not be NUL-terminated.
+char* fieldCopy(const char (&field)[256])
+{
+    char* copy = new char[sizeof field + 1];
+    const size_t n = strnlen(field, sizeof field);
+    std::memcpy(copy, field, n);
+    copy[n] = '\0';
+    return copy;
+}
+
+t_vector vectorOf(const float (&v)[3])
+{
+    return t_vector(v[0], v[1], v[2]);
+}
+
+void systemMoved(t_objheader* object)
+{
+    if (CSnowstorm* system = particleSystemOf(object)) {
+        system->calcTBBox();
+    }
+}
+
+// The particle image as the readers give it (never null; a file they cannot
+// read is their placeholder, reported by them), or the placeholder when the
+// image is larger than GL can take at its own size.
+CBitmap* loadParticleImage(const char* file)
+{
+    CBitmap* bitmap = fileType(file) == kFileTypeTga ? LoadTGAFile(file) : LoadPPM(file);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (maxSide > 0 && (bitmap->width > maxSide || bitmap->height > maxSide)) {
+        char message[400];
+        std::snprintf(message, sizeof message,
+                      "Warnung!!! Partikelbild %s ist mit %i x %i Pixeln größer als %i x %i, nicht geladen!\n", file,
+                      bitmap->width, bitmap->height, maxSide, maxSide);
+        printFramedWarning(message, 75);
+        const int depth = bitmap->depth;
+        delete bitmap;
+        bitmap = MakePlaceholder(depth == 32 ? 32 : 24);
+    }
+    return bitmap;
+}
+
+} // namespace
+
+// --- CParticleSystem -------------------------------------------------------
+
+CParticleSystem::CParticleSystem()
+{
+    header.type = kObjParticleSystem;
+    header.positionRef = &origin;
+    header.rotationRef = &header.rotation;
+}
+
+CParticleSystem::~CParticleSystem()
+{
+    delete[] particles;
+    delete[] header.name;
+}
+
+int CParticleSystem::Emit(int count)
+{
+    // No pool (before InitializeSystem, after KillSystem): nothing fits.
+    while (count > 0 && liveCount < maxCount && particles != nullptr) {
+        InitializeParticle(liveCount);
+        ++liveCount;
+        --count;
+    }
+    return count;
+}
+
+void CParticleSystem::InitializeSystem()
+{
+    delete[] particles;
+    particles = nullptr;
+    if (maxCount > 0) {
+        particles = new (std::nothrow) particle_t[static_cast<size_t>(maxCount)];
+        if (particles == nullptr) {
+            std::printf("Partikelsystem %s: kein Speicher für %i Partikel, es bleibt leer\n",
+                        header.name != nullptr ? header.name : "", maxCount);
+            maxCount = 0;
+        }
+    }
+    liveCount = 0;
+    accumulator = 0.0f;
+}
+
+void CParticleSystem::KillSystem()
+{
+    delete[] particles;
+    particles = nullptr;
+    liveCount = 0;
+}
+
+void CParticleSystem::Setvalues(int count, t_vector at)
+{
+    // A pool sized for the old capacity must not outlive it.
+    KillSystem();
+    maxCount = count > 0 ? count : 0;
+    origin = at;
+}
+
+// --- CSnowstorm --------------------------------------------------------------
+
+CSnowstorm::~CSnowstorm()
+{
+    if (texture != 0) {
+        const GLuint name = texture;
+        glDeleteTextures(1, &name);
+    }
+    delete[] textureFile;
+}
+
+void CSnowstorm::Setvalues(int count, t_vector at, float hw, float h, float hd, const char* file)
+{
+    halfWidth = hw;
+    height = h;
+    halfDepth = hd;
+    char* copy = newStringCopy(file);
+    delete[] textureFile;
+    textureFile = copy;
+    CParticleSystem::Setvalues(count, at);
+}
+
+void CSnowstorm::calcTBBox()
+{
+    const float x0 = origin.x - halfWidth;
+    const float x1 = origin.x + halfWidth;
+    const float z0 = origin.z - halfDepth;
+    const float z1 = origin.z + halfDepth;
+    const float y[2] = {origin.y - height, origin.y};
+    for (int level = 0; level < 2; ++level) {
+        box[level * 4 + 0] = t_vector(x0, y[level], z0);
+        box[level * 4 + 1] = t_vector(x1, y[level], z0);
+        box[level * 4 + 2] = t_vector(x1, y[level], z1);
+        box[level * 4 + 3] = t_vector(x0, y[level], z1);
+    }
+}
+
+void CSnowstorm::InitializeSystem()
+{
+    CBitmap* bitmap = loadParticleImage(textureFile != nullptr ? textureFile : "");
+    if (texture != 0) {
+        const GLuint old = texture;
+        glDeleteTextures(1, &old);
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const bool rgba = bitmap->depth == 32;
+    glTexImage2D(GL_TEXTURE_2D, 0, rgba ? 4 : 3, bitmap->width, bitmap->height, 0, rgba ? GL_RGBA : GL_RGB,
+                 GL_UNSIGNED_BYTE, bitmap->pixels);
+    texture = name;
+    delete bitmap;
+    CParticleSystem::InitializeSystem();
+}
+
+void CSnowstorm::KillSystem()
+{
+    CParticleSystem::KillSystem();
+}
+
+void CSnowstorm::InitializeParticle(int index)
+{
+    particle_t& p = particles[index];
+    p.position.y = origin.y;
+    p.position.x = origin.x + randomSpread() * halfWidth;
+    p.position.z = origin.z + randomSpread() * halfDepth;
+    p.size = particleSize;
+    p.velocity.x = velocityBase.x + randomSpread() * velocityVariance.x;
+    p.velocity.y = velocityBase.y + randomSpread() * velocityVariance.y;
+    p.velocity.z = velocityBase.z + randomSpread() * velocityVariance.z;
+}
+
+void CSnowstorm::Update(float dt)
+{
+    const float floor = origin.y - height;
+    int32_t i = 0;
+    while (i < liveCount) {
+        particle_t& p = particles[i];
+        p.position.x += p.velocity.x * dt;
+        p.position.y += p.velocity.y * dt;
+        p.position.z += p.velocity.z * dt;
+        if (p.position.y <= floor) {
+            // The last live particle takes the slot and is moved in this
+            // same pass, as i stays.
+            --liveCount;
+            p = particles[liveCount];
+        } else {
+            ++i;
+        }
+    }
+    if (rate <= 0.0f) {
+        return;
+    }
+    accumulator += dt;
+    const float n = std::trunc(rate * accumulator);
+    accumulator -= n * (1.0f / rate);
+    // What does not fit the pool is dropped (its time is not given back);
+    // a count beyond any pool is capped before it becomes an int.
+    Emit(n < 2.0e9f ? static_cast<int>(n) : 2000000000);
+}
+
+void CSnowstorm::Render()
+{
+    lastDrawn = 0;
+    // The whole system is culled before any GL call.
+    if (liveCount == 0 || Level == nullptr || !boxIntersectsFrustum(box)) {
+        return;
+    }
+    const t_vector eye = g_viewerPosition != nullptr ? *g_viewerPosition : t_vector();
+    const float reach = Level->viewDistance;
+    const float reach2 = reach * reach;
+    const bool lit = Level->dynamicLighting != 0;
+    const t_rgba base{Level->litBaseColour[0], Level->litBaseColour[1], Level->litBaseColour[2], kLitBaseAlpha};
+
+    glEnable(GL_BLEND);
+    TexList.selectEnvmode(false);
+    TexList.selectBlendmode(kBlendAlpha);
+    glDepthMask(GL_FALSE);
+    glPushMatrix();
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // Billboards: each quad lies in the eye's x-y plane at the particle's
+    // eye-space position, so the model-view is read once and the quads are
+    // sent in eye coordinates under an identity matrix, all in one batch.
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glLoadIdentity();
+    if (!lit) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+    }
+    glBegin(GL_QUADS);
+    const t_vector zero;
+    for (int32_t i = 0; i < liveCount; ++i) {
+        const particle_t& p = particles[i];
+        const float dx = p.position.x - eye.x;
+        const float dy = p.position.y - eye.y;
+        const float dz = p.position.z - eye.z;
+        if (!(dx * dx + dy * dy + dz * dz < reach2)) {
+            continue;
+        }
+        const float ex = m[0] * p.position.x + m[4] * p.position.y + m[8] * p.position.z + m[12];
+        const float ey = m[1] * p.position.x + m[5] * p.position.y + m[9] * p.position.z + m[13];
+        const float ez = m[2] * p.position.x + m[6] * p.position.y + m[10] * p.position.z + m[14];
+        const float s = p.size;
+        float u[4] = {0.0f, 1.0f, 1.0f, 0.0f};
+        float v[4] = {1.0f, 1.0f, 0.0f, 0.0f};
+        if (scrollTexture) {
+            const float u0 = (p.position.x + texOffsetU) * texScaleU;
+            const float u1 = (p.position.x + s + texOffsetU) * texScaleU;
+            const float v0 = (p.position.y + texOffsetV) * texScaleV;
+            const float v1 = (p.position.y - s + texOffsetV) * texScaleV;
+            u[0] = u0, u[1] = u1, u[2] = u1, u[3] = u0;
+            v[0] = v0, v[1] = v0, v[2] = v1, v[3] = v1;
+        }
+        if (lit) {
+            glColor4fv(&GetLightColor(&zero, &p.position, &base, kLightAllVertices, nullptr)->r);
+        }
+        const float cx[4] = {0.0f, s, s, 0.0f};
+        const float cy[4] = {0.0f, 0.0f, -s, -s};
+        for (int c = 0; c < 4; ++c) {
+            glTexCoord2f(u[c], v[c]);
+            glVertex3f(ex + cx[c], ey + cy[c], ez);
+        }
+        ++lastDrawn;
+    }
+    glEnd();
+    glPopMatrix();
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
+
+// --- The level's systems -----------------------------------------------------
+
+void InitParticlesystems(Lev* lev)
+{
+    DestroyParticlesystems(lev);
+    g_particleSystemMoved = systemMoved;
+    if (lev == nullptr || lev->particleSystemCount == 0) {
+        return;
+    }
+    const bool complete = lev->particleNames && lev->particleTextureFiles && lev->particleVelocityBase &&
+                          lev->particleVelocityVariance && lev->particleSize && lev->particleRate &&
+                          lev->particleScrollTexture && lev->particleTexOffsetU && lev->particleTexOffsetV &&
+                          lev->particleTexScaleU && lev->particleTexScaleV && lev->particleMaxCount &&
+                          lev->particleExtent && lev->particleOrigin;
+    if (!complete) {
+        std::printf("Partikelsysteme: dem Level fehlen Tabellen zu seinen %u Systemen, keines wird gebaut\n",
+                    lev->particleSystemCount);
+        return;
+    }
+    const uint32_t n = lev->particleSystemCount;
+    g_snowstorm = new CSnowstorm[n];
+    g_snowstormCount = n;
+    for (uint32_t i = 0; i < n; ++i) {
+        CSnowstorm& s = g_snowstorm[i];
+        const float(&extent)[3] = lev->particleExtent[i];
+        char* file = fieldCopy(lev->particleTextureFiles[i]);
+        // Counts beyond int32 are no pool anyone can allocate.
+        const uint32_t count = lev->particleMaxCount[i];
+        s.Setvalues(count > 0x7fffffffu ? 0x7fffffff : static_cast<int>(count), vectorOf(lev->particleOrigin[i]),
+                    extent[0], extent[1], extent[2], file);
+        delete[] file;
+        s.velocityBase = vectorOf(lev->particleVelocityBase[i]);
+        s.velocityVariance = vectorOf(lev->particleVelocityVariance[i]);
+        s.particleSize = lev->particleSize[i];
+        s.rate = lev->particleRate[i];
+        s.header.name = fieldCopy(lev->particleNames[i]);
+        s.header.index = i;
+        s.scrollTexture = lev->particleScrollTexture[i] != 0;
+        s.texOffsetU = lev->particleTexOffsetU[i];
+        s.texOffsetV = lev->particleTexOffsetV[i];
+        s.texScaleU = lev->particleTexScaleU[i];
+        s.texScaleV = lev->particleTexScaleV[i];
+        s.calcTBBox();
+        s.InitializeSystem();
+    }
+}
+
+void DrawParticlesystems(float dt)
+{
+    for (uint32_t i = 0; i < g_snowstormCount; ++i) {
+        g_snowstorm[i].Update(dt);
+        g_snowstorm[i].Render();
+    }
+}
+
+void DestroyParticlesystems(Lev*)
+{
+    for (uint32_t i = 0; i < g_snowstormCount; ++i) {
+        g_snowstorm[i].KillSystem();
+    }
+    delete[] g_snowstorm;
+    g_snowstorm = nullptr;
+    g_snowstormCount = 0;
+}
+
+// --- Selection and editing ---------------------------------------------------
+
+CSnowstorm* particleSystemAt(uint32_t index)
+{
+    return index < g_snowstormCount ? &g_snowstorm[index] : nullptr;
+}
+
+t_objheader* particleSystemHeader(uint32_t index)
+{
+    CSnowstorm* system = particleSystemAt(index);
+    return system != nullptr ? &system->header : nullptr;
+}
+
+CSnowstorm* particleSystemOf(const t_objheader* object)
+{
+    if (object == nullptr || object->type != kObjParticleSystem) {
+        return nullptr;
+    }
+    CSnowstorm* system = particleSystemAt(object->index);
+    return system != nullptr && &system->header == object ? system : nullptr;
+}
+
+t_objheader* stepParticleSelection(int direction)
+{
+    const int32_t n = static_cast<int32_t>(g_snowstormCount);
+    if (n == 0) {
+        return nullptr;
+    }
+    const int32_t at = selectedParticlesys;
+    const bool inside = at >= 0 && at < n;
+    if (direction >= 0) {
+        selectedParticlesys = inside && at < n - 1 ? at + 1 : 0;
+    } else {
+        selectedParticlesys = inside && at > 0 ? at - 1 : n - 1;
+    }
+    return &g_snowstorm[selectedParticlesys].header;
+}
+
+void scaleParticleSystem(CSnowstorm& system, float dHalfWidth, float dHeight, float dHalfDepth)
+{
+    system.halfWidth = std::fmax(0.0f, system.halfWidth + dHalfWidth);
+    system.height = std::fmax(0.0f, system.height + dHeight);
+    system.halfDepth = std::fmax(0.0f, system.halfDepth + dHalfDepth);
+    system.calcTBBox();
+}
+
+void particleSystemOutline(const CSnowstorm& system, t_vector* lowCorner, t_vector* size)
+{
+    const t_vector& o = system.origin;
+    *lowCorner = t_vector(o.x - system.halfWidth, o.y - system.height, o.z - system.halfDepth);
+    *size = t_vector(2.0f * system.halfWidth, system.height, 2.0f * system.halfDepth);
+}
+
+void writeBackParticleSystems(Lev* lev)
+{
+    if (lev == nullptr || lev->particleExtent == nullptr || lev->particleOrigin == nullptr) {
+        return;
+    }
+    const uint32_t n = g_snowstormCount < lev->particleSystemCount ? g_snowstormCount : lev->particleSystemCount;
+    for (uint32_t i = 0; i < n; ++i) {
+        const CSnowstorm& s = g_snowstorm[i];
+        const t_vector at = s.GetOrigin();
+        lev->particleExtent[i][0] = s.halfWidth;
+        lev->particleExtent[i][1] = s.height;
+        lev->particleExtent[i][2] = s.halfDepth;
+        lev->particleOrigin[i][0] = at.x;
+        lev->particleOrigin[i][1] = at.y;
+        lev->particleOrigin[i][2] = at.z;
+    }
+}
