@@ -14,6 +14,7 @@
 #include "editor/history.h"
 #include "image/texlist.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "scene/draw.h"
 #include "scene/light.h"
 #include "support/gl_frame.h"
@@ -175,6 +176,38 @@ TEST_F(EditorTest, UndoAndRedoRoundTrips)
     later();
     edMouseMove(true, 0, 10, 10.0f);
     EXPECT_FALSE(edRedo());
+}
+
+TEST_F(EditorTest, ParticleSystemsAreSelectedSizedMovedAndUndone)
+{
+    build({tree("far", 500.0f)});   // without trees or persons nothing is picked
+    GlobalsGuard systems{g_snowstorm, g_snowstormCount};
+    std::vector<CSnowstorm> pool(1);
+    g_snowstorm = pool.data();
+    g_snowstormCount = 1;
+    level_.particleSystemCount = 1;
+    CSnowstorm& snow = pool[0];
+    snow.halfWidth = 1.0f, snow.height = 2.0f, snow.halfDepth = 3.0f;
+    snow.origin = t_vector(0.0f, 0.0f, -2.0f);
+    edSelectNearest();
+    ASSERT_EQ(selectedObj, &snow.header);
+    edMouseRotate(1, 5);
+    EXPECT_FLOAT_EQ(snow.header.rotation.y, 0.0f) << "systems do not turn";
+    edMouseScale(false, 10, -5, 10.0f);
+    EXPECT_NEAR(snow.halfWidth, 1.2f, 1e-6f);
+    EXPECT_NEAR(snow.height, 2.1f, 1e-6f);
+    later();
+    edMouseScale(true, -1000, 0, 10.0f);
+    EXPECT_FLOAT_EQ(snow.halfDepth, 0.0f) << "no negative extent";
+    later();
+    edMouseMove(false, 10, 0, 10.0f);
+    EXPECT_NEAR(snow.box[0].x, 0.2f - 1.2f, 1e-6f) << "culling box follows";
+    while (edUndo()) {
+    }
+    EXPECT_FLOAT_EQ(snow.origin.x, 0.0f);
+    EXPECT_FLOAT_EQ(snow.halfWidth, 1.0f);
+    EXPECT_FLOAT_EQ(snow.halfDepth, 3.0f);
+    g_snowstorm = nullptr;
 }
 
 TEST_F(EditorTest, SaveWritesTheSceneIntoTheRecordBeforeTheModuleSaves)
