@@ -122,7 +122,7 @@ bool moved(const char* a, const char* b)
 }
 
 // Whether two shots show the same scene up to what moves by itself (snow,
-// film grain): 16 x 16 blocks below the text strip whose mean colours
+// film grain): 32 x 32 blocks below the text strip whose mean colours
 // differ clearly, as a share of the blocks.
 bool same(const char* a, const char* b)
 {
@@ -132,7 +132,7 @@ bool same(const char* a, const char* b)
         std::printf("%s / %s: unreadable or of different sizes\n", a, b);
         return false;
     }
-    const int block = 16;
+    const int block = 32;
     long blocks = 0;
     long changed = 0;
     for (int by = 32; by + block <= ia.h; by += block) {
@@ -150,12 +150,12 @@ bool same(const char* a, const char* b)
                 diff += std::abs(static_cast<double>(sa - sb)) / (block * block);
             }
             ++blocks;
-            changed += diff > 40.0 ? 1 : 0;
+            changed += diff > 60.0 ? 1 : 0;
         }
     }
     const double share = blocks > 0 ? static_cast<double>(changed) / blocks : 1.0;
     std::printf("blocks changed: %.1f %%\n", share * 100.0);
-    return share < 0.06;
+    return share < 0.05;
 }
 
 }  // namespace
