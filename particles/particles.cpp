@@ -27,6 +27,11 @@ namespace {
 // blend keeps the texture's own alpha as good as unchanged.
 constexpr float kLitBaseAlpha = 0.9999998f;
 
+// Light mask bits particles answer to, beside the trees' kLightAllVertices
+// and kLightFirstVertex: a level lights its snow with lights carrying these.
+constexpr uint8_t kLightParticleAll = 2;    // every corner of every particle
+constexpr uint8_t kLightParticleFirst = 16; // the first corner of each particle only
+
 // A value in (-1, 1): the difference of two independent rand() calls over
 // RAND_MAX + 1 (2^31 with glibc).  Two statements, so the order of the calls
 // is fixed and a seeded run repeats exactly.
@@ -298,12 +303,20 @@ void CSnowstorm::Render()
             u[0] = u0, u[1] = u1, u[2] = u1, u[3] = u0;
             v[0] = v0, v[1] = v0, v[2] = v1, v[3] = v1;
         }
+        // The first corner answers to the particle lights of both kinds,
+        // the other three (one point, one colour) to the every-corner kind.
+        t_rgba first{};
+        t_rgba others{};
         if (lit) {
-            glColor4fv(&GetLightColor(&zero, &p.position, &base, kLightAllVertices, nullptr)->r);
+            first = *GetLightColor(&zero, &p.position, &base, kLightParticleFirst | kLightParticleAll, nullptr);
+            others = *GetLightColor(&zero, &p.position, &base, kLightParticleAll, nullptr);
         }
         const float cx[4] = {0.0f, s, s, 0.0f};
         const float cy[4] = {0.0f, 0.0f, -s, -s};
         for (int c = 0; c < 4; ++c) {
+            if (lit) {
+                glColor4fv(c == 0 ? &first.r : &others.r);
+            }
             glTexCoord2f(u[c], v[c]);
             glVertex3f(ex + cx[c], ey + cy[c], ez);
         }

@@ -36,12 +36,12 @@ struct particle_t {
 // accumulator; what a particle does is the subclass's.
 class CParticleSystem {
 public:
-    t_objheader header;               // type kObjParticleSystem, name, index; positionRef = &origin
-    int32_t liveCount = 0;            // particles alive, always particles[0 .. liveCount-1]
-    float accumulator = 0.0f;         // seconds of emission not yet turned into particles
-    particle_t* particles = nullptr;  // maxCount entries (owned), null before InitializeSystem
-    int32_t maxCount = 0;             // pool capacity
-    t_vector origin;                  // world position of the centre of the box's top face
+    t_objheader header;              // type kObjParticleSystem, name, index; positionRef = &origin
+    int32_t liveCount = 0;           // particles alive, always particles[0 .. liveCount-1]
+    float accumulator = 0.0f;        // seconds of emission not yet turned into particles
+    particle_t* particles = nullptr; // maxCount entries (owned), null before InitializeSystem
+    int32_t maxCount = 0;            // pool capacity
+    t_vector origin;                 // world position of the centre of the box's top face
 
     CParticleSystem();
     virtual ~CParticleSystem();
@@ -68,22 +68,22 @@ public:
 
 class CSnowstorm : public CParticleSystem {
 public:
-    t_vector velocityBase;          // mean start velocity, units per second
-    t_vector velocityVariance;      // per-axis spread: base +- variance
-    float particleSize = 0.0f;      // units
-    float rate = 0.0f;              // particles per second; <= 0 emits nothing
-    bool scrollTexture = false;     // texture coordinates from world x, y
-    float texOffsetU = 0.0f;        // added to world x (units) before scaling
-    float texOffsetV = 0.0f;        // added to world y
-    float texScaleU = 1.0f;         // texture repeats per unit along x
-    float texScaleV = 1.0f;         // texture repeats per unit along y
-    float height = 0.0f;            // fall height: particles die at origin.y - height
-    float halfWidth = 0.0f;         // half extent in x, units
-    float halfDepth = 0.0f;         // half extent in z, units
-    char* textureFile = nullptr;    // owned copy of the particle image's name
-    t_vector box[8];                // world corners for culling (calcTBBox)
-    uint32_t texture = 0;           // GL texture name, 0 before InitializeSystem
-    uint32_t lastDrawn = 0;         // particles drawn by the last Render (a frame statistic)
+    t_vector velocityBase;       // mean start velocity, units per second
+    t_vector velocityVariance;   // per-axis spread: base +- variance
+    float particleSize = 0.0f;   // units
+    float rate = 0.0f;           // particles per second; <= 0 emits nothing
+    bool scrollTexture = false;  // texture coordinates from world x, y
+    float texOffsetU = 0.0f;     // added to world x (units) before scaling
+    float texOffsetV = 0.0f;     // added to world y
+    float texScaleU = 1.0f;      // texture repeats per unit along x
+    float texScaleV = 1.0f;      // texture repeats per unit along y
+    float height = 0.0f;         // fall height: particles die at origin.y - height
+    float halfWidth = 0.0f;      // half extent in x, units
+    float halfDepth = 0.0f;      // half extent in z, units
+    char* textureFile = nullptr; // owned copy of the particle image's name
+    t_vector box[8];             // world corners for culling (calcTBBox)
+    uint32_t texture = 0;        // GL texture name, 0 before InitializeSystem
+    uint32_t lastDrawn = 0;      // particles drawn by the last Render (a frame statistic)
 
     CSnowstorm() = default;
     ~CSnowstorm() override; // deletes the GL texture
@@ -93,7 +93,10 @@ public:
     // trunc(rate * accumulated time) new ones.
     void Update(float dt) override;
     // Camera-facing quads with the system's texture, blended, no depth
-    // writes; lit by the level's lights when dynamic lighting is on.
+    // writes.  With the level's dynamic lighting on, coloured by the lights
+    // whose mask has bit value 2 (all four corners) or 16 (the first corner
+    // only) over the level's lit base colour; the tree bits 4 and 8 do not
+    // reach particles, so a level chooses which lights shine on its snow.
     void Render() override;
     // Loads textureFile (TGA by its ending, PPM otherwise) at its own size
     // (a missing or broken image: the reader's placeholder and its message

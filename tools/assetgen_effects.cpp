@@ -116,11 +116,11 @@ RgbaImage Snowflake()
 RgbaImage FlakeSheet()
 {
     RgbaImage image(64, 64, Rgb{240, 246, 255});
-    for (uint32_t i = 0; i < 18; ++i) {
+    for (uint32_t i = 0; i < 24; ++i) {
         const double x = Unit(i, 1, 77) * 64.0;
         const double y = Unit(i, 2, 77) * 64.0;
-        const double radius = 2.5 + Unit(i, 3, 77) * 3.5;
-        SoftDot(image, x, y, radius, 0.75 + 0.25 * Unit(i, 4, 77), true);
+        const double radius = 1.6 + Unit(i, 3, 77) * 1.4;
+        SoftDot(image, x, y, radius, 0.8 + 0.2 * Unit(i, 4, 77), true);
     }
     return image;
 }
