@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "core/common.h"
 #include "input/input.h"
 #include "render/display.h"
@@ -317,11 +319,17 @@ void CGui::step(int32_t mousedx, int32_t mousedy, bool leftButton, float s, floa
         w->y -= p.step.y;
         selectedwindow = hit;
         hit->settoBackList();
+        // The handlers run once the GUI is done with itself: a command may
+        // load a level, and with it make a new GUI in place of this one.
+        std::vector<t_handler> clicked;
         for (CKRT_Node* b = w->buttons; b != nullptr; b = b->next) {
             CKRT_Button* button = static_cast<CKRT_Button*>(b->item);
             if (button->handler != nullptr && button->MouseOver(p)) {
-                button->handler(cvar{});
+                clicked.push_back(button->handler);
             }
+        }
+        for (t_handler handler : clicked) {
+            handler(cvar{});
         }
     } else if (CKRT_Window* w = windowOf(selectedwindow)) {
         w->x += p.step.x;
