@@ -9,20 +9,6 @@
 
 namespace {
 
-GLint getInt(GLenum e)
-{
-    GLint v = 0;
-    glGetIntegerv(e, &v);
-    return v;
-}
-
-float getFloat(GLenum e, int i = 0)
-{
-    float v[16] = {};
-    glGetFloatv(e, v);
-    return v[i];
-}
-
 class GLState : public testing::Test {
 protected:
     void SetUp() override
@@ -52,10 +38,10 @@ TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
     g_view.fogOn = 1;
     initGL();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(getFloat(GL_COLOR_CLEAR_VALUE, i), g_view.fogColor[i]) << i;
+        EXPECT_FLOAT_EQ(glFloat(GL_COLOR_CLEAR_VALUE, i), g_view.fogColor[i]) << i;
     }
-    EXPECT_EQ(getFloat(GL_SCISSOR_BOX, 2) + getFloat(GL_SCISSOR_BOX, 3), 560.0f);
-    EXPECT_EQ(getFloat(GL_VIEWPORT, 2) + getFloat(GL_VIEWPORT, 3), 560.0f);
+    EXPECT_EQ(glFloat(GL_SCISSOR_BOX, 2) + glFloat(GL_SCISSOR_BOX, 3), 560.0f);
+    EXPECT_EQ(glFloat(GL_VIEWPORT, 2) + glFloat(GL_VIEWPORT, 3), 560.0f);
     for (GLenum on : {GL_DEPTH_TEST, GL_SCISSOR_TEST, GL_TEXTURE_2D, GL_FOG}) {
         EXPECT_TRUE(glIsEnabled(on)) << on;
     }
@@ -63,24 +49,24 @@ TEST_F(GLState, InitGLSetsTheFixedStateAndTheSwitchesChangeIt)
     for (auto [e, want] : {std::pair<GLenum, GLint>{GL_ALPHA_TEST_FUNC, GL_GREATER}, {GL_SHADE_MODEL, GL_SMOOTH},
                            {GL_BLEND_SRC, GL_ONE}, {GL_BLEND_DST, GL_ZERO}, {GL_FOG_MODE, GL_EXP2},
                            {GL_MATRIX_MODE, GL_MODELVIEW}}) {
-        EXPECT_EQ(getInt(e), want) << e;
+        EXPECT_EQ(glInt(e), want) << e;
     }
-    EXPECT_NEAR(getFloat(GL_ALPHA_TEST_REF), 0.1f, 1e-6);
+    EXPECT_NEAR(glFloat(GL_ALPHA_TEST_REF), 0.1f, 1e-6);
     EXPECT_EQ(Fogon, 1);
     // 45 degrees vertically, 4:3, far plane at the view distance.
     const float f = 1.0f / std::tan(22.5f * static_cast<float>(M_PI) / 180.0f);
-    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), f, 1e-4);
-    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 0), f * 0.75f, 1e-4);
-    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 10), -(500.0f + 0.1f) / (500.0f - 0.1f), 1e-5);
+    EXPECT_NEAR(glFloat(GL_PROJECTION_MATRIX, 5), f, 1e-4);
+    EXPECT_NEAR(glFloat(GL_PROJECTION_MATRIX, 0), f * 0.75f, 1e-4);
+    EXPECT_NEAR(glFloat(GL_PROJECTION_MATRIX, 10), -(500.0f + 0.1f) / (500.0f - 0.1f), 1e-5);
 
     // "-ngrad" makes it 90 degrees, "-fcull" culls back faces.
     ngrad = fcull = 1;
     g_view.fogOn = Fogon = 0;
     glDisable(GL_FOG);
     initGL();
-    EXPECT_NEAR(getFloat(GL_PROJECTION_MATRIX, 5), 1.0f, 1e-5);
+    EXPECT_NEAR(glFloat(GL_PROJECTION_MATRIX, 5), 1.0f, 1e-5);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_FOG));
-    EXPECT_EQ(getInt(GL_FRONT_FACE), GL_CCW);
+    EXPECT_EQ(glInt(GL_FRONT_FACE), GL_CCW);
     EXPECT_EQ(Fogon, 0);
 }
 
@@ -99,13 +85,13 @@ TEST_F(GLState, ResetFogTakesModeByNameAndValuesFromLevel)
     for (const auto& m : modes) {
         std::strcpy(g_view.fogModeName, m.name);
         draw_resetFog(&level);
-        EXPECT_EQ(getInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
+        EXPECT_EQ(glInt(GL_FOG_MODE), m.mode) << "'" << m.name << "'";
         EXPECT_EQ(g_fogtype, m.type) << "'" << m.name << "'";
     }
-    const std::vector<float> got{getFloat(GL_FOG_DENSITY), getFloat(GL_FOG_START), getFloat(GL_FOG_END),
-                                 getFloat(GL_FOG_COLOR, 0), getFloat(GL_FOG_COLOR, 3)};
+    const std::vector<float> got{glFloat(GL_FOG_DENSITY), glFloat(GL_FOG_START), glFloat(GL_FOG_END),
+                                 glFloat(GL_FOG_COLOR, 0), glFloat(GL_FOG_COLOR, 3)};
     EXPECT_EQ(got, (std::vector<float>{0.5f, 3.0f, 33.0f, 1.0f, 0.5f}));
-    EXPECT_EQ(getInt(GL_FOG_HINT), GL_FASTEST);
+    EXPECT_EQ(glInt(GL_FOG_HINT), GL_FASTEST);
     EXPECT_TRUE(glIsEnabled(GL_FOG));
 
     level.fogOn = 0;

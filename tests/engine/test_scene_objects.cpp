@@ -1,23 +1,14 @@
-// Scene objects: model matrix, boxes, links, add/copy/delete, lights, and a
-// drawn tree read back.
-#include <gtest/gtest.h>
+// Scene objects: model matrix, boxes, links, add/copy/delete, lights, a
+// drawn tree read back, and the generated demo objects drawn together.
+#include <algorithm>
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "camera/camera.h"
 #include "commands/commands.h"
-#include "core/engine.h"
-#include "support/gl_frame.h"
 #include "image/texlist.h"
-#include "support/temp_dir.h"
 #include "scene/draw.h"
 #include "scene/light.h"
-#include "scene/objects.h"
+#include "support/gl_frame.h"
+#include "support/temp_dir.h"
+#include "test_camera_fixture.h"
 
 namespace {
 
@@ -46,8 +37,6 @@ protected:
         dir_.writeFile("obj/fir.raw", "scenegrey 0 0 0 1 0 0 0 0 1\n");
         dir_.writeFile("obj/fir.tex", "scenegrey nofile.ppm 1 1\n");
         dir_.writeFile("obj/thing.tex", "");
-        oldLevel_ = Level;
-        oldCam_ = Cam;
         Level = &level_;
         Cam = nullptr;
         level_.minBoxThickness = 0.1f;
@@ -59,8 +48,6 @@ protected:
     {
         DestroyLights();
         DestroyObjects();
-        Level = oldLevel_;
-        Cam = oldCam_;
     }
     void build(std::vector<t_tree> trees)
     {
@@ -71,21 +58,12 @@ protected:
         loadMeshs();
     }
 
-    TempDir dir_;
-    ScopedCwd cwd_{dir_.path()};
+    WorkDir dir_;
     Lev level_{};
     std::vector<t_tree> trees_;
     std::vector<LevLight> lights_;
-    Lev* oldLevel_ = nullptr;
-    t_cam* oldCam_ = nullptr;
+    GlobalsGuard saved_{Level, Cam};
 };
-
-void expectVec(const t_vector& v, float x, float y, float z, const char* what)
-{
-    EXPECT_NEAR(v.x, x, 1e-5f) << what;
-    EXPECT_NEAR(v.y, y, 1e-5f) << what;
-    EXPECT_NEAR(v.z, z, 1e-5f) << what;
-}
 
 }  // namespace
 
@@ -125,15 +103,15 @@ TEST(SceneBoxes, CornersAndFaceBoxesInOrderThickened)
     calcTreeBoxes(tree, 0.1f);
     const float corners[8][3] = {{0, 3, 4}, {2, 3, 4}, {2, 0, 4}, {0, 0, 4}, {0, 3, 0}, {2, 3, 0}, {2, 0, 0}, {0, 0, 0}};
     for (int c = 0; c < 8; ++c) {
-        expectVec(tree.corners[c], 10 + corners[c][0], corners[c][1], corners[c][2], "corner");
+        expectNear(tree.corners[c], t_vector(10 + corners[c][0], corners[c][1], corners[c][2]));
     }
     // max z, min z, min x, max x, max y, min y; the flat axis widened to 0.1.
     const float boxes[6][6] = {{10, 0, 3.95f, 12, 3, 4.05f},     {10, 0, -0.05f, 12, 3, 0.05f},
                                {9.95f, 0, 0, 10.05f, 3, 4},       {11.95f, 0, 0, 12.05f, 3, 4},
                                {10, 2.95f, 0, 12, 3.05f, 4},      {10, -0.05f, 0, 12, 0.05f, 4}};
     for (int f = 0; f < 6; ++f) {
-        expectVec(tree.faceMin[f], boxes[f][0], boxes[f][1], boxes[f][2], "min");
-        expectVec(tree.faceMax[f], boxes[f][3], boxes[f][4], boxes[f][5], "max");
+        expectNear(tree.faceMin[f], t_vector(boxes[f][0], boxes[f][1], boxes[f][2]));
+        expectNear(tree.faceMax[f], t_vector(boxes[f][3], boxes[f][4], boxes[f][5]));
     }
 }
 
@@ -186,7 +164,7 @@ TEST_F(SceneLevel, LinksAddCopyAndDeleteThroughTheTables)
     ASSERT_EQ(level_.treeCount, 4u);
     EXPECT_STREQ(baum[0].header.name, "child");
     EXPECT_EQ(baum[0].header.parentIndex, -1);
-    expectVec(baum[0].header.position, 7, 8, 9, "follower");
+    expectNear(baum[0].header.position, t_vector(7, 8, 9));   // the follower
     for (int i = 0; i < 4; ++i) {
         delTree(&baum[0].header);
     }
@@ -285,4 +263,56 @@ TEST_F(SceneLevel, EditorCopiesPastesAndDeletesTheSelection)
     EXPECT_EQ(level_.treeCount, 1u);
     EXPECT_STREQ(baum[0].header.name, "rock");
     leveled = oldLeveled;
+}
+
+// The generated fir and walking figure under a red light riding on the fir.
+TEST_F(SceneLevel, GeneratedFirAndFigureDrawnLitAndUnlit)
+{
+    ScopedCwd data(VEXT_SOURCE_DIR "/data");
+    std::fill(level_.unlitColour, level_.unlitColour + 3, 1.0f);
+    std::vector<t_person> persons(1);
+    std::strcpy(persons[0].name, "walker");
+    std::strcpy(persons[0].file, "obj/figures/walker.md2");
+    const float walkerAt[3] = {1.2f, -1.2f, -5.0f};
+    std::memcpy(persons[0].position, walkerAt, sizeof walkerAt);
+    persons[0].parentIndex = -1;
+    level_.personTable = persons.data();
+    level_.personCount = 1;
+    char onFir[] = "fir";
+    lights_ = {LevLight{6, {}, {255, 0, 0, 255}, kLightAllVertices, onFir}};
+    level_.lightTable = lights_.data();
+    level_.lightCount = 1;
+    build({treeRecord("fir", "obj/trees/fir.raw", t_vector(-1.2f, -1.8f, -7.0f))});
+    ASSERT_NE(player, nullptr);
+    EXPECT_STREQ(player[0].skin, "walkerskin");
+    EXPECT_GT(player[0].model.frameCount, 1);
+
+    // Pixels of the needles' green, the walker's blue shirt, and lit red.
+    const auto drawAndCount = [] {
+        beginPerspectiveFrame();
+        glEnable(GL_TEXTURE_2D);
+        glEnable(GL_DEPTH_TEST);
+        drawMeshs(false, 1.0f);
+        std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
+        glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        std::vector<int> n(3);
+        for (size_t i = 0; i < rgba.size(); i += 4) {
+            const int r = rgba[i], g = rgba[i + 1], b = rgba[i + 2];
+            n[0] += g > r + 25 && g > b ? 1 : 0;
+            n[1] += b > r + 40 && b > g ? 1 : 0;
+            n[2] += r > g + 40 && r > b + 40 ? 1 : 0;
+        }
+        return n;
+    };
+    const std::vector<int> unlit = drawAndCount();
+    EXPECT_TRUE(unlit[0] > 300 && unlit[1] > 100 && unlit[2] < 50) << unlit[0] << " " << unlit[1] << " " << unlit[2];
+    // Lit: base black, one red light on the fir.  The fir turns red; the
+    // figure, out of the light's reach, goes dark.
+    level_.dynamicLighting = 1;
+    const std::vector<int> lit = drawAndCount();
+    EXPECT_TRUE(lit[0] < unlit[0] / 10 && lit[2] > 300 && lit[1] < unlit[1] / 10) << lit[0] << " " << lit[1] << " "
+                                                                                  << lit[2];
 }

@@ -1,7 +1,8 @@
-// The engine's spine: frame-rate slots, the frame counter, the orderly exit
-// and the module handshake against real and misbehaving module files.  The
-// normal start, a missing module file and the missing level are run as a
-// user runs them in tests/e2e/spine.sh.
+// The engine's spine: frame-rate slots, the frame counter, the orderly exit,
+// the module handshake against real and misbehaving module files, and a
+// level change to a level that does not load.  The normal start and quit, a
+// missing module file and the missing level are run as a user runs them in
+// tests/e2e/spine.sh.
 
 #include "camera/camera.h"
 #include "commands/functions.h"
@@ -10,7 +11,9 @@
 #include "input/input.h"
 #include "platform/exec.h"
 #include "render/display.h"
+#include "render/draw2d.h"
 #include "sound/csound.h"
+#include "support/gl_frame.h"
 #include "support/guards.h"
 #include "support/temp_dir.h"
 
@@ -106,9 +109,6 @@ TEST(FrameRate, SlotChangeCopiesTheCountAndSkipsItsOwnFrame)
 TEST_F(ModuleDir, CloseEngineStatusAndMessages)
 {
     using R = std::pair<int, std::string>;
-    EXPECT_EQ(runToExit([] { closeEngine(KRT_QUIT, ""); }), R(0, ""));
-    EXPECT_EQ(runToExit([] { closeEngine(KRT_FATAL, "Level %s nicht gefunden", "wald"); }),
-              R(2, "Level wald nicht gefunden\n"));
     // A one-character format prints nothing.
     EXPECT_EQ(runToExit([] { closeEngine(KRT_FILE, "x"); }), R(10, ""));
     // Formatted into 256 bytes.
@@ -178,4 +178,34 @@ TEST_F(ModuleDir, SameModuleNameInAnotherDirectoryIsThatDirectorysFile)
     ScopedCwd other("other");
     auto r = runToExit([] { OpenGameModul(); });
     EXPECT_EQ(r.first, KRT_BADGAME) << r.second;
+}
+
+// The running level and its game module stay, with the real game module
+// reading real level files.
+TEST_F(ModuleDir, ALevelThatDoesNotLoadKeepsTheRunningLevelAndItsModule)
+{
+    ASSERT_TRUE(ensureGLContext());
+    link(std::string(VEXT_BUILD_DIR) + "/Spielmod.mod", "Spielmod.mod");
+    writeBytes("levels/good/level.toml", "");
+    writeBytes("levels/broken/level.toml", "tree = []\n[fog\n");
+    CreateEnginePort("VextPort");
+    testing::internal::CaptureStdout();
+    OpenGameModul();
+    Lev* const running = Level;
+    ASSERT_NE(running, nullptr);
+    ASSERT_EQ(running->levelLoader("good", nullptr), 1);
+
+    EXPECT_FALSE(initGame("broken"));
+    EXPECT_EQ(Level, running);
+    const std::string console = txtcon;
+    EXPECT_EQ(Level->levelLoader("good", nullptr), 1);   // the kept module still answers for its record
+    CloseGameModul();
+    DeleteEnginePort();
+    ReapModules(100);
+    const std::string out = testing::internal::GetCapturedStdout();
+    for (const std::string& text : {out, console}) {   // both name the file and line
+        EXPECT_NE(text.find("levels/broken/level.toml:2:"), std::string::npos) << text;
+    }
+    EXPECT_NE(out.find("Level broken nicht geladen, der bisherige Level läuft weiter"), std::string::npos) << out;
+    EXPECT_EQ(RunningModuleCount(), 0);
 }

@@ -98,9 +98,6 @@ std::string tooLong(int length, char letter)
 TEST(TexDefGrammar, EntriesKeywordsAndTheirCornerCases)
 {
     const struct { std::string text; bool person; std::string entries, out; } cases[] = {
-        // Every entry starts from the defaults again.
-        {"bark bark.ppm 1 1 blend 50 nozbuf\nleaves leaves.ppm 2 2 blendmode 1\n", false,
-         "bark bark.ppm 1,1 nozbuf blend=50 | leaves leaves.ppm 2,2 blendmode=1", ""},
         {"water w.tga 0.5 -2 ENVMODE Quads noclip TexMode 3 offset 0.25 -0.75 emissiveRGB 255 0 51 BlendMode 4", false,
          "water w.tga 0.5,-2 offset=0.25,-0.75 texmode=3 envmode quads noclip blendmode=4 rgb=1,0,0.2", ""},
         // An unknown word ends the entry and names the next; so does a

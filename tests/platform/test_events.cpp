@@ -14,34 +14,13 @@
 
 #include "platform/display.h"
 #include "platform/events.h"
+#include "support/sdl_events.h"
 
 namespace {
 
 using Msgs = std::vector<std::string>;
 
 constexpr uint32_t kAllClasses = IDCMP_MOUSEBUTTONS | IDCMP_MOUSEMOVE | IDCMP_RAWKEY | IDCMP_DELTAMOVE;
-
-// One SDL event: key (a = scancode, b = repeat), button (a = button), wheel
-// (a = notches, b = flipped) or motion (a, b = deltas).
-SDL_Event event(Uint32 type, int a, int b = 0)
-{
-    SDL_Event e{};
-    e.type = type;
-    if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
-        e.key.keysym.scancode = static_cast<SDL_Scancode>(a);
-        e.key.repeat = static_cast<Uint8>(b);
-    } else if (type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP) {
-        e.button.button = static_cast<Uint8>(a);
-        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    } else if (type == SDL_MOUSEWHEEL) {
-        e.wheel.y = a;
-        e.wheel.direction = b != 0 ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
-    } else {
-        e.motion.xrel = a;
-        e.motion.yrel = b;
-    }
-    return e;
-}
 
 // "key 0x20", "button 0xe8", "move 3 -1".
 std::string describe(const InputMsg& m)
@@ -93,31 +72,32 @@ protected:
         platformResetInput();
         platformSetKeyLookup(nullptr);
     }
-    static void push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError(); }
     static inline bool videoUp_ = false;
 };
 
 TEST_F(Events, EdgesOfTheTranslationAndTheKeymap)
 {
     const std::pair<SDL_Event, const char*> cases[] = {
-        {event(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"}, {event(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
-        {event(SDL_KEYDOWN, SDL_SCANCODE_A, 1), ""},   // repeat
-        {event(SDL_KEYDOWN, SDL_SCANCODE_HOME), ""}, {event(SDL_KEYDOWN, SDL_SCANCODE_CAPSLOCK), ""},
-        {event(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"}, {event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
-        {event(SDL_MOUSEWHEEL, 1, 1), "key 0x7b"},   // flipped
-        {event(SDL_MOUSEWHEEL, 0), ""}, {event(SDL_TEXTINPUT, 0), ""},
-        {event(SDL_MOUSEMOTION, 100000, -100000), "move 32767 -32768"},
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_GRAVE), "key 0"},
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_NONUSBACKSLASH), "key 0x30"},
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_A, 1), ""},   // repeat
+        {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_HOME), ""}, {sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_CAPSLOCK), ""},
+        {sdlEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE), "button 0xea"},
+        {sdlEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1), ""},
+        {sdlEvent(SDL_MOUSEWHEEL, 1, 1), "key 0x7b"},   // flipped
+        {sdlEvent(SDL_MOUSEWHEEL, 0), ""}, {sdlEvent(SDL_TEXTINPUT, 0), ""},
+        {sdlEvent(SDL_MOUSEMOTION, 100000, -100000), "move 32767 -32768"},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(translate(cases[i].first), cases[i].second) << "case " << i;
     }
     InputMsg out;
-    EXPECT_EQ(platformTranslateEvent(event(SDL_KEYDOWN, SDL_SCANCODE_A), &out, 0), 0) << "no room";
+    EXPECT_EQ(platformTranslateEvent(sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_A), &out, 0), 0) << "no room";
     // The engine reads codes 0x68..0x6A and 0x7A/0x7B (with or without bit 7)
     // as buttons and wheel whatever the class, so no key may send them.
     for (int sc = SDL_SCANCODE_UNKNOWN; sc < SDL_NUM_SCANCODES; ++sc) {
         for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-            if (platformTranslateEvent(event(type, sc), &out, 1) == 1) {
+            if (platformTranslateEvent(sdlEvent(type, sc), &out, 1) == 1) {
                 const int raw = out.Code & ~IECODE_UP_PREFIX;
                 EXPECT_TRUE(out.Code < 0x100 && (raw < IECODE_LBUTTON || raw > IECODE_MBUTTON) &&
                             raw != RAWKEY_NM_WHEEL_UP && raw != RAWKEY_NM_WHEEL_DOWN)
@@ -138,12 +118,12 @@ TEST_F(Events, EdgesOfTheTranslationAndTheKeymap)
 TEST_F(Events, PortFiltersKeepsOrderLosesNothingAndMergesMoves)
 {
     platformModifyIDCMP(nullptr, 0);
-    push(event(SDL_KEYDOWN, SDL_SCANCODE_A));
+    pushEvent(sdlEvent(SDL_KEYDOWN, SDL_SCANCODE_A));
     EXPECT_EQ(drain(), Msgs{});
     platformModifyIDCMP(nullptr, IDCMP_RAWKEY);
-    push(event(SDL_MOUSEMOTION, 1, 1));
-    push(event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
-    push(event(SDL_MOUSEWHEEL, 1));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 1, 1));
+    pushEvent(sdlEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
+    pushEvent(sdlEvent(SDL_MOUSEWHEEL, 1));
     EXPECT_EQ(drain(), Msgs{"key 0x7a"});
 
     // A full port (256 messages) leaves the rest with SDL.  Three keys in
@@ -153,19 +133,19 @@ TEST_F(Events, PortFiltersKeepsOrderLosesNothingAndMergesMoves)
     const char* codes[] = {"key 0x20", "key 0x21", "key 0x22"};
     Msgs want;
     for (int i = 0; i < 600; ++i) {
-        push(event(SDL_KEYDOWN, keys[i % 3]));
+        pushEvent(sdlEvent(SDL_KEYDOWN, keys[i % 3]));
         want.push_back(codes[i % 3]);
     }
     EXPECT_EQ(drain(), want);
 
     // Pending moves merge, saturating; a taken one is closed.
-    push(event(SDL_MOUSEMOTION, 3, -1));
-    push(event(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
-    push(event(SDL_MOUSEMOTION, 4, 2));
-    push(event(SDL_MOUSEMOTION, 30000, 0));
-    push(event(SDL_MOUSEMOTION, 30000, 0));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 3, -1));
+    pushEvent(sdlEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 4, 2));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 30000, 0));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 30000, 0));
     EXPECT_EQ(drain(), (Msgs{"move 32767 1", "button 0x68"}));   // saturated
-    push(event(SDL_MOUSEMOTION, 2, 2));
+    pushEvent(sdlEvent(SDL_MOUSEMOTION, 2, 2));
     EXPECT_EQ(drain(), Msgs{"move 2 2"});
 }
 

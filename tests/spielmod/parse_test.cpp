@@ -47,9 +47,8 @@ fog = { mode = "exp", start = 3.0, end = 33.0, color = [0.1, 0.2, 0.3] }
 
 namespace {
 
-// A level using every list; also the base of the truncation test below, so
-// trees and persons are written entry by entry, where a cut can leave an
-// entry half written.
+// A level using every list.  Cut and corrupted levels are the leveltoml
+// fuzz target's (its corpus is replayed under the sanitizers).
 const char* const kFullLevel = R"(height_map = "h.ppm"
 sky = ["0", "1", "2", "3", "4", "5"]
 fog = { mode = "EXP", color = [0.1, 0.2, 0.3, 1.0] }
@@ -158,29 +157,23 @@ TEST_F(SpielTest, BrokenInputNamesFileLineAndKey)
         {"[fog]\nmode = \"FAST\"\n", "level.toml:2: fog.mode \"FAST\" ist keiner von LIN, EXP, EXP2"},
         {"\n[[tree]]\nname = \"x\"\n", "level.toml:2: tree[0].file fehlt"},
         {"[[tree]]\nfile = \"\"\n", "level.toml:2: tree[0].file ist leer"},
-        {"[[sound]]\n", "sound[0].path fehlt"},
-        {"[[particles]]\nname = \"p\"\n", "particles[0].texture fehlt"},
-        {"[[bind]]\nkey = \"K_W\"\n", "bind[0].command fehlt"},
         {"[noise]\npattern = \".ppm\"\n", "noise.pattern \".ppm\" braucht einen Namen"},
         {"height_map = \"a\\u0000b\"\n", "height_map darf kein NUL-Zeichen enthalten"},
         // Values the engine cannot use.
         {"[display]\nwidth = 16384\n", "level.toml:2: display.width = 16384 liegt außerhalb von 64..8192"},
         {"[display]\nmax_texture_size = 300\n", "display.max_texture_size muss eine Zweierpotenz sein"},
-        {"[display]\nmax_texture_size = 65536\n", "max_texture_size = 65536 liegt außerhalb"},  // 16 bits
         {"[fog]\ncolor = [1.5, 0, 0]\n", "fog.color[0] = 1.5 liegt außerhalb von 0..1"},
         {"[camera]\nstart = [inf, 0, 0]\n", "camera.start[0] = inf liegt außerhalb"},
         {"[fog]\nstart = nan\n", "level.toml:2: fog.start = nan liegt außerhalb"},
         {"[[light]]\nradius = 0\n", "light[0].radius = 0 liegt außerhalb"},   // divides the distance
         {"[[particles]]\ntexture = \"a.ppm\"\nrate = 0\n", "particles[0].rate = 0 liegt außerhalb"},
         {"[[particles]]\ntexture = \"a.ppm\"\nmax_count = 100000000\n", "particles[0].max_count"},
-        {"[[sound]]\npath = \"a\"\nvolume = 101\n", "level.toml:3: sound[0].volume = 101 liegt außerhalb"},
         {"[[sound]]\npath = \"a\"\ntype = 5\n", "level.toml:3: sound[0].type = 5 liegt außerhalb"},
         {"[[sound]]\npath = \"a\"\ninner_radius = 10\nouter_radius = 5\n", "outer_radius ist kleiner als inner"},
         // Parents that would be read past the list or do not exist.
         {"[[tree]]\nfile = \"a.raw\"\nparent_index = 1\n", "tree[0].parent_index 1: es gibt nur 1 Bäume"},
         {"[[tree]]\nfile = \"a.raw\"\nparent = \"nobody\"\n", "tree[0].parent \"nobody\": kein Baum"},
         {"[[person]]\nfile = \"a.md2\"\nparent_index = 0\n", "person[0].parent_index 0: es gibt nur 0"},
-        {"[[person]]\nfile = \"a.md2\"\nloop_start = 70000\n", "person[0].loop_start = 70000 liegt außerhalb"},
         {"[[person]]\nfile = \"a.md2\"\nloop_start = 5\nloop_end = 2\n", "loop_end liegt vor loop_start"},
         {"object_name_counter = -1\n", "object_name_counter = -1 liegt außerhalb"},
     };
@@ -228,32 +221,4 @@ TEST_F(SpielTest, LongTextsAreCutAtTheFieldSize)
     EXPECT_EQ(std::strlen(ctx->lev.treeTable[0].name), 254u);   // the split letter is dropped whole
     EXPECT_TRUE(hasMessage("height_map ist länger als 255 Bytes")) << messages();
     EXPECT_TRUE(hasMessage("tree[0].name ist länger als 255 Bytes")) << messages();
-}
-
-// Every prefix of a full level and single-byte corruptions of it: each load
-// either succeeds or says why; none crashes or reads past the text (run
-// under VEXT_SANITIZE to see over-reads).
-TEST_F(SpielTest, TruncatedAndCorruptedLevelsFailCleanly)
-{
-    const std::string level = kFullLevel;
-    ASSERT_EQ(load(level), 1) << messages();
-    for (size_t n = 0; n < level.size(); ++n) {
-        ctx->messages.clear();
-        if (load(level.substr(0, n)) == 0) {
-            EXPECT_FALSE(ctx->messages.empty()) << "prefix " << n;
-        }
-    }
-    for (size_t i = 0; i < level.size(); i += 3) {
-        for (char c : {'\0', '"', '[', ']', '=', '\n', '\xff', '-', 'x'}) {
-            std::string bad = level;
-            bad[i] = c;
-            ctx->messages.clear();
-            if (load(bad) == 0) {
-                EXPECT_FALSE(ctx->messages.empty()) << "byte " << i;
-            }
-        }
-    }
-    // The record still holds a consistent level whatever failed last.
-    ASSERT_EQ(load(level), 1);
-    EXPECT_EQ(ctx->lev.treeCount, 3u);
 }

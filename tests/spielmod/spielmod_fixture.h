@@ -4,38 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "spielmod/spielmod.h"
+#include "support/temp_dir.h"
 
 // A scratch data directory (config.cfg, levels/...) removed after the test.
-struct ScratchDir {
-    ScratchDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "spielmod-XXXXXX").string();
-        EXPECT_NE(mkdtemp(pattern.data()), nullptr);
-        path = pattern;
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
-
-    void write(const std::string& rel, const std::string& text) const
-    {
-        const std::filesystem::path p = std::filesystem::path(path) / rel;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    std::string read(const std::string& rel) const
-    {
-        std::ifstream in(std::filesystem::path(path) / rel, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    std::string path;
+struct ScratchDir : TempDir {
+    const std::string path = TempDir::path();
+    void write(const std::string& rel, const std::string& text) const { writeFile(rel, text); }
+    std::string read(const std::string& rel) const { return readBytes(path + "/" + rel); }
 };
 
 // An instance that keeps its messages instead of printing them.

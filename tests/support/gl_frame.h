@@ -42,6 +42,20 @@ inline bool ensureGLContext()
     return ok;
 }
 
+// Element i of a GL state value (glGetFloatv / glGetIntegerv).
+inline float glFloat(GLenum pname, int i = 0)
+{
+    float v[16] = {};
+    glGetFloatv(pname, v);
+    return v[i];
+}
+inline GLint glInt(GLenum pname)
+{
+    GLint v = 0;
+    glGetIntegerv(pname, &v);
+    return v;
+}
+
 struct Rgb {
     uint8_t r, g, b;
     bool operator==(const Rgb&) const = default;

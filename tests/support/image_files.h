@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "image/bitmap.h"
+#include "image/imageio.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "support/temp_dir.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -33,6 +36,21 @@ inline void writeSolidPPM(const std::string& path, int w, int h, Rgb colour)
     writePPM(path, w, h, [colour](int, int) { return colour; });
 }
 
+// A PPM the test expects to read without a warning.
+inline std::unique_ptr<CBitmap> loadGoodPPM(const std::string& path)
+{
+    std::unique_ptr<CBitmap> b;
+    EXPECT_EQ(stdoutOf([&] { b.reset(LoadPPM(path.c_str())); }), "") << path;
+    return b;
+}
+
+// Pixel (x, y) of a 24-bit bitmap, y = 0 the top row.
+inline Rgb pixelAt(const CBitmap& b, int x, int y)
+{
+    const uint8_t* p = b.pixels + (static_cast<size_t>(y) * b.width + x) * 3;
+    return {p[0], p[1], p[2]};
+}
+
 // A TGA file: the 18-byte header, idLength bytes of image ID ('i'), then body.
 inline Bytes tgaFile(uint8_t type, uint16_t w, uint16_t h, uint8_t bits, const Bytes& body,
                      uint8_t descriptor = 0, uint8_t idLength = 0)
@@ -56,7 +74,7 @@ inline void writeSolidTGA(const std::string& path, int w, int h, Rgb colour, uin
     writeBytes(path, tgaFile(2, static_cast<uint16_t>(w), static_cast<uint16_t>(h), 32, body));
 }
 
-// The readers' four warnings, byte for byte (ISO-8859-1 umlauts as bytes).
+// The readers' warnings, byte for byte (ISO-8859-1 umlauts as bytes).
 inline std::string framedWarning(size_t dashes, const std::string& message)
 {
     const std::string line = std::string(dashes, '-') + "\n";
@@ -69,10 +87,6 @@ inline std::string notFoundWarning(const std::string& name)
 inline std::string tgaHeaderWarning(const std::string& name)
 {
     return framedWarning(65, "Fehler beim scannen des TGA headers " + name + " !");
-}
-inline std::string noMemoryWarning(const std::string& name)
-{
-    return framedWarning(75, "kein Speicher für Textur " + name + " verfügbar bzw bekommen!");
 }
 inline std::string tooLargeWarning(const std::string& name)
 {

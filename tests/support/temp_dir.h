@@ -12,6 +12,16 @@
 #include <sstream>
 #include <string>
 
+// Writes the bytes, making the directories on the way.
+inline void writeBytes(const std::string& path, const std::string& bytes)
+{
+    const std::filesystem::path p(path);
+    if (p.has_parent_path()) {
+        std::filesystem::create_directories(p.parent_path());
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 class TempDir {
 public:
     TempDir() : path_((std::filesystem::temp_directory_path() / "vext_test_XXXXXX").string())
@@ -27,15 +37,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    void makeDir(const std::string& rel) const { std::filesystem::create_directories(path_ + "/" + rel); }
-    // Makes the folders on the way as needed.
-    void writeFile(const std::string& rel, const std::string& content) const
-    {
-        makeDir(std::filesystem::path(rel).parent_path().string());
-        std::ofstream f(path_ + "/" + rel, std::ios::binary);
-        ASSERT_TRUE(f) << rel;
-        f << content;
-    }
+    void writeFile(const std::string& rel, const std::string& content) const { writeBytes(path_ + "/" + rel, content); }
     // For a death-test child, which ends without running destructors: the
     // directory is removed when that process exits.
     void removeAtExit() const
@@ -81,16 +83,6 @@ public:
 private:
     ScopedCwd cwd_;
 };
-
-// Writes the bytes, making the directories on the way.
-inline void writeBytes(const std::string& path, const std::string& bytes)
-{
-    const std::filesystem::path p(path);
-    if (p.has_parent_path()) {
-        std::filesystem::create_directories(p.parent_path());
-    }
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 inline std::string readBytes(const std::string& path)
 {
