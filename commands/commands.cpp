@@ -5,17 +5,20 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "camera/camera.h"
 #include "commands/cmdglobals.h"
 #include "core/common.h"
 #include "core/sys.h"
+#include "editor/collect.h"
 #include "editor/editor.h"
 #include "gui/gui.h"
 #include "image/imageio.h"
 #include "input/input.h"
 #include "particles/particles.h"
+#include "platform/events.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "scene/draw.h"
@@ -30,6 +33,7 @@ const FogHint foghints[3] = {
 int32_t g_foghint = 1;
 
 ChangeLevelFn g_changeLevel = nullptr;
+RedrawFn g_redrawFrame = nullptr;
 
 namespace {
 
@@ -205,6 +209,20 @@ void cmd_screenshotPPM(cvar)
     requestScreenshot("Screenshot.ppm");
 }
 
+void announceRequest(const char* question)
+{
+    Con.printf("%s", question);
+    if (g_redrawFrame != nullptr) {
+        g_redrawFrame();
+    }
+    platformLendPointer(true);
+}
+
+void requestAnswered()
+{
+    platformLendPointer(false);
+}
+
 void cmd_saveGameFiles(cvar)
 {
     static t_pressguard guard;
@@ -214,11 +232,17 @@ void cmd_saveGameFiles(cvar)
     if (Level == nullptr || Level->dirRequest == nullptr) {
         return;
     }
-    const char* dir = Level->dirRequest("Wohin sollen die Daten gehen?", 0, g_window);
-    if (dir != nullptr) {
-        // The editor's com_SaveGameFiles(dir) joins here: it copies the
-        // level's file set into `dir`.
+    const char* question = "Wohin sollen die Daten gehen?";
+    announceRequest(question);
+    const char* answer = Level->dirRequest(question, 0, g_window);
+    requestAnswered();
+    if (answer == nullptr) {
+        Con.printf("SaveGameFiles: abgebrochen, nichts kopiert");
+        return;
     }
+    // The answer lives in the game module only until its next request.
+    const std::string dir = answer;
+    com_SaveGameFiles(dir.c_str());
 }
 
 void cmd_showfps(cvar)
@@ -533,9 +557,11 @@ void cmd_objLoad(cvar)
     if (!editorOn() || Level == nullptr || Level->fileRequest == nullptr || !guard.pressed()) {
         return;
     }
-    sysShowCursor(true);
-    edLoad(Level->fileRequest("Bittewähle ein Objekt aus", "obj", "#?.raw|#?.md2", nullptr, 0, 0));
-    sysShowCursor(false);
+    const char* title = "Bittewähle ein Objekt aus";
+    announceRequest(title);
+    const char* path = Level->fileRequest(title, "obj", "#?.raw|#?.md2", g_window, 0, 0);
+    requestAnswered();
+    edLoad(path);
 }
 
 void cmd_objSelect2(cvar)

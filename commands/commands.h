@@ -60,6 +60,18 @@ void printFogLine();
 using ChangeLevelFn = void (*)(const char* levelName);
 extern ChangeLevelFn g_changeLevel;
 
+// The engine's hook that draws the scene once more as it stands (nothing
+// moves), so that a line just put on the console is on screen while a
+// requester waits for the user; null: nothing is drawn.
+using RedrawFn = void (*)();
+extern RedrawFn g_redrawFrame;
+// Before a requester asks: puts the question on the console, gets it on
+// screen (g_redrawFrame; the frame stands still until the answer comes) and
+// lets the pointer go for the requester's window.  requestAnswered takes the
+// pointer back.
+void announceRequest(const char* question);
+void requestAnswered();
+
 // --- The commands, by registered name ----------------------------------
 
 void cmd_screenshotPPM(cvar v); // "ScreenshotPPM"    once: "Screenshot.ppm" of the whole drawable (g_view)

@@ -39,6 +39,19 @@ const char* g_startLevel = "select";
 
 namespace {
 
+// The scene drawn once more while a requester waits: with a frame time of 0
+// the camera, the objects and the particles stay where they are.
+void redrawStill()
+{
+    if (Engine == nullptr || g_drawinitalized == 0) {
+        return;
+    }
+    const float frametime = g_frametime;
+    g_frametime = 0.0f;
+    Engine->render();
+    g_frametime = frametime;
+}
+
 // The hooks through which the floors below reach the engine's own work.
 // Installed before main (and again by initEngine), so that closeEngine and
 // `map` do the engine's work also in programs that never run initEngine.
@@ -46,6 +59,7 @@ bool installEngineHooks()
 {
     g_shutdownHook = engineShutdown;
     g_changeLevel = changeLevel;
+    g_redrawFrame = redrawStill;
     return true;
 }
 [[maybe_unused]] const bool g_hooksInstalled = installEngineHooks();

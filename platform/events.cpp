@@ -438,6 +438,15 @@ bool platformQuitRequested()
     return g_events.quit;
 }
 
+void platformLendPointer(bool released)
+{
+    if (released) {
+        setPointerGrab(false);
+    } else if ((g_events.idcmp & IDCMP_MOUSEMOVE) != 0 && windowHasFocus(g_events.window)) {
+        setPointerGrab(true);
+    }
+}
+
 void platformResetInput()
 {
     if ((g_events.idcmp & IDCMP_MOUSEMOVE) != 0) {

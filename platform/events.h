@@ -146,6 +146,11 @@ bool platformQuitRequested();
 // pointer is given back).  For shutdown and tests.
 void platformResetInput();
 
+// Gives the pointer free (released true) for another program's window, a
+// requester the engine waits for, and takes it back afterwards (false: only
+// when mouse moves are delivered and the display window has the focus).
+void platformLendPointer(bool released);
+
 // Translates one SDL event into at most `max` messages in `out`; returns how
 // many.  Pure: no queue, no focus or quit handling, no class filter.  Key
 // repeats, unmapped keys and other events give 0.

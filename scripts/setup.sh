@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libsdl2-dev libgl-dev libglu1-mesa-dev
       libgl1-mesa-dri libegl-mesa0 libtomlplusplus-dev libgtest-dev libbenchmark-dev
-      xvfb xdotool x11-utils valgrind ccache)
+      xvfb xdotool x11-utils valgrind ccache zenity)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,16 +1,21 @@
 // spielmod.cpp — the module instance: record defaults, the services the
 // record points to, loading a level from the data directory, the requesters
 // and the module's process (handshake and quit polling).
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <utility>
 
 #include "platform/exec.h"
 #include "platform/files.h"
+#include "spielmod/chooser.h"
 #include "spielmod/levelstore.h"
 
 namespace {
@@ -215,6 +220,56 @@ void keepUtf8(std::string& s)
     }
 }
 
+// The data directory as an absolute path, without a trailing "/".
+std::string absoluteRoot(const SpielContext& ctx)
+{
+    if (!ctx.dataRoot.empty() && ctx.dataRoot[0] == '/') {
+        return ctx.dataRoot;
+    }
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) == nullptr) {
+        return "";
+    }
+    return ctx.dataRoot.empty() ? std::string(cwd) : std::string(cwd) + "/" + ctx.dataRoot;
+}
+
+// A chosen path inside the data directory, relative to it (level files name
+// their files so); any other path as it is.
+std::string relativeToRoot(const SpielContext& ctx, const std::string& path)
+{
+    char root[PATH_MAX];
+    char chosen[PATH_MAX];
+    if (realpath(absoluteRoot(ctx).c_str(), root) == nullptr || realpath(path.c_str(), chosen) == nullptr) {
+        return path;
+    }
+    const std::string prefix = std::string(root) + (std::strcmp(root, "/") == 0 ? "" : "/");
+    const std::string full = chosen;
+    return full.size() > prefix.size() && full.compare(0, prefix.size(), prefix) == 0 ? full.substr(prefix.size())
+                                                                                     : path;
+}
+
+// Asks in the chooser's window; null when cancelled.  *shown is false when no
+// window could be shown: then the terminal asks.
+char* requestInWindow(SpielContext& ctx, const ChooserRequest& window, bool* shown)
+{
+    *shown = false;
+    if (ctx.chooser.empty() || !chooserDisplayPresent()) {
+        return nullptr;
+    }
+    const ChooserResult r = runChooser(zenityArguments(ctx.chooser, window));
+    if (r.outcome == ChooserOutcome::Unavailable) {
+        spielMessage(&ctx, "kein Auswahlfenster (%s), gefragt wird im Terminal", r.why.c_str());
+        ctx.chooser.clear();
+        return nullptr;
+    }
+    *shown = true;
+    if (r.outcome == ChooserOutcome::Cancelled) {
+        return nullptr;
+    }
+    ctx.requestAnswer = window.directory ? r.path : relativeToRoot(ctx, r.path);
+    return ctx.requestAnswer.data();
+}
+
 char* request(SpielContext& ctx, const std::string& prompt)
 {
     if (ctx.promptOut != nullptr) {
@@ -237,7 +292,8 @@ char* request(SpielContext& ctx, const std::string& prompt)
 } // namespace
 
 SpielContext::SpielContext()
-    : lev{}, requestIn(&std::cin), promptOut(stdout), messageOut(stdout), deletions{0, 0}, announcedCount{0, 0}
+    : lev{}, requestIn(&std::cin), promptOut(stdout), messageOut(stdout), chooser("zenity"), deletions{0, 0},
+      announcedCount{0, 0}
 {
     levFillDefaults(&lev);
     lev.moduleVersion = kLevVersion;
@@ -421,11 +477,28 @@ int spielLoadFromText(SpielContext* ctx, const SpielSource* config, const SpielS
 
 char* spielDirRequest(SpielContext* ctx, const char* title)
 {
-    return request(*ctx, std::string(title != nullptr ? title : "") + " ");
+    ChooserRequest window;
+    window.directory = true;
+    window.title = title != nullptr ? title : "";
+    bool shown = false;
+    char* answer = requestInWindow(*ctx, window, &shown);
+    return shown ? answer : request(*ctx, window.title + " ");
 }
 
 char* spielFileRequest(SpielContext* ctx, const char* title, const char* drawer, const char* pattern)
 {
+    ChooserRequest window;
+    window.title = title != nullptr ? title : "";
+    window.pattern = pattern != nullptr ? pattern : "";
+    const std::string root = absoluteRoot(*ctx);
+    if (!root.empty()) {
+        window.start = drawer != nullptr && drawer[0] != '\0' ? root + "/" + drawer : root;
+    }
+    bool shown = false;
+    char* chosen = requestInWindow(*ctx, window, &shown);
+    if (shown) {
+        return chosen;
+    }
     std::string prompt = title != nullptr ? title : "";
     prompt += " [";
     prompt += drawer != nullptr ? drawer : "";

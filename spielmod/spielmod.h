@@ -49,6 +49,7 @@ struct SpielContext {
     std::vector<std::string> messages; // every message of this instance, in order, without "\n"
     std::unique_ptr<LevelStore> store; // the loaded level; null until the first successful load
     std::string requestAnswer;         // the last requester answer; its c_str() is what was returned
+    std::string chooser;               // program of the requesters' window ("zenity"); empty: terminal only
     uint32_t deletions[2];             // onObjectDelete calls since the load: [0] trees, [1] persons
     uint32_t announcedCount[2];        // last count passed to onObjectCountChange, per type
     size_t slot;                       // which entry points the record's services use (internal)
@@ -100,10 +101,16 @@ int spielLoadFromText(SpielContext* ctx, const SpielSource* config, const SpielS
 // (with a message; the old file untouched) on failure.
 int spielSave(SpielContext* ctx);
 
-// Requesters: print the title as a prompt, read one line.  An empty line or
-// end of input returns null (cancelled).  The returned text belongs to the
-// instance and stays valid until its next request or its end.  A file answer
-// without a "/" is taken to lie in `drawer` and is returned as drawer/answer.
+// Requesters.  Where a display is present (spielmod/chooser.h) they open the
+// `chooser` program's window with the title, for a file in `drawer` with the
+// pattern as its filter; a chosen file inside the data directory comes back
+// relative to it, anything else as the window gave it; a closed window is
+// null (cancelled).  Without a display, or when the window cannot be shown
+// (said once, then the instance stays on the terminal), they print the title
+// as a prompt and read one line: an empty line or end of input is null.  The
+// returned text belongs to the instance and stays valid until its next
+// request or its end.  A typed file answer without a "/" is taken to lie in
+// `drawer` and is returned as drawer/answer.
 char* spielDirRequest(SpielContext* ctx, const char* title);
 char* spielFileRequest(SpielContext* ctx, const char* title, const char* drawer, const char* pattern);
 

@@ -24,6 +24,7 @@ protected:
         ctx = spielCreate();
         ctx->messageOut = nullptr;
         ctx->promptOut = nullptr;
+        ctx->chooser.clear();
         spielBind(ctx);
     }
     void TearDown() override { spielDestroy(ctx); }
