@@ -15,6 +15,8 @@
 #include "commands/commands.h"
 #include "core/modport.h"
 #include "core/sys.h"
+#include "editor/editor.h"
+#include "gui/gui.h"
 #include "image/texlist.h"
 #include "input/input.h"
 #include "particles/particles.h"
@@ -184,6 +186,7 @@ void CEngine::render3D()
     drawMeshs(false, objmovespeed);
     drawSkybox();
     DrawParticlesystems(g_frametime);
+    draw_3DLevelEDstuff();
     drawPlayerFigure();
     glPopMatrix();
 }
@@ -192,6 +195,10 @@ void CEngine::render2D()
 {
     if (noise != nullptr) {
         noise->render();
+    }
+    draw_2DLevelEDstuff();
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->draw();
     }
 }
 
@@ -207,6 +214,9 @@ void CEngine::setNoiseOverlay(Lev* level)
 
 void CEngine::afterframeupdate()
 {
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->update();
+    }
     g_playermove = 0;
     commandFrameDefaults();
     if (KeyInput != nullptr) {
@@ -240,6 +250,7 @@ void initEngine(int argc, char** argv)
     OpenInputModul();
     OpenFunctionsModul();
     OpenCamModul();
+    OpenGuiModul();
     setSceneViewer(Cam != nullptr ? &Cam->position : nullptr, Cam != nullptr ? &Cam->yaw : nullptr);
     OpenKlangmodul();
     init_height_field();
@@ -272,6 +283,7 @@ void freeGame()
     CloseGameModul();
     ReapModules(0);
     DestroyObjects();
+    CloseGuiModul();
 }
 
 bool initGame(const char* levelName)
@@ -300,6 +312,8 @@ bool initGame(const char* levelName)
         Cam->reset();
     }
     OpenKlangmodul();
+    OpenGuiModul();
+    editorReset();
     init_height_field();
     TexList.initTex();
     initObj();
@@ -330,6 +344,7 @@ void engineShutdown(KRT_RESULT code, const char* message)
     CloseFunctionsModul();
     CloseInputModul();
     CloseCamModul();
+    CloseGuiModul();
     if (code != KRT_BADSOUND) {
         CloseKlangmodul();
     }

@@ -36,7 +36,8 @@ public:
     void beforframeupdate();
     void render();
     void render3D();
-    // The 2D pass: the noise overlay.
+    // The 2D pass over the finished 3D picture: the noise overlay, the
+    // editor's part and the GUI.
     void render2D();
     void afterframeupdate();
     // Replaces the noise overlay by the one of `level` (none when it has no
