@@ -25,24 +25,9 @@ trap cleanup EXIT
 cp -r "$src/data" "$work/data"
 level=$work/data/levels/select/level.toml
 
-# A display number nobody uses; another test may take the same number at
-# the same moment, so a server that does not answer is given up for the next.
-disp=""
-for n in $(seq 141 190); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do
-    DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1 && { disp=":$n"; break; }
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$disp" ] && break
-  kill "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
-done
-[ -n "$disp" ] || fail "no virtual X server came up"
-export DISPLAY=$disp
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$work" || fail "no virtual X server came up"
+xvfb_pid=$XVFB_PID
 cd "$work/data"
 
 start() {   # start [switch]: the engine in a window, its window id in $win

@@ -15,10 +15,8 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; tail -20 "$work/engine.log"; exit 1; }
 cp -r "$2/data" "$work/data" && cd "$work/data" && rm -rf SCRSHT && cp flight.movie recfile.movie
-for n in $(seq 191 240); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=:$n
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$work" || fail "no virtual X server came up"; pids+=("$XVFB_PID")
 audio=$work/audio.raw
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$audio "$build/Vext-Engine" -window >"$work/engine.log" 2>&1 &
 engine=$!; pids+=($engine)
