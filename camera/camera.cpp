@@ -3,12 +3,18 @@
 #include "camera/camera.h"
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
+#include "camera/campath.h"
 #include "core/common.h"
 #include "particles/particles.h"
+#include "platform/exec.h"
+#include "platform/files.h"
+#include "render/display.h"
 #include "render/draw2d.h"
 
 t_cam* Cam = nullptr;
@@ -18,6 +24,7 @@ float Cambufz = 0.0f;
 uint8_t Collided = 0;
 int32_t objcoll[4] = {-1, -1, -1, -1};
 ParticleHeaderFn g_particleHeader = particleSystemHeader;
+char scrshoot[100] = "";
 
 namespace {
 
@@ -61,6 +68,19 @@ bool mouseLooks()
     return !(guiShown && rotlock == 1);
 }
 
+constexpr const char* kPathFile = "recfile.movie";
+
+// Whether the frame grabbed last (its name still in scrshoot) reached the
+// disk: the renderer writes it at the end of that frame.
+bool lastGrabWritten()
+{
+    if (scrshoot[0] == '\0') {
+        return true;
+    }
+    struct stat st {};
+    return stat(ResolvePathString(scrshoot).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
 void clearCollision()
 {
     Collided = 0;
@@ -95,17 +115,36 @@ struct CollisionProbe {
 
 } // namespace
 
+t_camRecord camRecordOf(const t_cam& cam)
+{
+    return t_camRecord{cam.position.x, cam.position.y, cam.position.z, cam.yaw,
+                       cam.pitch,      cam.movespeed,  cam.turnspeed};
+}
+
+void applyCamRecord(t_cam& cam, const t_camRecord& r)
+{
+    cam.position = t_vector(r.x, r.y, r.z);
+    cam.yaw = r.yaw;
+    cam.pitch = r.pitch;
+    cam.movespeed = r.movespeed;
+    cam.turnspeed = r.turnspeed;
+}
+
 t_cam::t_cam()
     : recfile(nullptr), movespeed(0.03f), turnspeed(0.5f), yaw(0.0f), pitch(0.0f), grab(0), play(0), record(0),
-      grabcount(0)
+      grabcount(0), pathTimer(0.0f), grabTimer(0.0f)
 {
     parentIndex = -1;
     positionRef = &position;
     rotationRef = &rotation;
     std::memcpy(viewmatrix, identity, sizeof viewmatrix);
-    // "r+b" neither creates nor truncates: without an existing file the path
-    // can be neither recorded nor played.
-    recfile = std::fopen("recfile.movie", "r+b");
+    // Opened for update, never created or truncated: without an existing
+    // file the path can be neither recorded nor played (the commands say so).
+    FileError error = FileError::None;
+    recfile = OpenRegularFileForUpdate(kPathFile, kCamPathMaxBytes, &error);
+    if (recfile == nullptr && error != FileError::NotFound) {
+        std::printf("Warnung: Kamerapfad %s %s, Aufnahme und Wiedergabe aus\n", kPathFile, FileErrorText(error));
+    }
     reset();
 }
 
@@ -132,7 +171,7 @@ void t_cam::reset()
 void t_cam::cammove(const t_camMouse& mouse)
 {
     steer(g_frametime, mouse.moved, mouse.moved ? mouse.dx : 0, mouse.moved ? mouse.dy : 0);
-    // Frame grabbing, when it exists, runs here: after the mouse, before update.
+    grabStep(g_frametime);
     update();
     Cambufx = position.x;
     Cambufy = position.y;
@@ -194,10 +233,79 @@ void t_cam::steer(float dt, bool mouseMoved, int32_t mousedx, int32_t mousedy)
     }
 }
 
+void t_cam::grabStep(float dt)
+{
+    if (grab == 0) {
+        return;
+    }
+    grabTimer += dt;
+    if (grabTimer < kCamSampleTime) {
+        return;
+    }
+    grabTimer = 0.0f;
+    if (!lastGrabWritten()) {
+        Con.printf("Bild %s wurde nicht geschrieben, Aufnahme der Bilder beendet", scrshoot);
+        std::printf("Bild %s wurde nicht geschrieben, Aufnahme der Bilder beendet\n", scrshoot);
+        grab = 0;
+        scrshoot[0] = '\0';
+        return;
+    }
+    char name[sizeof scrshoot];
+    grabFileName(grabcount, name, sizeof name);
+    if (!grabFileWritable(name)) {
+        Con.printf("%s ist keine normale Datei, Aufnahme der Bilder beendet", name);
+        std::printf("%s ist keine normale Datei, Aufnahme der Bilder beendet\n", name);
+        grab = 0;
+        return;
+    }
+    std::memcpy(scrshoot, name, sizeof scrshoot);
+    ++grabcount;
+    requestScreenshot(scrshoot);
+}
+
+void t_cam::toggleGrab()
+{
+    if (grab != 0) {
+        grab = 0;
+        return;
+    }
+    std::string why;
+    if (!grabDirReady(&why)) {
+        Con.printf("Keine Bilder: %s", why.c_str());
+        std::printf("Keine Bilder: %s\n", why.c_str());
+        return;
+    }
+    scrshoot[0] = '\0'; // a new run: nothing to check yet
+    grab = 1;
+}
+
+void t_cam::pathStep(float dt)
+{
+    if ((play == 0 && record == 0) || recfile == nullptr) {
+        return;
+    }
+    pathTimer += dt;
+    if (pathTimer < kCamSampleTime) {
+        return;
+    }
+    // Reset, not reduced: a slow frame records or plays at most one sample.
+    pathTimer = 0.0f;
+    t_camRecord state = camRecordOf(*this);
+    if (play != 0) {
+        camPlaySample(recfile, state);
+        applyCamRecord(*this, state);
+    } else if (!camRecordSample(recfile, state)) {
+        record = 0;
+        Con.printf("%s: Aufnahme beendet (voll oder nicht schreibbar)", kPathFile);
+        std::printf("%s: Aufnahme beendet (voll oder nicht schreibbar)\n", kPathFile);
+    }
+}
+
 void t_cam::update()
 {
-    // Path recording and playback, when they exist, run before everything
-    // else here, so a played-back sample is collided and viewed this frame.
+    // Recording and playback come first, so a played-back sample is
+    // collided and viewed this frame.
+    pathStep(g_frametime);
     clearCollision();
     if (collon != 0 && Level != nullptr) {
         const t_camPhysics physics{Level->gravity, Level->eyeHeight, Level->stepHeight};

@@ -1,6 +1,7 @@
 // camera.h — the first-person camera: motion from key and mouse requests,
 // gravity and collision against the trees' face boxes, the view transform,
-// and picking the nearest object for the editor.
+// picking the nearest object for the editor, and recording, playing back
+// and grabbing its path (the file and names in campath.h).
 //
 // There is one camera, `Cam`, created at start-up after the input part and
 // deleted at shutdown; reset() puts it back at the level's start on every
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "camera/campath.h"
 #include "core/mathlib.h"
 #include "scene/objects.h"
 
@@ -42,6 +44,8 @@ public:
     uint8_t play;         // 1: play the recorded path back
     uint8_t record;       // 1: record the path
     int32_t grabcount;    // number of the next grabbed frame; never reset
+    float pathTimer;      // seconds of frame time since the last path sample (record/play)
+    float grabTimer;      // seconds of frame time since the last grabbed frame
 
     // Links the header to the camera's own position and rotation, sets the
     // default speeds, opens "recfile.movie" for update when it exists (it is
@@ -68,6 +72,25 @@ public:
     // Reads collon, objRot, rotlock, GuiOn and Level->mouseSensitivity.
     void steer(float dt, bool mouseMoved, int32_t mousedx, int32_t mousedy);
 
+    // Frame grabbing with frame time dt: every 0.04 s while `grab` is set,
+    // asks the renderer to write the frame being drawn (finished, before the
+    // buffers switch) to the next "SCRSHT/Screenshot%04i.ppm" in scrshoot.
+    // Ends grabbing with a console message when the folder is unusable or
+    // the previous frame was not written.  Called by cammove.
+    void grabStep(float dt);
+
+    // Path recording or playback with frame time dt, while `play` or
+    // `record` is set and recfile is open (playback wins): every 0.04 s one
+    // record is read into, or written from, the position, yaw, pitch and
+    // speeds.  Recording that cannot write ends with a console message.
+    // Called first by update().
+    void pathStep(float dt);
+
+    // Grabbing switched on by a command: checks (and makes) the SCRSHT
+    // folder first; when nothing could be written there it says so on the
+    // console and grabbing stays off.  Switching off always works.
+    void toggleGrab();
+
     // Gravity and collision (while collon is set and a level exists), then
     // the view transform: composes the camera transform onto the current
     // model-view matrix and reads the result into viewmatrix.  Needs a
@@ -87,6 +110,13 @@ public:
 
 // The camera; valid from start-up to shutdown, null before and after.
 extern t_cam* Cam;
+
+// The camera's part of a path record, and back.
+t_camRecord camRecordOf(const t_cam& cam);
+void applyCamRecord(t_cam& cam, const t_camRecord& record);
+
+// Name of the last grabbed frame ("" before the first).
+extern char scrshoot[100];
 
 // Camera position at the end of the previous frame (world units); the box
 // test sweeps from here.

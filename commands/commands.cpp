@@ -13,6 +13,8 @@
 #include "core/common.h"
 #include "core/sys.h"
 #include "editor/collect.h"
+#include "editor/editor.h"
+#include "gui/gui.h"
 #include "image/imageio.h"
 #include "input/input.h"
 #include "particles/particles.h"
@@ -122,77 +124,29 @@ void camEndStep(t_pressguard& guard, float step)
     }
 }
 
-// Editor, held: with an object selected, a one-frame move request of +1 or
-// -1 along one axis (0 x, 1 y, 2 z); the object pass moves it.
-void objMoveRequest(int axis, float sign)
+// The mouse of this frame for the editor's mouse edits.
+struct EditMouse {
+    int32_t dx = 0;  // pixels, right
+    int32_t dy = 0;  // pixels, down
+    float s = 0.0f;  // the level's mouse sensitivity
+};
+
+EditMouse editMouse()
 {
-    if (!editorOn() || selectedObj == nullptr) {
-        return;
+    EditMouse m;
+    if (KeyInput != nullptr) {
+        m.dx = KeyInput->mousedx;
+        m.dy = KeyInput->mousedy;
     }
-    float* component[3] = {&vecobjmove.x, &vecobjmove.y, &vecobjmove.z};
-    *component[axis] = sign;
+    m.s = Level != nullptr ? Level->mouseSensitivity : 0.0f;
+    return m;
 }
 
-// Editor, held: an object edit driven by the mouse.
-void objMouseEdit()
+// Editor, once per press: runs `edit` (which checks the editor mode itself).
+void oncePerPress(t_pressguard& guard, void (*edit)())
 {
-    if (!editorOn()) {
-        return;
-    }
-    // The editor's mouse edit joins here: select, move, rotate or scale the
-    // selected object by this frame's mouse delta, then set objRot.
-}
-
-enum class ListEdit { Load, Copy, Paste, Delete };
-
-// The name buffer of obj_copy / obj_paste (owned; null before the first copy).
-char* treebuf = nullptr;
-
-// Editor, once per press: an object list edit.  Load: the game module's file
-// request, the answer added as a new object; copy: remember the selected
-// object's name; paste: add a copy of the first tree of that name; delete:
-// remove the selected object and select the nearest one.  Adds select the new
-// object.
-void objListEdit(t_pressguard& guard, ListEdit edit)
-{
-    if (!editorOn() || Level == nullptr || !guard.pressed()) {
-        return;
-    }
-    switch (edit) {
-    case ListEdit::Load: {
-        if (Level->fileRequest == nullptr) {
-            return;
-        }
-        const char* title = "Bittewähle ein Objekt aus";
-        announceRequest(title);
-        const char* path = Level->fileRequest(title, "obj", "#?.raw|#?.md2", g_window, 0, 0);
-        requestAnswered();
-        if (path != nullptr) {
-            selectedObj = addTree(path, false);
-        }
-        break;
-    }
-    case ListEdit::Copy:
-        if (selectedObj != nullptr && selectedObj->name != nullptr) {
-            delete[] treebuf;
-            treebuf = new char[std::strlen(selectedObj->name) + 1];
-            std::strcpy(treebuf, selectedObj->name);
-        }
-        break;
-    case ListEdit::Paste:
-        for (uint32_t i = 0; treebuf != nullptr && baum != nullptr && i < Level->treeCount; ++i) {
-            if (baum[i].header.name != nullptr && strcasecmp(baum[i].header.name, treebuf) == 0) {
-                selectedObj = addTree(&baum[i].header, true);
-                break;
-            }
-        }
-        break;
-    case ListEdit::Delete:
-        if (selectedObj != nullptr) {
-            delTree(selectedObj);
-            selectedObj = Cam != nullptr ? Cam->getClosestObj() : nullptr;
-        }
-        break;
+    if (editorOn() && guard.pressed()) {
+        edit();
     }
 }
 
@@ -401,11 +355,7 @@ void cmd_saveinitfile(cvar)
     if (!editorOn() || Level == nullptr) {
         return;
     }
-    // The scene's write-back joins here, before the save: every tree's and
-    // person's vectors at positionRef and rotationRef into its t_tree or
-    // t_person record, every particle system's extents and origin into
-    // particleExtent and particleOrigin.
-    writeBackParticleSystems(Level);
+    edWriteBack();
     if (Level->saveInitFn != nullptr) {
         Level->saveInitFn(0);
     }
@@ -547,8 +497,21 @@ void cmd_camGrab(cvar)
     if (!guard.pressed() || Cam == nullptr) {
         return;
     }
-    toggle(Cam->grab);
+    Cam->toggleGrab();
 }
+
+namespace {
+
+// Recording and playback need "recfile.movie" in the data folder; switched on
+// without it they would do nothing while looking busy.
+void sayWhenNoPathFile(uint8_t on)
+{
+    if (on != 0 && Cam->recfile == nullptr) {
+        Con.printf("recfile.movie fehlt (oder ist keine normale Datei): keine Kamerafahrt");
+    }
+}
+
+} // namespace
 
 void cmd_camRecord(cvar)
 {
@@ -558,6 +521,7 @@ void cmd_camRecord(cvar)
     }
     toggle(Cam->record);
     std::printf("record\n");
+    sayWhenNoPathFile(Cam->record);
 }
 
 void cmd_camPlay(cvar)
@@ -570,6 +534,7 @@ void cmd_camPlay(cvar)
     if (Cam->play != 0) {
         collon = 0;
     }
+    sayWhenNoPathFile(Cam->play);
 }
 
 void cmd_soundNothing(cvar)
@@ -604,87 +569,121 @@ void cmd_swwindowmode(cvar)
 void cmd_objLoad(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard, ListEdit::Load);
+    if (!editorOn() || Level == nullptr || Level->fileRequest == nullptr || !guard.pressed()) {
+        return;
+    }
+    const char* title = "Bittewähle ein Objekt aus";
+    announceRequest(title);
+    const char* path = Level->fileRequest(title, "obj", "#?.raw|#?.md2", g_window, 0, 0);
+    requestAnswered();
+    edLoad(path);
 }
 
 void cmd_objSelect2(cvar)
 {
-    objMouseEdit();
+    if (Gui != nullptr) {
+        edSelectAtPointer(Gui->pointer.pos.x, Gui->pointer.pos.y);
+    }
 }
 
 void cmd_objCopy(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard, ListEdit::Copy);
+    oncePerPress(guard, edCopy);
 }
 
 void cmd_objPaste(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard, ListEdit::Paste);
+    oncePerPress(guard, edPaste);
 }
 
 void cmd_objDelete(cvar)
 {
     static t_pressguard guard;
-    objListEdit(guard, ListEdit::Delete);
+    oncePerPress(guard, edDelete);
 }
 
 void cmd_plusObjMovex(cvar)
 {
-    objMoveRequest(0, 1.0f);
+    edKeyMove(0, 1.0f);
 }
 void cmd_minusObjMovex(cvar)
 {
-    objMoveRequest(0, -1.0f);
+    edKeyMove(0, -1.0f);
 }
 void cmd_plusObjMovey(cvar)
 {
-    objMoveRequest(1, 1.0f);
+    edKeyMove(1, 1.0f);
 }
 void cmd_minusObjMovey(cvar)
 {
-    objMoveRequest(1, -1.0f);
+    edKeyMove(1, -1.0f);
 }
 void cmd_plusObjMovez(cvar)
 {
-    objMoveRequest(2, 1.0f);
+    edKeyMove(2, 1.0f);
 }
 void cmd_minusObjMovez(cvar)
 {
-    objMoveRequest(2, -1.0f);
+    edKeyMove(2, -1.0f);
 }
 void cmd_objSelect(cvar)
 {
-    objMouseEdit();
+    edSelectNearest();
 }
 void cmd_objRotx(cvar)
 {
-    objMouseEdit();
+    edMouseRotate(0, editMouse().dx);
 }
 void cmd_objRoty(cvar)
 {
-    objMouseEdit();
+    edMouseRotate(1, editMouse().dx);
 }
 void cmd_objRotz(cvar)
 {
-    objMouseEdit();
+    edMouseRotate(2, editMouse().dx);
 }
 void cmd_objMovex(cvar)
 {
-    objMouseEdit();
+    const EditMouse m = editMouse();
+    edMouseMove(false, m.dx, m.dy, m.s);
 }
 void cmd_objMovez(cvar)
 {
-    objMouseEdit();
+    const EditMouse m = editMouse();
+    edMouseMove(true, m.dx, m.dy, m.s);
 }
 void cmd_objScalex(cvar)
 {
-    objMouseEdit();
+    const EditMouse m = editMouse();
+    edMouseScale(false, m.dx, m.dy, m.s);
 }
 void cmd_objScalez(cvar)
 {
-    objMouseEdit();
+    const EditMouse m = editMouse();
+    edMouseScale(true, m.dx, m.dy, m.s);
+}
+void cmd_objUndo(cvar)
+{
+    static t_pressguard guard;
+    if (editorOn() && guard.pressed() && !edUndo()) {
+        Con.printf("nichts rückgängig zu machen");
+    }
+}
+void cmd_objRedo(cvar)
+{
+    static t_pressguard guard;
+    if (editorOn() && guard.pressed() && !edRedo()) {
+        Con.printf("nichts zu wiederholen");
+    }
+}
+void cmd_swhelp(cvar)
+{
+    static t_pressguard guard;
+    if (editorOn() && guard.pressed()) {
+        edToggleHelp();
+    }
 }
 
 void cmd_swgui(cvar)

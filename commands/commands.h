@@ -148,6 +148,10 @@ void cmd_objMovex(cvar v);
 void cmd_objMovez(cvar v);
 void cmd_objScalex(cvar v);
 void cmd_objScalez(cvar v);
+// Editor, once: a step back or forward through the session's object edits.
+void cmd_objUndo(cvar v);     // "obj_undo"
+void cmd_objRedo(cvar v);     // "obj_redo"
+void cmd_swhelp(cvar v);      // "swhelp"           editor, once: the help window on/off
 
 void cmd_swgui(cvar v);                // "swgui"            editor, once: toggles GuiOn
 void cmd_swleveled(cvar v);            // "swleveled"        once: editor mode; on: collon 0, GuiOn 1; off: 1, 0

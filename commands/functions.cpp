@@ -2,12 +2,14 @@
 // table matched to handlers and stored in the key slots.
 #include "commands/functions.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
 #include "commands/commands.h"
 #include "core/common.h"
+#include "editor/editor.h"
 #include "input/input.h"
 #include "render/draw2d.h"
 
@@ -103,10 +105,13 @@ constexpr CommandDef kCommands[kCommandCount] = {
     {"obj_movez", kExactCase, cmd_objMovez},
     {"obj_scalex", kExactCase, cmd_objScalex},
     {"obj_scalez", kExactCase, cmd_objScalez},
+    {"obj_undo", kExactCase, cmd_objUndo},
+    {"obj_redo", kExactCase, cmd_objRedo},
 
     {"swgui", kExactNoCase, cmd_swgui},
     {"swleveled", kExactNoCase, cmd_swleveled},
     {"swrotlock", kExactNoCase, cmd_swrotlock},
+    {"swhelp", kExactNoCase, cmd_swhelp},
     {"swdynlight", kExactNoCase, cmd_swdynlight},
     {"+scrollparticles", kExactNoCase, cmd_plusScrollparticles},
     {"-scrollparticles", kExactNoCase, cmd_minusScrollparticles},
@@ -148,6 +153,35 @@ t_keyslot* slotFor(const char* key)
     return slot;
 }
 
+// The editor's help: the names of the keys whose slot carries the handler
+// of `command` (and, for a text command, its text), joined by "/".
+void keysForCommand(const char* command, char* out, unsigned long size)
+{
+    if (size == 0) {
+        return;
+    }
+    out[0] = '\0';
+    const t_cmdmatch m = matchCommand(command);
+    if (m.handler == nullptr || KeyInput == nullptr || KeyInput->keys == nullptr) {
+        return;
+    }
+    size_t used = 0;
+    for (int32_t code = 0; code < KeyInput->keycount; ++code) {
+        const t_keyslot& slot = KeyInput->keys[code];
+        if (slot.name == nullptr || slot.handler != m.handler) {
+            continue;
+        }
+        if (m.kind == kCmdText && std::strcmp(slot.arg.text, m.text) != 0) {
+            continue;
+        }
+        const int n = std::snprintf(out + used, size - used, "%s%s", used > 0 ? "/" : "", slot.name);
+        if (n < 0 || used + static_cast<size_t>(n) >= size) {
+            break;
+        }
+        used += static_cast<size_t>(n);
+    }
+}
+
 } // namespace
 
 t_cmdmatch matchCommand(const char* command)
@@ -183,6 +217,7 @@ const char* commandName(int index)
 
 CFunctions::CFunctions()
 {
+    g_keysForCommand = keysForCommand;
     Init();
 }
 

@@ -8,7 +8,7 @@
 // once per frame.  Bindings are made once, from the level loaded at start-up;
 // a level change (`map`) does not rebind.
 //
-// Command texts are matched against the 70 names of the command set
+// Command texts are matched against the 73 names of the command set
 // (commands/commands.h) in a fixed order, the first match wins:
 //   - most names compare exactly, without regard to case;
 //   - "cam_setspeed" and "obj_setspeed" compare their first 11 characters
@@ -65,7 +65,7 @@ enum {
 };
 
 // Number of registered command names.
-constexpr int kCommandCount = 70;
+constexpr int kCommandCount = 73;
 
 // Matches `command` against the registered names in binding order.
 // Never reads past the text's end; null matches nothing.

@@ -10,10 +10,13 @@
 #include <strings.h>
 
 #include "camera/camera.h"
+#include "camera/campath.h"
 #include "commands/cmdglobals.h"
 #include "commands/commands.h"
 #include "core/modport.h"
 #include "core/sys.h"
+#include "editor/editor.h"
+#include "gui/gui.h"
 #include "image/texlist.h"
 #include "input/input.h"
 #include "particles/particles.h"
@@ -198,6 +201,8 @@ void CEngine::render3D()
     t = frameSectionAdd(kSec2D, t);
     DrawParticlesystems(g_frametime);
     t = frameClockUs();
+    draw_3DLevelEDstuff();
+    t = frameSectionAdd(kSec2D, t);
     drawPlayerFigure();
     frameSectionAdd(kSecPersons, t);
     glPopMatrix();
@@ -207,6 +212,10 @@ void CEngine::render2D()
 {
     if (noise != nullptr) {
         noise->render();
+    }
+    draw_2DLevelEDstuff();
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->draw();
     }
 }
 
@@ -222,6 +231,9 @@ void CEngine::setNoiseOverlay(Lev* level)
 
 void CEngine::afterframeupdate()
 {
+    if (Gui != nullptr && GuiOn != 0) {
+        Gui->update();
+    }
     g_playermove = 0;
     commandFrameDefaults();
     if (KeyInput != nullptr) {
@@ -255,6 +267,7 @@ void initEngine(int argc, char** argv)
     OpenInputModul();
     OpenFunctionsModul();
     OpenCamModul();
+    OpenGuiModul();
     setSceneViewer(Cam != nullptr ? &Cam->position : nullptr, Cam != nullptr ? &Cam->yaw : nullptr);
     OpenKlangmodul();
     init_height_field();
@@ -287,6 +300,7 @@ void freeGame()
     CloseGameModul();
     ReapModules(0);
     DestroyObjects();
+    CloseGuiModul();
 }
 
 bool initGame(const char* levelName)
@@ -315,6 +329,8 @@ bool initGame(const char* levelName)
         Cam->reset();
     }
     OpenKlangmodul();
+    OpenGuiModul();
+    editorReset();
     init_height_field();
     TexList.initTex();
     initObj();
@@ -345,6 +361,7 @@ void engineShutdown(KRT_RESULT code, const char* message)
     CloseFunctionsModul();
     CloseInputModul();
     CloseCamModul();
+    CloseGuiModul();
     if (code != KRT_BADSOUND) {
         CloseKlangmodul();
     }
@@ -399,6 +416,25 @@ long runFrameLoop(long maxFrames, const char* lastFrameShot)
         if (maxFrames > 0 && frames >= maxFrames) {
             break;
         }
+    }
+    return frames;
+}
+
+long runTimedemo(const t_camPath& path)
+{
+    collon = 0; // a played path flies wherever it was recorded
+    fpsStartSlot(static_cast<int64_t>(std::time(nullptr)));
+    long frames = 0;
+    for (const t_camRecord& record : path.records) {
+        if (g_bquit != 0 || Cam == nullptr) {
+            break;
+        }
+        g_frametime = kCamSampleTime;
+        g_grabframetime = g_frametime;
+        fpsTick(static_cast<int64_t>(std::time(nullptr)));
+        applyCamRecord(*Cam, record);
+        Engine->update();
+        ++frames;
     }
     return frames;
 }

@@ -36,7 +36,8 @@ public:
     void beforframeupdate();
     void render();
     void render3D();
-    // The 2D pass: the noise overlay.
+    // The 2D pass over the finished 3D picture: the noise overlay, the
+    // editor's part and the GUI.
     void render2D();
     void afterframeupdate();
     // Replaces the noise overlay by the one of `level` (none when it has no
@@ -77,3 +78,10 @@ void fpsStartSlot(int64_t nowSeconds);
 // when that is > 0, as if quit had been given).  With both maxFrames > 0 and
 // lastFrameShot, the last of those frames is written to that file (PPM).
 long runFrameLoop(long maxFrames, const char* lastFrameShot = nullptr);
+
+struct t_camPath;
+// --timedemo: one frame per record of the path, the camera put at each in
+// turn with collision off and the scene stepped by 0.04 s per frame (as when
+// the path was recorded), as fast as the frames can be drawn.  Returns the
+// frames run; fewer than the records when quit ended it early.
+long runTimedemo(const t_camPath& path);

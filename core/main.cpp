@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
+#include "camera/campath.h"
 #include "core/engine.h"
 #include "platform/display.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -22,6 +25,8 @@ constexpr const char* kUsageText = "Aufruf: Vext-Engine [Schalter]\n"
                                    "  --headless       ohne Fenster und Ton (SDL offscreen/dummy)\n"
                                    "  --frames N       endet nach N Bildern und nennt die Bildrate\n"
                                    "  --shot DATEI     schreibt mit --frames das letzte Bild als PPM nach DATEI\n"
+                                   "  --timedemo DATEI spielt die Kamerafahrt DATEI einmal so schnell wie möglich\n"
+                                   "                   ab und nennt Bilder, Sekunden und Bilder pro Sekunde\n"
                                    "  --help           diese Hilfe\n"
                                    "  --version        die Version\n"
                                    "  -window -server -tex -coll -fcull -ngrad -leveled\n"
@@ -40,6 +45,7 @@ struct Options {
     long frames = 0; // 0: run until quit
     bool headless = false;
     const char* shotFile = nullptr; // with frames > 0: the last frame goes here
+    std::string timedemoFile;       // path file to play once, from the start directory; "" when none
 };
 
 [[noreturn]] void refuse(const char* format, const char* word)
@@ -73,7 +79,8 @@ Options parseOwnSwitches(int argc, char** argv)
             continue;
         }
         const bool takesValue = std::strcmp(a, "--frames") == 0 || std::strcmp(a, "--data") == 0 ||
-                                std::strcmp(a, "--level") == 0 || std::strcmp(a, "--shot") == 0;
+                                std::strcmp(a, "--level") == 0 || std::strcmp(a, "--shot") == 0 ||
+                                std::strcmp(a, "--timedemo") == 0;
         if (!takesValue) {
             refuse("unbekannter Schalter \"%s\"", a);
         }
@@ -93,6 +100,8 @@ Options parseOwnSwitches(int argc, char** argv)
                 std::fprintf(stderr, "Vext-Engine: kann nicht nach \"%s\" wechseln\n", value);
                 std::exit(KRT_FILE);
             }
+        } else if (std::strcmp(a, "--timedemo") == 0) {
+            opt.timedemoFile = value[0] == '/' ? std::string(value) : startDir + "/" + value;
         } else if (std::strcmp(a, "--level") == 0) {
             g_startLevel = value;
         } else {
@@ -105,7 +114,33 @@ Options parseOwnSwitches(int argc, char** argv)
     if (opt.shotFile != nullptr && opt.frames == 0) {
         refuse("%s: --shot braucht --frames N", opt.shotFile);
     }
+    if (!opt.timedemoFile.empty() && opt.frames > 0) {
+        refuse("%s: --timedemo und --frames zugleich", opt.timedemoFile.c_str());
+    }
     return opt;
+}
+
+// The whole path, read before start-up so that a bad file ends the program
+// before a window opens.
+t_camPath loadTimedemo(const std::string& file)
+{
+    std::vector<uint8_t> bytes;
+    const FileError error = ReadRegularFile(file.c_str(), kCamPathMaxBytes, bytes);
+    t_camPath path;
+    std::string problem = FileErrorText(error);
+    if (error != FileError::None || !parseCamPath(bytes.data(), bytes.size(), t_camRecord{}, path, &problem)) {
+        std::fprintf(stderr, "Vext-Engine: Kamerafahrt %s: %s\n", file.c_str(), problem.c_str());
+        std::exit(KRT_FILE);
+    }
+    if (path.trailingBytes != 0) {
+        std::printf("Kamerafahrt %s: der letzte Datensatz ist nach %zu von 28 Bytes abgeschnitten\n", file.c_str(),
+                    path.trailingBytes);
+    }
+    if (path.skippedFields != 0) {
+        std::printf("Kamerafahrt %s: %zu Werte sind keine Kameradaten und bleiben weg\n", file.c_str(),
+                    path.skippedFields);
+    }
+    return path;
 }
 
 } // namespace
@@ -118,8 +153,16 @@ int main(int argc, char** argv)
     if (opt.headless) {
         platformUseHeadlessDrivers();
     }
+    const t_camPath timedemo = opt.timedemoFile.empty() ? t_camPath{} : loadTimedemo(opt.timedemoFile);
     initEngine(argc, argv);
     const auto start = std::chrono::steady_clock::now();
+    if (!opt.timedemoFile.empty()) {
+        const long frames = runTimedemo(timedemo);
+        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("timedemo: %ld Bilder in %.2f s, %.1f Bilder pro Sekunde\n", frames, secs,
+                    secs > 0.0 ? static_cast<double>(frames) / secs : 0.0);
+        closeEngine(KRT_QUIT, "");
+    }
     const long frames = runFrameLoop(opt.frames, opt.shotFile);
     if (opt.frames > 0) {
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -6,6 +6,7 @@
 #include "camera/camera.h"
 #include "commands/functions.h"
 #include "core/engine.h"
+#include "gui/gui.h"
 #include "input/input.h"
 #include "sound/csound.h"
 
@@ -234,6 +235,20 @@ void CloseFunctionsModul()
 void OpenCamModul()
 {
     Cam = new t_cam();
+}
+
+void OpenGuiModul()
+{
+    CloseGuiModul();
+    Gui = new CGui();
+}
+
+void CloseGuiModul()
+{
+    if (Gui != nullptr) {
+        delete Gui;
+        Gui = nullptr;
+    }
 }
 
 void CloseCamModul()

@@ -63,3 +63,7 @@ void OpenFunctionsModul();
 void CloseFunctionsModul();
 void OpenCamModul();
 void CloseCamModul();
+// The GUI (Gui): made at start-up and at every level load, deleted at the
+// level's end and at shutdown.
+void OpenGuiModul();
+void CloseGuiModul();

@@ -125,6 +125,45 @@ FILE* OpenRegularFile(const char* path, const char* mode, FileError* error)
     return f;
 }
 
+FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* error)
+{
+    FileError local = FileError::None;
+    FileError* err = error != nullptr ? error : &local;
+    *err = FileError::NotFound;
+    if (path == nullptr || path[0] == '\0') {
+        return nullptr;
+    }
+    const std::string resolved = ResolvePathString(path);
+    const int fd = open(resolved.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        // ELOOP: the last component is a link.
+        *err = errno == ENOENT || errno == ENOTDIR ? FileError::NotFound
+               : errno == ELOOP                    ? FileError::NotRegular
+                                                   : FileError::ReadFailed;
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *err = FileError::NotRegular;
+        return nullptr;
+    }
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+        close(fd);
+        *err = FileError::TooLarge;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, "r+b");
+    if (f == nullptr) {
+        close(fd);
+        *err = FileError::ReadFailed;
+        return nullptr;
+    }
+    *err = FileError::None;
+    return f;
+}
+
 bool IsRegularFile(const char* path)
 {
     FileError error = FileError::None;

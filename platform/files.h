@@ -31,6 +31,13 @@ const char* FileErrorText(FileError error);
 // never opens a device.  Null with *error set (when given) otherwise.
 FILE* OpenRegularFile(const char* path, const char* mode, FileError* error = nullptr);
 
+// Opens an existing regular file for reading and writing ("r+b"), for a file
+// the engine updates in place.  Never creates it, never follows a symbolic
+// link in the last component (a write through it could land outside the
+// folder it is meant for) and refuses a file larger than maxBytes
+// (TooLarge).  Null with *error set (when given) otherwise.
+FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* error = nullptr);
+
 // True when the path (resolved without regard to case) is a regular file that
 // can be opened for reading.
 bool IsRegularFile(const char* path);

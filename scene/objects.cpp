@@ -2,6 +2,7 @@
 // model matrices and collision boxes, adding, copying and deleting objects.
 #include "scene/objects.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -504,6 +505,34 @@ t_objheader* addPerson(const char* file)
     TexList.initTex();
     loadMeshs();
     return player != nullptr ? &player[count].header : nullptr;
+}
+
+void installObjectTables(const t_tree* trees, uint32_t treeCount, const t_person* persons, uint32_t personCount)
+{
+    if (Level == nullptr) {
+        return;
+    }
+    t_tree* treeTable = new t_tree[treeCount + 1]();
+    std::copy(trees, trees + treeCount, treeTable);
+    t_person* personTable = new t_person[personCount + 1]();
+    std::copy(persons, persons + personCount, personTable);
+    const uint32_t counts[2] = {Level->treeCount, Level->personCount};
+    delete[] g_ownTreeTable;
+    delete[] g_ownPersonTable;
+    g_ownTreeTable = treeTable;
+    g_ownPersonTable = personTable;
+    Level->treeTable = treeTable;
+    Level->treeCount = treeCount;
+    Level->personTable = personTable;
+    Level->personCount = personCount;
+    const uint32_t now[2] = {treeCount, personCount};
+    for (uint32_t type = 0; type < 2; ++type) {
+        if (counts[type] != now[type] && Level->onObjectCountChange != nullptr) {
+            Level->onObjectCountChange(type, now[type]);
+        }
+    }
+    TexList.initTex();
+    loadMeshs();
 }
 
 void delTree(t_objheader* object)

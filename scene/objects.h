@@ -116,6 +116,10 @@ bool treeLoadMesh(Tree& tree, const char* file);
 // the lists.  Returns the new object (valid until the next rebuild) or null.
 t_objheader* addTree(const void* source, bool copy);
 t_objheader* addPerson(const char* file);
+// Puts copies of the given tables in place of the level's (the engine owns
+// them from then on), re-reads the texture definitions and rebuilds the
+// lists.  The editor's undo uses it to bring back an earlier set of objects.
+void installObjectTables(const t_tree* trees, uint32_t treeCount, const t_person* persons, uint32_t personCount);
 // Removes a tree or a person (level callbacks, tables rewritten in place,
 // lists rebuilt).  Null does nothing.
 void delTree(t_objheader* object);

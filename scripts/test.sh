@@ -16,7 +16,7 @@ cmake --build "$san" -j"$(nproc)" --target engine_tests spielmod_tests klangmod_
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 "$san/tests/engine_tests" --gtest_brief=1 \
-  --gtest_filter='Image*:Texture*:TexDef*:TexFile*:TexList*:Scene*'
+  --gtest_filter='Image*:Texture*:TexDef*:TexFile*:TexList*:Scene*:CamPath*'
 "$san/tests/spielmod_tests" --gtest_brief=1
 "$san/tests/klangmod_tests" --gtest_brief=1
 "$san/tests/sound_tests" --gtest_brief=1

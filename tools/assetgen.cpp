@@ -137,6 +137,7 @@ int main(int argc, char** argv)
     assetgen::GenerateSceneAssets(out);
     assetgen::GenerateBenchLevel(out);
     assetgen::GenerateSounds(out);
+    assetgen::GenerateCamPaths(out);
     if (out.written > 0 || out.failed > 0) {
         std::printf("vext_assetgen: %d written, %d unchanged, %d failed in %s\n", out.written, out.unchanged,
                     out.failed, argv[1]);

@@ -89,6 +89,12 @@ void GenerateEffectImages(AssetWriter& out);
 // The demo's music, footstep pair and fire loop (assetgen_sounds.cpp).
 void GenerateSounds(AssetWriter& out);
 
+// --- Camera path (assetgen_campath.cpp) --------------------------------------
+
+// The demo flight through "select" as path records (flight.movie).
+std::vector<uint8_t> DemoFlight();
+void GenerateCamPaths(AssetWriter& out);
+
 // --- Scene objects (assetgen_scene.cpp) -------------------------------------
 
 // data/obj/: raw meshes with their .tex files and images, MD2 figures and

@@ -197,14 +197,17 @@ Image Arrow()
 }
 
 // A window body: dark blue panel with a light frame (drawn half transparent).
+// Windows stretch it over up to the whole screen width, so the frame is one
+// texel of a wide image: a line of a pixel or two, not a band.
 Image WindowBody()
 {
-    const int size = 64;
-    Image body(size, size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const bool frame = x < 2 || y < 2 || x >= size - 2 || y >= size - 2;
-            body.Set(x, y, frame ? Rgb{120, 132, 176} : Mix(Rgb{50, 60, 96}, Rgb{26, 32, 54}, y / 63.0));
+    const int w = 256;
+    const int h = 128;
+    Image body(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool frame = x < 1 || y < 1 || x >= w - 1 || y >= h - 1;
+            body.Set(x, y, frame ? Rgb{120, 132, 176} : Mix(Rgb{50, 60, 96}, Rgb{26, 32, 54}, y / (h - 1.0)));
         }
     }
     return body;

@@ -23,16 +23,9 @@ cleanup() {
 trap cleanup EXIT
 cp -r "$src/data" "$work/data"
 
-# A display number nobody uses.
-disp=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then disp=":$n"; break; fi
-done
-[ -n "$disp" ] || fail "no free X display number"
-Xvfb "$disp" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$disp
-for _ in $(seq 1 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$work" || fail "no virtual X server came up"
+xvfb_pid=$XVFB_PID
 
 cd "$work/data"
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$build/Vext-Engine" -window >"$work/engine.log" 2>&1 &

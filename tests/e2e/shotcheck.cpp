@@ -121,14 +121,55 @@ bool moved(const char* a, const char* b)
     return share > 0.01;
 }
 
+// Whether two shots show the same scene up to what moves by itself (snow,
+// film grain): 32 x 32 blocks below the text strip whose mean colours
+// differ clearly, as a share of the blocks.
+bool same(const char* a, const char* b)
+{
+    Image ia;
+    Image ib;
+    if (!readPPM(a, ia) || !readPPM(b, ib) || ia.w != ib.w || ia.h != ib.h) {
+        std::printf("%s / %s: unreadable or of different sizes\n", a, b);
+        return false;
+    }
+    const int block = 32;
+    long blocks = 0;
+    long changed = 0;
+    for (int by = 32; by + block <= ia.h; by += block) {
+        for (int bx = 0; bx + block <= ia.w; bx += block) {
+            double diff = 0.0;
+            for (int c = 0; c < 3; ++c) {
+                long sa = 0;
+                long sb = 0;
+                for (int y = by; y < by + block; ++y) {
+                    for (int x = bx; x < bx + block; ++x) {
+                        sa += px(ia, x, y)[c];
+                        sb += px(ib, x, y)[c];
+                    }
+                }
+                diff += std::abs(static_cast<double>(sa - sb)) / (block * block);
+            }
+            ++blocks;
+            changed += diff > 60.0 ? 1 : 0;
+        }
+    }
+    const double share = blocks > 0 ? static_cast<double>(changed) / blocks : 1.0;
+    std::printf("blocks changed: %.1f %%\n", share * 100.0);
+    return share < 0.05;
+}
+
 }  // namespace
 
 // vext_shotcheck SHOT...            each shot shows sky, ground and the fps text
 // vext_shotcheck --moved A B        the view differs between A and B
+// vext_shotcheck --same A B         A and B show the same scene (falling snow aside)
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--moved") {
         return moved(argv[2], argv[3]) ? 0 : 1;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--same") {
+        return same(argv[2], argv[3]) ? 0 : 1;
     }
     bool ok = argc > 1;
     for (int i = 1; i < argc; ++i) {

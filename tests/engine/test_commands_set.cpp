@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "support/temp_dir.h"
 #include "test_commands_fixture.h"
 
 namespace {
@@ -118,6 +119,7 @@ TEST_F(EditorCommands, FogTypeHintAndInfoPrintTheFogLine)
 
 TEST_F(EditorCommands, TogglesActOncePerPressAndEditorOnesNotInPlayMode)
 {
+    WorkDir scratch; // cam_grab makes its SCRSHT folder here
     lev_.lightCount = 2;
     const struct { const char* name; t_handler handler; int (*value)(); int off, on; bool editorOnly; } toggles[] = {
         {"noclip", cmd_noclip, [] { return int(collon); }, 1, 0, false},
