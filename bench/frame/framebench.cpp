@@ -2,18 +2,20 @@
 // drawing paths, headless: the engine with its modules, as the program runs.
 //
 //   vext_framebench [--data DIR] [--frames N] [--level NAME] [--path FILE]
-//                   [--rounds R] [--finish 1]
+//                   [--rounds R] [--finish 1] [--program 0]
 //
-// The paths take turns R times (default 2); each turn the camera flies the
-// same path: one sample of the recording FILE (default the generator's
-// levels/bench/path.movie, a circle through the forest at canopy height) per
-// frame, N frames (default: every sample once), the scene stepped 0.04 s per
-// frame, as --timedemo plays a path.  A frame lasts from the start of one
+// The paths take turns R times (default 2); each turn plays the camera path
+// FILE (default the generator's levels/bench/path.movie, a circle through
+// the forest at canopy height; its first N samples with --frames) through
+// runTimedemo, what --timedemo runs: one sample per frame, the scene
+// stepped 0.04 s per frame.  A frame lasts from the start of one
 // frame's drawing to the next one's (the engine's frame log), the last one
 // to its finished swap.  Prints per path: frames per second, ms per frame (median and 95th
 // percentile), triangles and texture switches per frame, and the engine's
 // section timers averaged over the frames; then level start to first frame
 // for the demo levels (a level change as the console's `map` does it).
+// Then (unless --program 0) the program itself plays the path with
+// --timedemo through each drawing path and its "timedemo:" line is shown.
 // With --finish 1 every section ends with glFinish, which puts the
 // rasteriser's time into the section that caused it (and slows the frame).
 // Not a test: it only reports numbers.
@@ -26,9 +28,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "camera/camera.h"
+#include "camera/campath.h"
 #include "commands/cmdglobals.h"
 #include "core/common.h"
 #include "core/engine.h"
@@ -47,45 +51,22 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// One sample of the camera path (a camera recording: 28-byte records of
-// seven big-endian floats x, y, z, yaw, pitch, move speed, turn speed).
-struct PathSample {
-    float x, y, z, yaw, pitch;
-};
-std::vector<PathSample> g_path;
-
-float bigEndianFloat(const uint8_t* p)
-{
-    const uint32_t v = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                       static_cast<uint32_t>(p[2]) << 8 | p[3];
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-}
+// The camera path, read as --timedemo reads it.
+t_camPath g_path;
+t_camPath g_warmup; // its first three samples
 
 bool loadPath(const char* file)
 {
     std::vector<uint8_t> bytes;
-    const FileError error = ReadRegularFile(file, 1u << 24, bytes);
-    if (error != FileError::None || bytes.size() < 28 || bytes.size() % 28 != 0) {
-        std::fprintf(stderr, "vext_framebench: %s: %s\n", file,
-                     error != FileError::None ? FileErrorText(error) : "no whole 28-byte records");
+    const FileError error = ReadRegularFile(file, kCamPathMaxBytes, bytes);
+    std::string problem = FileErrorText(error);
+    if (error != FileError::None || !parseCamPath(bytes.data(), bytes.size(), t_camRecord{}, g_path, &problem) ||
+        g_path.records.empty()) {
+        std::fprintf(stderr, "vext_framebench: %s: %s\n", file, problem.c_str());
         return false;
     }
-    for (size_t at = 0; at + 28 <= bytes.size(); at += 28) {
-        const uint8_t* r = &bytes[at];
-        g_path.push_back({bigEndianFloat(r), bigEndianFloat(r + 4), bigEndianFloat(r + 8), bigEndianFloat(r + 12),
-                          bigEndianFloat(r + 16)});
-    }
+    g_warmup.records.assign(g_path.records.begin(), g_path.records.begin() + std::min<size_t>(3, g_path.records.size()));
     return true;
-}
-
-void placeCamera(int i)
-{
-    const PathSample& s = g_path[static_cast<size_t>(i) % g_path.size()];
-    Cam->position = t_vector(s.x, s.y, s.z);
-    Cam->yaw = s.yaw;
-    Cam->pitch = s.pitch;
 }
 
 struct PathResult {
@@ -107,19 +88,7 @@ struct PathRun {
     int frames = 0;
 };
 
-// The path flown the way --timedemo flies it: one sample per frame, the
-// scene stepped 0.04 s per frame, collision off.
-void flyPath(int frames)
-{
-    collon = 0;
-    for (int i = 0; i < frames && g_bquit == 0; ++i) {
-        g_frametime = 0.04f;
-        placeCamera(i);
-        Engine->update();
-    }
-}
-
-void runPath(bool immediate, int frames, PathRun& run)
+void runPath(bool immediate, PathRun& run)
 {
     g_immediateDraw = immediate ? 1 : 0;
     // The snow at its steady count (emission and falling balance after about
@@ -129,13 +98,13 @@ void runPath(bool immediate, int frames, PathRun& run)
             g_snowstorm[s].Update(0.02f);
         }
     }
-    flyPath(3);
+    runTimedemo(g_warmup);
     glFinish();
     static std::vector<FrameLogEntry> log;
-    log.assign(static_cast<size_t>(frames), FrameLogEntry{});
+    log.assign(g_path.records.size(), FrameLogEntry{});
     frameLogStart(log.data(), static_cast<uint32_t>(log.size()));
     const Clock::time_point all = Clock::now();
-    flyPath(frames);
+    runTimedemo(g_path);
     glFinish();
     run.totalMs += msSince(all);
     const uint32_t done = std::min<uint32_t>(frameLogStop(), static_cast<uint32_t>(log.size()));
@@ -201,6 +170,30 @@ double changeLevelMs(const char* name)
     return msSince(start);
 }
 
+// The program itself with --timedemo on the same path, per drawing path:
+// its own "timedemo:" line (the whole program as a user runs it, modules,
+// start-up and all, one pass).
+void runProgramTimedemo(const char* pathFile, bool immediate)
+{
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
+    program = program.substr(0, program.rfind('/') + 1) + "Vext-Engine";
+    const std::string command = "'" + program + "' --headless --level bench --timedemo '" + pathFile + "'" +
+                                (immediate ? " -immediate" : "") + " 2>&1";
+    FILE* out = popen(command.c_str(), "r");
+    if (out == nullptr) {
+        return;
+    }
+    char line[512];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        if (std::strncmp(line, "timedemo:", 9) == 0) {
+            std::printf("program %-9s %s", immediate ? "immediate" : "arrays", line);
+        }
+    }
+    pclose(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -210,6 +203,7 @@ int main(int argc, char** argv)
     int frames = 0; // 0: one sample per frame, the whole path once
     const char* pathFile = "levels/bench/path.movie";
     int rounds = 2;
+    bool program = true;
     g_startLevel = "bench";
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--data") == 0) {
@@ -222,6 +216,8 @@ int main(int argc, char** argv)
             pathFile = argv[i + 1];
         } else if (std::strcmp(argv[i], "--rounds") == 0) {
             rounds = std::max(1, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--program") == 0) {
+            program = std::atoi(argv[i + 1]) != 0;
         } else if (std::strcmp(argv[i], "--finish") == 0) {
             g_frameStatsFinish = static_cast<uint8_t>(std::atoi(argv[i + 1]) != 0);
         }
@@ -234,8 +230,8 @@ int main(int argc, char** argv)
     if (!loadPath(pathFile)) {
         return 1;
     }
-    if (frames <= 0) {
-        frames = static_cast<int>(g_path.size());
+    if (frames > 0 && static_cast<size_t>(frames) < g_path.records.size()) {
+        g_path.records.resize(static_cast<size_t>(frames));
     }
     platformUseHeadlessDrivers();
     char* engineArgs[] = {argv[0], nullptr};
@@ -252,14 +248,18 @@ int main(int argc, char** argv)
     PathRun arrayRuns;
     PathRun immediateRuns;
     for (int round = 0; round < rounds; ++round) {
-        runPath(false, frames, arrayRuns);
-        runPath(true, frames, immediateRuns);
+        runPath(false, arrayRuns);
+        runPath(true, immediateRuns);
     }
     const PathResult arrays = summary(arrayRuns);
     const PathResult immediate = summary(immediateRuns);
     print("arrays", arrays);
     print("immediate", immediate);
     std::printf("speed-up arrays / immediate: %.2f x fps\n", immediate.fps > 0.0 ? arrays.fps / immediate.fps : 0.0);
+    if (program) {
+        runProgramTimedemo(pathFile, false);
+        runProgramTimedemo(pathFile, true);
+    }
     g_immediateDraw = 0;
     for (const char* level : {"select", "second", "bench"}) {
         std::printf("level start to first frame %-7s %6.0f ms\n", level, changeLevelMs(level));
