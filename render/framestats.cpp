@@ -72,7 +72,7 @@ void frameStatsEnd()
 
 const char* frameSectionName(int section)
 {
-    static const char* const names[kSecCount] = {"camera+culling", "lighting", "terrain", "trees",
+    static const char* const names[kSecCount] = {"camera+culling", "lighting",  "terrain", "trees",
                                                  "persons",        "particles", "sky+2D",  "clear+swap"};
     return section >= 0 && section < kSecCount ? names[section] : "?";
 }

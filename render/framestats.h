@@ -31,19 +31,19 @@ enum FrameSection : int {
 // Microseconds spent per section in the frame being drawn, and in the last
 // finished one.  frameStatsBegin clears the current slots.
 struct FrameStats {
-    double current[kSecCount];  // microseconds, this frame so far
-    double last[kSecCount];     // microseconds, the previous whole frame
-    uint32_t triangles;         // triangles sent this frame (a quad counts 2)
-    uint32_t lastTriangles;     // the same, previous frame
-    uint32_t textureSwitches;   // tree texture switches this frame (set by the tree pass)
+    double current[kSecCount]; // microseconds, this frame so far
+    double last[kSecCount];    // microseconds, the previous whole frame
+    uint32_t triangles;        // triangles sent this frame (a quad counts 2)
+    uint32_t lastTriangles;    // the same, previous frame
+    uint32_t textureSwitches;  // tree texture switches this frame (set by the tree pass)
 };
 extern FrameStats g_frameStats;
 
 // One finished frame as the frame log keeps it.
 struct FrameLogEntry {
-    double startUs;              // frameClockUs at the frame's start
-    double endUs;                // frameClockUs after its buffer swap
-    double sections[kSecCount];  // microseconds
+    double startUs;             // frameClockUs at the frame's start
+    double endUs;               // frameClockUs after its buffer swap
+    double sections[kSecCount]; // microseconds
     uint32_t triangles;
     uint32_t textureSwitches;
 };

@@ -141,8 +141,8 @@ void build(MeshArrays& m, const Tree& tree)
     bool finished = false;
     while (i < n && v[i] != kMeshEnd && !finished) {
         const size_t run = m.ops.size();
-        m.ops.push_back(Op{kOpRun, batch.quads, batch.envmode, 0, vertices(), 0,
-                           static_cast<uint32_t>(m.corners.size()), 0, 0.0f});
+        m.ops.push_back(
+            Op{kOpRun, batch.quads, batch.envmode, 0, vertices(), 0, static_cast<uint32_t>(m.corners.size()), 0, 0.0f});
         begin(batch.quads ? GL_QUADS : GL_TRIANGLES);
         while (i + 9 < n && v[i] < kMeshFaceLimit) {
             ++m.faces;
@@ -279,10 +279,9 @@ bool outOfReach(const c_light& light, const MeshArrays& m, const float* matrix)
     if (!(radius > 0.0) || !std::isfinite(radius)) {
         return false;
     }
-    const double reach =
-        std::max({static_cast<double>(light.colour.r), static_cast<double>(light.colour.g),
-                  static_cast<double>(light.colour.b)}) /
-        255.0 * radius;
+    const double reach = std::max({static_cast<double>(light.colour.r), static_cast<double>(light.colour.g),
+                                   static_cast<double>(light.colour.b)}) /
+                         255.0 * radius;
     const double c[3] = {m.centre[0], m.centre[1], m.centre[2]};
     const double w[3] = {matrix[0] * c[0] + matrix[4] * c[1] + matrix[8] * c[2] + matrix[12],
                          matrix[1] * c[0] + matrix[5] * c[1] + matrix[9] * c[2] + matrix[13],
@@ -474,7 +473,8 @@ bool drawTreeArrays(Tree& tree)
             for (uint32_t c = op.corner; c < op.corner + op.corners; ++c) {
                 float* n = &m.normal[static_cast<size_t>(m.corners[c]) * 3];
                 if (batch.envmode) {
-                    const t_vector* at = reinterpret_cast<const t_vector*>(&m.pos[static_cast<size_t>(m.corners[c]) * 3]);
+                    const t_vector* at =
+                        reinterpret_cast<const t_vector*>(&m.pos[static_cast<size_t>(m.corners[c]) * 3]);
                     const t_vector r = TransformNormalerize(*at, tree.eyeMatrix);
                     n[0] = r.x;
                     n[1] = r.y;
@@ -485,8 +485,8 @@ bool drawTreeArrays(Tree& tree)
             }
             if (lit) {
                 const double t0 = frameClockUs();
-                const t_rgba base{base3[0] + batch.emissive.r, base3[1] + batch.emissive.g,
-                                  base3[2] + batch.emissive.b, batch.alpha / 100.0f};
+                const t_rgba base{base3[0] + batch.emissive.r, base3[1] + batch.emissive.g, base3[2] + batch.emissive.b,
+                                  batch.alpha / 100.0f};
                 lightRange(m, op.first, op.first + op.count, base, steps);
                 std::memcpy(lastColour, &g_colour[static_cast<size_t>(op.first + op.count - 1) * 4], sizeof lastColour);
                 frameSectionAdd(kSecLighting, t0);
@@ -504,12 +504,8 @@ bool drawTreeArrays(Tree& tree)
                 }
             }
             break;
-        case kOpDraw:
-            glDrawArrays(op.mode, static_cast<GLint>(op.first), static_cast<GLsizei>(op.count));
-            break;
-        case kOpMarker:
-            takeTreeTexture(batch, op.marker);
-            break;
+        case kOpDraw: glDrawArrays(op.mode, static_cast<GLint>(op.first), static_cast<GLsizei>(op.count)); break;
+        case kOpMarker: takeTreeTexture(batch, op.marker); break;
         }
     }
     objpersec += m.faces;

@@ -32,4 +32,3 @@ void endTreeArrays();
 
 // Forgets every mesh's arrays (their streams or coordinates changed).
 void meshArraysInvalidate();
-

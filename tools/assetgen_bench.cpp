@@ -176,8 +176,9 @@ void Images(AssetWriter& out)
         for (int x = 0; x < 64; ++x) {
             const double r = std::hypot(x - 32, y - 26) / 40.0;
             const double f = std::fmax(0.2, 1.2 - r);
-            ice.Set(x, y, {static_cast<uint8_t>(std::fmin(255.0, 150 * f)), static_cast<uint8_t>(std::fmin(255.0, 210 * f)),
-                           static_cast<uint8_t>(std::fmin(255.0, 255 * f))});
+            ice.Set(x, y,
+                    {static_cast<uint8_t>(std::fmin(255.0, 150 * f)), static_cast<uint8_t>(std::fmin(255.0, 210 * f)),
+                     static_cast<uint8_t>(std::fmin(255.0, 255 * f))});
         }
     }
     out.WritePPM("obj/bench/ice.ppm", ice);
@@ -238,9 +239,9 @@ std::string LevelFile()
         if (firstOf[kind].empty()) {
             firstOf[kind] = name;
         }
-        trees += "[[tree]]\nname = \"" + name + "\"\nfile = \"obj/bench/" +
-             kinds[kind] + ".raw\"\nposition = " + Vec(x, WorldHeight(x, z), z) +
-             "\nrotation = " + Vec(0, std::floor(360 * Unit(i, 4)), 0) + "\n";
+        trees += "[[tree]]\nname = \"" + name + "\"\nfile = \"obj/bench/" + kinds[kind] +
+                 ".raw\"\nposition = " + Vec(x, WorldHeight(x, z), z) +
+                 "\nrotation = " + Vec(0, std::floor(360 * Unit(i, 4)), 0) + "\n";
         if (kind == 2 && i % 3 == 0) {
             trees += "rotation_speed = [0.00, 0.00, 20.00]\n";
         }
@@ -256,16 +257,20 @@ std::string LevelFile()
         const char* attach;
     };
     const LightDef lights[8] = {
-        {12, {-16, -5, -16}, {255, 210, 150}, 6, "None"}, {12, {16, -5, -16}, {150, 200, 255}, 4, "None"},
-        {12, {-16, -5, 16}, {200, 255, 150}, 4, "None"},  {12, {16, -5, 16}, {255, 150, 200}, 28, "None"},
-        {7, {0, 0, 0}, {160, 160, 160}, 6, "Cam"},        {8, {0, 0, 0}, {255, 120, 40}, 8, firstOf[0].c_str()},
-        {6, {0, 0, 0}, {80, 150, 255}, 4, firstOf[2].c_str()},        {6, {0, 0, 0}, {255, 255, 200}, 4, "figure3"},
+        {12, {-16, -5, -16}, {255, 210, 150}, 6, "None"},
+        {12, {16, -5, -16}, {150, 200, 255}, 4, "None"},
+        {12, {-16, -5, 16}, {200, 255, 150}, 4, "None"},
+        {12, {16, -5, 16}, {255, 150, 200}, 28, "None"},
+        {7, {0, 0, 0}, {160, 160, 160}, 6, "Cam"},
+        {8, {0, 0, 0}, {255, 120, 40}, 8, firstOf[0].c_str()},
+        {6, {0, 0, 0}, {80, 150, 255}, 4, firstOf[2].c_str()},
+        {6, {0, 0, 0}, {255, 255, 200}, 4, "figure3"},
     };
     for (const LightDef& l : lights) {
         t += "[[light]]\nradius = " + std::to_string(l.radius) + "\nposition = " + Vec(l.at.x, l.at.y, l.at.z) +
              "\ncolor = [" + std::to_string(l.colour.r) + ".0, " + std::to_string(l.colour.g) + ".0, " +
-             std::to_string(l.colour.b) + ".0, 255.0]\nmask = " + std::to_string(l.mask) + "\nattach = \"" +
-             l.attach + "\"\n\n";
+             std::to_string(l.colour.b) + ".0, 255.0]\nmask = " + std::to_string(l.mask) + "\nattach = \"" + l.attach +
+             "\"\n\n";
     }
     t += trees;
     const char* figures[3] = {"walker", "ranger", "bird"};
@@ -275,8 +280,7 @@ std::string LevelFile()
         const double z = -24 + 48 * Unit(i, 12);
         const double y = kind == 2 ? -2.0 : WorldHeight(x, z);
         t += "[[person]]\nname = \"figure" + std::to_string(i) + "\"\nfile = \"obj/figures/" + figures[kind] +
-             ".md2\"\nposition = " + Vec(x, y, z) + "\nrotation = " + Vec(0, std::floor(360 * Unit(i, 13)), 0) +
-             "\n";
+             ".md2\"\nposition = " + Vec(x, y, z) + "\nrotation = " + Vec(0, std::floor(360 * Unit(i, 13)), 0) + "\n";
         if (kind == 2) {
             t += "rotation_speed = [0.00, 40.00, 0.00]\n";
         }
@@ -316,8 +320,13 @@ std::vector<uint8_t> CameraPath()
         const double a = 2.0 * std::numbers::pi * i / kBenchPathRecords;
         // Yaw 0 looks along -z; the circle's tangent is (-sin a, 0, cos a).
         const double yaw = std::fmod(360.0 + 180.0 - a * 180.0 / std::numbers::pi, 360.0);
-        const float record[7] = {static_cast<float>(14.0 * std::cos(a)), -4.0f, static_cast<float>(14.0 * std::sin(a)),
-                                 static_cast<float>(yaw), 5.0f, 0.03f, 0.5f};
+        const float record[7] = {static_cast<float>(14.0 * std::cos(a)),
+                                 -4.0f,
+                                 static_cast<float>(14.0 * std::sin(a)),
+                                 static_cast<float>(yaw),
+                                 5.0f,
+                                 0.03f,
+                                 0.5f};
         for (float f : record) {
             PutBigEndian(bytes, f);
         }

@@ -65,7 +65,8 @@ bool loadPath(const char* file)
         std::fprintf(stderr, "vext_framebench: %s: %s\n", file, problem.c_str());
         return false;
     }
-    g_warmup.records.assign(g_path.records.begin(), g_path.records.begin() + std::min<size_t>(3, g_path.records.size()));
+    g_warmup.records.assign(g_path.records.begin(),
+                            g_path.records.begin() + std::min<size_t>(3, g_path.records.size()));
     return true;
 }
 
@@ -140,8 +141,8 @@ PathResult summary(PathRun run)
 
 void print(const char* name, const PathResult& r)
 {
-    std::printf("path %-9s fps %6.2f  ms/frame median %7.2f p95 %7.2f  triangles %8.0f  texture switches %6.0f\n",
-                name, r.fps, r.medianMs, r.p95Ms, r.triangles, r.switches);
+    std::printf("path %-9s fps %6.2f  ms/frame median %7.2f p95 %7.2f  triangles %8.0f  texture switches %6.0f\n", name,
+                r.fps, r.medianMs, r.p95Ms, r.triangles, r.switches);
     double sum = 0.0;
     for (double s : r.sections) {
         sum += s;
@@ -241,8 +242,8 @@ int main(int argc, char** argv)
     glFinish();
     std::printf("startup to first frame (%s, display and modules included) %.0f ms\n", g_startLevel, msSince(start));
     std::printf("level %s: %u trees, %u persons, %u particle systems, %u lights, %u x %u\n", g_startLevel,
-                Level->treeCount, Level->personCount, Level->particleSystemCount, Level->lightCount,
-                Level->screenWidth, Level->screenHeight);
+                Level->treeCount, Level->personCount, Level->particleSystemCount, Level->lightCount, Level->screenWidth,
+                Level->screenHeight);
     // The paths take turns, so that a change in the machine's load while
     // the benchmark runs falls on both alike.
     PathRun arrayRuns;
