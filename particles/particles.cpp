@@ -373,31 +373,50 @@ void CSnowstorm::Render()
     glDisable(GL_BLEND);
 }
 
+// One flake's screen-facing quad in eye space, or false when the flake lies
+// beyond the view distance.  Corners in drawing order: top left, top right,
+// bottom right, bottom left, edge = the flake's size.
+bool CSnowstorm::flakeQuad(const particle_t& p, const float* m, const t_vector& eye, float reach2, FlakeQuad& q) const
+{
+    const float dx = p.position.x - eye.x;
+    const float dy = p.position.y - eye.y;
+    const float dz = p.position.z - eye.z;
+    if (!(dx * dx + dy * dy + dz * dz < reach2)) {
+        return false;
+    }
+    const float ex = m[0] * p.position.x + m[4] * p.position.y + m[8] * p.position.z + m[12];
+    const float ey = m[1] * p.position.x + m[5] * p.position.y + m[9] * p.position.z + m[13];
+    q.z = m[2] * p.position.x + m[6] * p.position.y + m[10] * p.position.z + m[14];
+    const float s = p.size;
+    const float cx[4] = {0.0f, s, s, 0.0f};
+    const float cy[4] = {0.0f, 0.0f, -s, -s};
+    for (int c = 0; c < 4; ++c) {
+        q.x[c] = ex + cx[c];
+        q.y[c] = ey + cy[c];
+    }
+    if (scrollTexture) {
+        const float u0 = (p.position.x + texOffsetU) * texScaleU;
+        const float u1 = (p.position.x + s + texOffsetU) * texScaleU;
+        const float v0 = (p.position.y + texOffsetV) * texScaleV;
+        const float v1 = (p.position.y - s + texOffsetV) * texScaleV;
+        q.u[0] = u0, q.u[1] = u1, q.u[2] = u1, q.u[3] = u0;
+        q.v[0] = v0, q.v[1] = v0, q.v[2] = v1, q.v[3] = v1;
+    } else {
+        q.u[0] = 0.0f, q.u[1] = 1.0f, q.u[2] = 1.0f, q.u[3] = 0.0f;
+        q.v[0] = 1.0f, q.v[1] = 1.0f, q.v[2] = 0.0f, q.v[3] = 0.0f;
+    }
+    return true;
+}
+
 void CSnowstorm::renderImmediate(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base)
 {
     glBegin(GL_QUADS);
     const t_vector zero;
+    FlakeQuad q;
     for (int32_t i = 0; i < liveCount; ++i) {
         const particle_t& p = particles[i];
-        const float dx = p.position.x - eye.x;
-        const float dy = p.position.y - eye.y;
-        const float dz = p.position.z - eye.z;
-        if (!(dx * dx + dy * dy + dz * dz < reach2)) {
+        if (!flakeQuad(p, m, eye, reach2, q)) {
             continue;
-        }
-        const float ex = m[0] * p.position.x + m[4] * p.position.y + m[8] * p.position.z + m[12];
-        const float ey = m[1] * p.position.x + m[5] * p.position.y + m[9] * p.position.z + m[13];
-        const float ez = m[2] * p.position.x + m[6] * p.position.y + m[10] * p.position.z + m[14];
-        const float s = p.size;
-        float u[4] = {0.0f, 1.0f, 1.0f, 0.0f};
-        float v[4] = {1.0f, 1.0f, 0.0f, 0.0f};
-        if (scrollTexture) {
-            const float u0 = (p.position.x + texOffsetU) * texScaleU;
-            const float u1 = (p.position.x + s + texOffsetU) * texScaleU;
-            const float v0 = (p.position.y + texOffsetV) * texScaleV;
-            const float v1 = (p.position.y - s + texOffsetV) * texScaleV;
-            u[0] = u0, u[1] = u1, u[2] = u1, u[3] = u0;
-            v[0] = v0, v[1] = v0, v[2] = v1, v[3] = v1;
         }
         // The first corner answers to the particle lights of both kinds,
         // the other three (one point, one colour) to the every-corner kind.
@@ -407,14 +426,12 @@ void CSnowstorm::renderImmediate(const float* m, const t_vector& eye, float reac
             first = *GetLightColor(&zero, &p.position, &base, kLightParticleFirst | kLightParticleAll, nullptr);
             others = *GetLightColor(&zero, &p.position, &base, kLightParticleAll, nullptr);
         }
-        const float cx[4] = {0.0f, s, s, 0.0f};
-        const float cy[4] = {0.0f, 0.0f, -s, -s};
         for (int c = 0; c < 4; ++c) {
             if (lit) {
                 glColor4fv(c == 0 ? &first.r : &others.r);
             }
-            glTexCoord2f(u[c], v[c]);
-            glVertex3f(ex + cx[c], ey + cy[c], ez);
+            glTexCoord2f(q.u[c], q.v[c]);
+            glVertex3f(q.x[c], q.y[c], q.z);
         }
         ++lastDrawn;
     }
@@ -434,38 +451,20 @@ void CSnowstorm::renderArrays(const float* m, const t_vector& eye, float reach2,
     float lo[3] = {0.0f, 0.0f, 0.0f};
     float hi[3] = {0.0f, 0.0f, 0.0f};
     int32_t drawn = 0;
+    FlakeQuad q;
     for (int32_t i = 0; i < liveCount; ++i) {
         const particle_t& p = particles[i];
-        const float dx = p.position.x - eye.x;
-        const float dy = p.position.y - eye.y;
-        const float dz = p.position.z - eye.z;
-        if (!(dx * dx + dy * dy + dz * dz < reach2)) {
+        if (!flakeQuad(p, m, eye, reach2, q)) {
             continue;
         }
-        const float ex = m[0] * p.position.x + m[4] * p.position.y + m[8] * p.position.z + m[12];
-        const float ey = m[1] * p.position.x + m[5] * p.position.y + m[9] * p.position.z + m[13];
-        const float ez = m[2] * p.position.x + m[6] * p.position.y + m[10] * p.position.z + m[14];
-        const float s = p.size;
-        float u[4] = {0.0f, 1.0f, 1.0f, 0.0f};
-        float v[4] = {1.0f, 1.0f, 0.0f, 0.0f};
-        if (scrollTexture) {
-            const float u0 = (p.position.x + texOffsetU) * texScaleU;
-            const float u1 = (p.position.x + s + texOffsetU) * texScaleU;
-            const float v0 = (p.position.y + texOffsetV) * texScaleV;
-            const float v1 = (p.position.y - s + texOffsetV) * texScaleV;
-            u[0] = u0, u[1] = u1, u[2] = u1, u[3] = u0;
-            v[0] = v0, v[1] = v0, v[2] = v1, v[3] = v1;
-        }
-        const float cx[4] = {0.0f, s, s, 0.0f};
-        const float cy[4] = {0.0f, 0.0f, -s, -s};
         float* pos = &g_flakePos[static_cast<size_t>(drawn) * 12];
         float* uv = &g_flakeUV[static_cast<size_t>(drawn) * 8];
         for (int c = 0; c < 4; ++c) {
-            uv[c * 2] = u[c];
-            uv[c * 2 + 1] = v[c];
-            pos[c * 3] = ex + cx[c];
-            pos[c * 3 + 1] = ey + cy[c];
-            pos[c * 3 + 2] = ez;
+            uv[c * 2] = q.u[c];
+            uv[c * 2 + 1] = q.v[c];
+            pos[c * 3] = q.x[c];
+            pos[c * 3 + 1] = q.y[c];
+            pos[c * 3 + 2] = q.z;
         }
         // GetLightColor's world point: (0, 0, 0) plus the position.
         const t_vector w = t_vector() + p.position;

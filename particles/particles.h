@@ -100,6 +100,11 @@ public:
     void Render() override;
     // The two drawing paths of Render (g_immediateDraw): one GL call per
     // vertex, or the same quads from arrays; `m` is the model-view matrix.
+    struct FlakeQuad {
+        float x[4], y[4], z; // eye-space corners
+        float u[4], v[4];    // texture coordinates per corner
+    };
+    bool flakeQuad(const particle_t& p, const float* m, const t_vector& eye, float reach2, FlakeQuad& q) const;
     void renderImmediate(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base);
     void renderArrays(const float* m, const t_vector& eye, float reach2, bool lit, const t_rgba& base);
     // Loads textureFile (TGA by its ending, PPM otherwise) at its own size
