@@ -7,26 +7,11 @@
 set -euo pipefail
 build=$1
 src=$2
-fail() { echo "FAIL: $*"; [ -f "$work/engine.log" ] && tail -40 "$work/engine.log"; exit 1; }
-command -v Xvfb >/dev/null && command -v xdotool >/dev/null || fail "Xvfb and xdotool are needed (scripts/setup.sh)"
-
-work=$(mktemp -d)
-xvfb_pid=""
-engine_pid=""
-cleanup() {
-  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp -r "$src/data" "$work/data"
+. "$(dirname "$0")/../support/xvfb.sh"
+window_run_setup "$src"
 mkdir -p "$work/bin" "$work/copy_select" "$work/copy_second"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/zenity.args"\ncat "%s/answer"\n' "$work" "$work" >"$work/bin/zenity"
 chmod +x "$work/bin/zenity"
-
-. "$(dirname "$0")/../support/xvfb.sh"
-start_xvfb "$work" || fail "no virtual X server came up"
-xvfb_pid=$XVFB_PID
 
 cd "$work/data"
 PATH="$work/bin:$PATH" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$build/Vext-Engine" -window -leveled \

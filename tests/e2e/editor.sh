@@ -7,27 +7,9 @@
 set -euo pipefail
 build=$1
 src=$2
-fail() { echo "FAIL: $*"; [ -f "$work/engine.log" ] && tail -40 "$work/engine.log"; exit 1; }
-
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
-done
-
-work=$(mktemp -d)
-xvfb_pid=""
-engine_pid=""
-cleanup() {
-  [ -n "$engine_pid" ] && kill "$engine_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  [ -n "${VEXT_E2E_DEBUG:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-cp -r "$src/data" "$work/data"
-level=$work/data/levels/select/level.toml
-
 . "$(dirname "$0")/../support/xvfb.sh"
-start_xvfb "$work" || fail "no virtual X server came up"
-xvfb_pid=$XVFB_PID
+window_run_setup "$src"
+level=$work/data/levels/select/level.toml
 cd "$work/data"
 
 start() {   # start [switch]: the engine in a window, its window id in $win

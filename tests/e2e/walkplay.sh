@@ -9,13 +9,12 @@
 #     numbered without gaps, each the finished scene, the view follows the
 #     path.  4. --timedemo plays the flight once and reports its numbers.
 set -euo pipefail
+. "$(dirname "$0")/../support/xvfb.sh"
 build=$1
 work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; tail -20 "$work/engine.log"; exit 1; }
 cp -r "$2/data" "$work/data" && cd "$work/data" && rm -rf SCRSHT && cp flight.movie recfile.movie
-. "$(dirname "$0")/../support/xvfb.sh"
 start_xvfb "$work" || fail "no virtual X server came up"; pids+=("$XVFB_PID")
 audio=$work/audio.raw
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$audio "$build/Vext-Engine" -window >"$work/engine.log" 2>&1 &

@@ -20,3 +20,24 @@ start_xvfb() {  # start_xvfb WORKDIR
   done
   return 1
 }
+
+# The common frame of a windowed run: checks the tools, makes a scratch
+# folder $work holding a copy of the demo data, starts the virtual X server,
+# and on exit stops it and the engine ($engine_pid, set by the caller).
+# VEXT_E2E_DEBUG=1 keeps $work for a look afterwards.
+fail() { echo "FAIL: $*"; [ -f "${work:-}/engine.log" ] && tail -40 "$work/engine.log"; exit 1; }
+window_run_cleanup() {
+  [ -n "${engine_pid:-}" ] && kill "$engine_pid" 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  [ -n "${VEXT_E2E_DEBUG:-}" ] || rm -rf "$work"
+}
+window_run_setup() {  # window_run_setup SOURCE_DIR
+  for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
+  done
+  work=$(mktemp -d)
+  engine_pid=""
+  trap window_run_cleanup EXIT
+  cp -r "$1/data" "$work/data"
+  start_xvfb "$work" || fail "no virtual X server came up"
+}
