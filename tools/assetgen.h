@@ -95,6 +95,34 @@ void GenerateSounds(AssetWriter& out);
 std::vector<uint8_t> DemoFlight();
 void GenerateCamPaths(AssetWriter& out);
 
+// --- Raw meshes (assetgen_mesh.cpp) -----------------------------------------
+
+// Engine units, y up.
+struct V3 {
+    double x, y, z;
+};
+
+// A raw mesh being written: texture lines and triangles of the text format
+// (each vertex stored x, z, y), counting its triangles.
+class RawMesh {
+public:
+    void Tex(const char* name);
+    void Tri(V3 a, V3 b, V3 c);
+    // Corners counter-clockwise seen from outside; written as the triangle
+    // pair (a, b, c), (c, d, a) whose vertices 1, 2, 3 and 5 are a, b, c, d.
+    void Quad(V3 a, V3 b, V3 c, V3 d);
+    // An n-sided band around the vertical axis through (cx, cz): radius r0
+    // at y0 to r1 at y1; a cone when r1 is 0.
+    void Ring(int n, double r0, double y0, double r1, double y1, bool asQuads, double cx = 0, double cz = 0);
+    // Axis-aligned box from lo to hi, six quads.
+    void Box(V3 lo, V3 hi);
+    const std::string& Text() const { return text_; }
+    int triangles = 0;
+
+private:
+    std::string text_;
+};
+
 // --- Scene objects (assetgen_scene.cpp) -------------------------------------
 
 // data/obj/: raw meshes with their .tex files and images, MD2 figures and

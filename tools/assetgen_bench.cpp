@@ -21,10 +21,6 @@
 namespace assetgen {
 namespace {
 
-struct P3 {
-    double x, y, z;
-};
-
 uint32_t Mix(uint32_t x)
 {
     x ^= x >> 16;
@@ -40,52 +36,6 @@ double Unit(uint32_t a, uint32_t b)
 {
     return (Mix(a * 0x9e3779b9u ^ Mix(b)) & 0xffffff) / double(0x1000000);
 }
-
-// A raw mesh being written (vertices stored x, z, y).
-class RawMesh {
-public:
-    void Tex(const char* name) { text_ += std::string(name) + "\n"; }
-    void Tri(P3 a, P3 b, P3 c)
-    {
-        char line[200];
-        std::snprintf(line, sizeof line, "%.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", a.x, a.z, a.y, b.x, b.z, b.y,
-                      c.x, c.z, c.y);
-        text_ += line;
-        ++triangles;
-    }
-    // A quad as the triangle pair whose vertices 1, 2, 3 and 5 are its corners.
-    void Quad(P3 a, P3 b, P3 c, P3 d)
-    {
-        Tri(a, b, c);
-        Tri(c, d, a);
-    }
-    // n-sided band around the y axis at centre (cx, cz): radius r0 at y0 to
-    // r1 at y1; a cone when r1 is 0.
-    void Band(int n, double cx, double cz, double r0, double y0, double r1, double y1, bool asQuads)
-    {
-        for (int i = 0; i < n; ++i) {
-            const double a0 = 2 * std::numbers::pi * i / n;
-            const double a1 = 2 * std::numbers::pi * (i + 1) / n;
-            const P3 p0{cx + r0 * std::cos(a0), y0, cz + r0 * std::sin(a0)};
-            const P3 p1{cx + r0 * std::cos(a1), y0, cz + r0 * std::sin(a1)};
-            const P3 q0{cx + r1 * std::cos(a0), y1, cz + r1 * std::sin(a0)};
-            const P3 q1{cx + r1 * std::cos(a1), y1, cz + r1 * std::sin(a1)};
-            if (asQuads) {
-                Quad(p1, p0, q0, q1);
-            } else {
-                Tri(p1, p0, q0);
-                if (r1 > 0) {
-                    Tri(q0, q1, p1);
-                }
-            }
-        }
-    }
-    const std::string& Text() const { return text_; }
-    int triangles = 0;
-
-private:
-    std::string text_;
-};
 
 std::vector<uint8_t> Bytes(const std::string& text)
 {
@@ -115,11 +65,11 @@ void Pine(AssetWriter& out)
 {
     RawMesh m;
     m.Tex("benchbark");
-    m.Band(8, 0, 0, 0.18, -0.5, 0.1, 1.2, true);
+    m.Ring(8, 0.18, -0.5, 0.1, 1.2, true);
     m.Tex("benchneedles");
     for (int tier = 0; tier < 6; ++tier) {
         const double y0 = 0.6 + tier * 0.45;
-        m.Band(20, 0, 0, 1.5 - tier * 0.2, y0, 0.0, y0 + 1.0, false);
+        m.Ring(20, 1.5 - tier * 0.2, y0, 0.0, y0 + 1.0, false);
     }
     out.Write("obj/bench/pine.raw", Bytes(m.Text()));
     out.Write("obj/bench/pine.tex", Bytes("benchbark obj/bench/bark.ppm 1 3 quads\n"
@@ -131,13 +81,13 @@ void Broadleaf(AssetWriter& out)
 {
     RawMesh m;
     m.Tex("benchbark");
-    m.Band(10, 0, 0, 0.2, -0.5, 0.14, 2.0, true);
+    m.Ring(10, 0.2, -0.5, 0.14, 2.0, true);
     m.Tex("benchleaves");
-    const P3 centres[6] = {{0, 2.6, 0},      {0.6, 2.2, 0.3},  {-0.5, 2.3, -0.3},
+    const V3 centres[6] = {{0, 2.6, 0},      {0.6, 2.2, 0.3},  {-0.5, 2.3, -0.3},
                            {0.2, 3.1, -0.4}, {-0.3, 2.9, 0.5}, {0.4, 2.0, -0.6}};
-    for (const P3& c : centres) {
-        m.Band(16, c.x, c.z, 0.8, c.y, 0.0, c.y + 0.8, false);
-        m.Band(16, c.x, c.z, 0.8, c.y, 0.0, c.y - 0.6, false);
+    for (const V3& c : centres) {
+        m.Ring(16, 0.8, c.y, 0.0, c.y + 0.8, false, c.x, c.z);
+        m.Ring(16, 0.8, c.y, 0.0, c.y - 0.6, false, c.x, c.z);
     }
     out.Write("obj/bench/broadleaf.raw", Bytes(m.Text()));
     out.Write("obj/bench/broadleaf.tex", Bytes("benchbark obj/bench/bark.ppm 1 3 quads\n"
@@ -150,15 +100,15 @@ void IceTree(AssetWriter& out)
 {
     RawMesh m;
     m.Tex("benchbark");
-    m.Band(6, 0, 0, 0.15, -0.5, 0.1, 1.0, true);
+    m.Ring(6, 0.15, -0.5, 0.1, 1.0, true);
     m.Tex("benchice");
-    m.Band(12, 0, 0, 0.9, 1.0, 0.6, 2.2, true);
-    m.Band(12, 0, 0, 0.6, 2.2, 0.0, 3.0, false);
+    m.Ring(12, 0.9, 1.0, 0.6, 2.2, true);
+    m.Ring(12, 0.6, 2.2, 0.0, 3.0, false);
     m.Tex("benchglow");
-    m.Band(12, 0, 0, 0.5, 1.0, 0.0, 0.3, false);
-    m.Band(12, 0, 0, 0.35, 2.0, 0.0, 3.4, false);
+    m.Ring(12, 0.5, 1.0, 0.0, 0.3, false);
+    m.Ring(12, 0.35, 2.0, 0.0, 3.4, false);
     m.Tex("benchice");
-    m.Band(12, 0, 0, 1.0, 0.95, 0.9, 1.0, true);
+    m.Ring(12, 1.0, 0.95, 0.9, 1.0, true);
     out.Write("obj/bench/icetree.raw", Bytes(m.Text()));
     out.Write("obj/bench/icetree.tex",
               Bytes("benchbark obj/bench/bark.ppm 1 3 quads\n"
@@ -251,7 +201,7 @@ std::string LevelFile()
     // 2 every snow flake corner, 16 first flake corners.
     struct LightDef {
         double radius;
-        P3 at;
+        V3 at;
         Rgb colour;
         int mask;
         const char* attach;

@@ -19,10 +19,6 @@
 namespace assetgen {
 namespace {
 
-struct V3 {
-    double x, y, z;
-};
-
 V3 operator+(V3 a, V3 b)
 {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
@@ -36,62 +32,6 @@ std::vector<uint8_t> Bytes(const std::string& text)
 {
     return {text.begin(), text.end()};
 }
-
-// A raw mesh being written.
-class Mesh {
-public:
-    void Tex(const char* name) { text_ += std::string(name) + "\n"; }
-    void Tri(V3 a, V3 b, V3 c)
-    {
-        char line[200];
-        std::snprintf(line, sizeof line, "%.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", a.x, a.z, a.y, b.x, b.z, b.y,
-                      c.x, c.z, c.y);
-        text_ += line;
-    }
-    // Corners counter-clockwise seen from outside; written as the triangle
-    // pair (a, b, c), (c, d, a) whose vertices 1, 2, 3 and 5 are a, b, c, d.
-    void Quad(V3 a, V3 b, V3 c, V3 d)
-    {
-        Tri(a, b, c);
-        Tri(c, d, a);
-    }
-    // An n-sided prism (or cone when r1 is 0) around the y axis from y0 to y1.
-    void Ring(int n, double r0, double y0, double r1, double y1, bool asQuads)
-    {
-        for (int i = 0; i < n; ++i) {
-            const double a0 = 2 * std::numbers::pi * i / n;
-            const double a1 = 2 * std::numbers::pi * (i + 1) / n;
-            const V3 p0{r0 * std::cos(a0), y0, r0 * std::sin(a0)};
-            const V3 p1{r0 * std::cos(a1), y0, r0 * std::sin(a1)};
-            const V3 q0{r1 * std::cos(a0), y1, r1 * std::sin(a0)};
-            const V3 q1{r1 * std::cos(a1), y1, r1 * std::sin(a1)};
-            if (asQuads) {
-                Quad(p1, p0, q0, q1);
-            } else {
-                Tri(p1, p0, q0);
-                if (r1 > 0) {
-                    Tri(q0, q1, p1);
-                }
-            }
-        }
-    }
-    // Axis-aligned box from lo to hi, six quads.
-    void Box(V3 lo, V3 hi)
-    {
-        const V3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z},
-                         {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
-        Quad(c[4], c[5], c[6], c[7]);
-        Quad(c[1], c[0], c[3], c[2]);
-        Quad(c[0], c[4], c[7], c[3]);
-        Quad(c[5], c[1], c[2], c[6]);
-        Quad(c[3], c[7], c[6], c[2]);
-        Quad(c[0], c[1], c[5], c[4]);
-    }
-    const std::string& Text() const { return text_; }
-
-private:
-    std::string text_;
-};
 
 uint32_t Hash(uint32_t x)
 {
@@ -130,7 +70,7 @@ Rgb Shade(Rgb c, double f)
 
 void Fir(AssetWriter& out)
 {
-    Mesh m;
+    RawMesh m;
     m.Tex("firbark");
     m.Ring(6, 0.16, -0.6, 0.12, 1.0, true);
     m.Tex("firneedles");
@@ -153,7 +93,7 @@ void Fir(AssetWriter& out)
 
 void Birch(AssetWriter& out)
 {
-    Mesh m;
+    RawMesh m;
     m.Tex("birchbark");
     m.Ring(5, 0.12, -0.6, 0.08, 2.2, true);
     m.Tex("birchleaves");
@@ -187,7 +127,7 @@ void Birch(AssetWriter& out)
 
 void Rock(AssetWriter& out)
 {
-    Mesh m;
+    RawMesh m;
     m.Tex("rock");
     const double w = 1.3;
     const double d = 1.0;
@@ -210,7 +150,7 @@ void Rock(AssetWriter& out)
 void Deck(AssetWriter& out)
 {
     // A 4 x 4 plank deck on four posts: the walkway the camera stands on.
-    Mesh m;
+    RawMesh m;
     m.Tex("planks");
     m.Box({-2, -0.1, -2}, {2, 0, 2});
     m.Tex("posts");
@@ -228,7 +168,7 @@ void Deck(AssetWriter& out)
 
 void Hut(AssetWriter& out)
 {
-    Mesh m;
+    RawMesh m;
     m.Tex("hutwall");
     const double w = 1.5;
     const double h = 1.6;
@@ -265,7 +205,7 @@ void Hut(AssetWriter& out)
 
 void Crystal(AssetWriter& out)
 {
-    Mesh m;
+    RawMesh m;
     m.Tex("crystal");
     const V3 top{0, 2.4, 0};
     const V3 bottom{0, -0.2, 0};
