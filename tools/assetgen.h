@@ -95,7 +95,13 @@ void GenerateSounds(AssetWriter& out);
 std::vector<uint8_t> DemoFlight();
 void GenerateCamPaths(AssetWriter& out);
 
-// --- Raw meshes (assetgen_mesh.cpp) -----------------------------------------
+// --- Raw meshes and small shared helpers (assetgen_mesh.cpp) ----------------
+
+// An integer hash: every "random" choice of the generator comes from it, so
+// the bytes never change between builds.
+uint32_t Hash(uint32_t x);
+// A text file's bytes.
+std::vector<uint8_t> Bytes(const std::string& text);
 
 // Engine units, y up.
 struct V3 {

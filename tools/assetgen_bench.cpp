@@ -21,25 +21,10 @@
 namespace assetgen {
 namespace {
 
-uint32_t Mix(uint32_t x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352d;
-    x ^= x >> 15;
-    x *= 0x846ca68b;
-    x ^= x >> 16;
-    return x;
-}
-
 // 0..1 from a hash of (a, b).
 double Unit(uint32_t a, uint32_t b)
 {
-    return (Mix(a * 0x9e3779b9u ^ Mix(b)) & 0xffffff) / double(0x1000000);
-}
-
-std::vector<uint8_t> Bytes(const std::string& text)
-{
-    return {text.begin(), text.end()};
+    return (Hash(a * 0x9e3779b9u ^ Hash(b)) & 0xffffff) / double(0x1000000);
 }
 
 Image Grain(int size, uint32_t seed, Rgb base, double gapAbove)

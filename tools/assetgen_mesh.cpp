@@ -1,5 +1,5 @@
 // assetgen_mesh.cpp — the raw mesh text the generator's scene and benchmark
-// objects are written in.
+// objects are written in, and the hash and text helpers they share.
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -7,6 +7,21 @@
 #include "assetgen.h"
 
 namespace assetgen {
+
+uint32_t Hash(uint32_t x)
+{
+    x ^= x >> 16;
+    x *= 0x7feb352d;
+    x ^= x >> 15;
+    x *= 0x846ca68b;
+    x ^= x >> 16;
+    return x;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 void RawMesh::Tex(const char* name)
 {

@@ -28,21 +28,6 @@ V3 Scaled(V3 a, double s)
     return {a.x * s, a.y * s, a.z * s};
 }
 
-std::vector<uint8_t> Bytes(const std::string& text)
-{
-    return {text.begin(), text.end()};
-}
-
-uint32_t Hash(uint32_t x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352d;
-    x ^= x >> 15;
-    x *= 0x846ca68b;
-    x ^= x >> 16;
-    return x;
-}
-
 uint8_t Clamp(double v)
 {
     return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
