@@ -18,8 +18,16 @@
 // --timedemo through each drawing path and its "timedemo:" line is shown.
 // With --finish 1 every section ends with glFinish, which puts the
 // rasteriser's time into the section that caused it (and slows the frame).
+// Where the GL has the queries, each path also shows how much the
+// rasteriser is given to do: pixels run through the fragment stage (whole
+// 4 × 4 blocks count where a triangle covers part of one) and samples that
+// pass the depth and alpha tests, per frame.  No drawing path can lower
+// these without changing pixels, and the swap's wait for them bounds what
+// a faster path can gain: the last lines say by how much.
 // Not a test: it only reports numbers.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,6 +85,8 @@ struct PathResult {
     double triangles = 0.0;
     double switches = 0.0;
     double sections[kSecCount] = {};
+    double shaded = 0.0; // per frame
+    double passed = 0.0;
 };
 
 // Frame times (ms) and sums of one path over the camera path, appended.
@@ -86,8 +96,46 @@ struct PathRun {
     double triangles = 0.0;
     double switches = 0.0;
     double sections[kSecCount] = {};
+    double shaded = 0.0; // fragment-stage pixels over the whole path, 0 without the query
+    double passed = 0.0; // samples passing depth and alpha tests
     int frames = 0;
 };
+
+// The two queries of a path's frames; 0 where the GL lacks one.
+struct RasterQueries {
+    GLuint shaded = 0;
+    GLuint passed = 0;
+
+    void begin()
+    {
+        if (passed == 0) {
+            const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+            glGenQueries(1, &passed);
+            if (ext != nullptr && std::strstr(ext, "GL_ARB_pipeline_statistics_query") != nullptr) {
+                glGenQueries(1, &shaded);
+            }
+        }
+        glBeginQuery(GL_SAMPLES_PASSED, passed);
+        if (shaded != 0) {
+            glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, shaded);
+        }
+    }
+
+    // Adds the counts to run; 64-bit, since a path shades billions of pixels.
+    void end(PathRun& run) const
+    {
+        GLuint64 n = 0;
+        glEndQuery(GL_SAMPLES_PASSED);
+        glGetQueryObjectui64v(passed, GL_QUERY_RESULT, &n);
+        run.passed += static_cast<double>(n);
+        if (shaded != 0) {
+            glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+            glGetQueryObjectui64v(shaded, GL_QUERY_RESULT, &n);
+            run.shaded += static_cast<double>(n);
+        }
+    }
+};
+RasterQueries g_queries;
 
 void runPath(bool immediate, PathRun& run)
 {
@@ -105,9 +153,11 @@ void runPath(bool immediate, PathRun& run)
     log.assign(g_path.records.size(), FrameLogEntry{});
     frameLogStart(log.data(), static_cast<uint32_t>(log.size()));
     const Clock::time_point all = Clock::now();
+    g_queries.begin();
     runTimedemo(g_path);
     glFinish();
     run.totalMs += msSince(all);
+    g_queries.end(run);
     const uint32_t done = std::min<uint32_t>(frameLogStop(), static_cast<uint32_t>(log.size()));
     for (uint32_t i = 0; i < done; ++i) {
         const FrameLogEntry& e = log[i];
@@ -136,6 +186,8 @@ PathResult summary(PathRun run)
     for (int s = 0; s < kSecCount; ++s) {
         r.sections[s] = run.sections[s] / run.frames;
     }
+    r.shaded = run.shaded / run.frames;
+    r.passed = run.passed / run.frames;
     return r;
 }
 
@@ -156,6 +208,12 @@ void print(const char* name, const PathResult& r)
     }
     std::printf("  | lighting+culling %.1f %% of the timed %.2f ms\n",
                 sum > 0.0 ? (r.sections[kSecCamera] + r.sections[kSecLighting]) * 100.0 / sum : 0.0, sum);
+    const double screen = static_cast<double>(Level->screenWidth) * Level->screenHeight;
+    std::printf("  rasteriser per frame:");
+    if (r.shaded > 0.0) {
+        std::printf(" %.2f M pixels through the fragment stage (%.1f x the screen),", r.shaded / 1e6, r.shaded / screen);
+    }
+    std::printf(" %.2f M samples pass depth and alpha (%.1f x the screen)\n", r.passed / 1e6, r.passed / screen);
 }
 
 double changeLevelMs(const char* name)
@@ -257,6 +315,15 @@ int main(int argc, char** argv)
     print("arrays", arrays);
     print("immediate", immediate);
     std::printf("speed-up arrays / immediate: %.2f x fps\n", immediate.fps > 0.0 ? arrays.fps / immediate.fps : 0.0);
+    // The swap waits for the rasteriser, whose work is the same pixels on
+    // either path: even with no CPU time of its own a path's frame lasts at
+    // least that wait.
+    const double wait = arrays.sections[kSecSwap];
+    if (wait > 0.0 && immediate.fps > 0.0) {
+        std::printf("rasteriser wait at the swap %.2f ms of the default path's %.2f ms frame: with identical pixels "
+                    "at most %.2f x the immediate path's fps here\n",
+                    wait, 1000.0 / arrays.fps, 1000.0 / immediate.fps / wait);
+    }
     if (program) {
         runProgramTimedemo(pathFile, false);
         runProgramTimedemo(pathFile, true);
