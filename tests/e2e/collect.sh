@@ -14,14 +14,7 @@ printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/zenity.args"\ncat "%s/answer"\n' "
 chmod +x "$work/bin/zenity"
 
 cd "$work/data"
-PATH="$work/bin:$PATH" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$build/Vext-Engine" -window -leveled \
-  >"$work/engine.log" 2>&1 &
-engine_pid=$!
-win=$(timeout 60 xdotool search --sync --name "Vext-Engine" | head -n1) || fail "no engine window appeared"
-xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
-sleep 1.5
-
-press() { xdotool keydown --window "$win" "$1"; sleep 0.25; xdotool keyup --window "$win" "$1"; sleep 0.3; }
+PATH="$work/bin:$PATH" start_engine -leveled
 # collect DIR RUN: F7 with DIR as the chooser's answer; waits for summary RUN.
 collect() {
   echo "$1" >"$work/answer"
@@ -35,10 +28,7 @@ press 2
 for _ in $(seq 1 150); do grep -q "GO" "$work/engine.log" && break; sleep 0.1; done
 sleep 0.5
 collect "$work/copy_second" 2
-press Escape 2>/dev/null || true   # the engine may be gone before the key is let go
-for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
-wait "$engine_pid" || fail "engine ended with status $?"
-engine_pid=""
+stop_engine
 grep -qx -- "--directory" "$work/zenity.args" || fail "the chooser was not asked for a directory"
 grep -qx -- "--title=Wohin sollen die Daten gehen?" "$work/zenity.args" || fail "the chooser had the wrong title"
 

@@ -10,25 +10,7 @@ src=$2
 window_run_setup "$src"
 
 cd "$work/data"
-SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$build/Vext-Engine" -window >"$work/engine.log" 2>&1 &
-engine_pid=$!
-
-win=$(timeout 60 xdotool search --sync --name "Vext-Engine" | head -n1) || fail "no engine window appeared"
-xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
-sleep 1.5   # let the first frames and the frame-default timer run
-
-# A key pressed and released within one frame counts as never pressed, so
-# hold each key for a while.
-press() { xdotool keydown --window "$win" "$1"; sleep 0.25; xdotool keyup --window "$win" "$1"; sleep 0.3; }
-shot() {    # ScreenshotPPM acts once per press; wait until the file is new
-  rm -f Screenshot.ppm
-  press F2
-  for _ in $(seq 1 50); do [ -s Screenshot.ppm ] && break; sleep 0.1; done
-  [ -s Screenshot.ppm ] || fail "ScreenshotPPM wrote no Screenshot.ppm"
-  sleep 0.3
-  cp Screenshot.ppm "$1"
-}
-
+start_engine
 press F1                    # show the frame rate
 sleep 1.2                   # a whole second slot so that fps is not 0
 shot "$work/start.ppm"
@@ -45,19 +27,7 @@ for _ in $(seq 1 150); do grep -q "GO" "$work/engine.log" && break; sleep 0.1; d
 grep -q "GO" "$work/engine.log" || fail "map did not load the second level"
 sleep 0.5
 shot "$work/second.ppm"
-# The engine may be gone before the key is let go: it ends within a frame.
-xdotool keydown --window "$win" Escape
-sleep 0.25
-xdotool keyup --window "$win" Escape 2>/dev/null || true
-
-for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$engine_pid" 2>/dev/null; then fail "Escape did not end the engine"; fi
-set +e
-wait "$engine_pid"
-status=$?
-set -e
-engine_pid=""
-[ "$status" -eq 0 ] || fail "engine ended with status $status after Escape"
+stop_engine
 # The level change ended the first game and sound modules and started new ones.
 [ "$(grep -c "Klangmodul PPC Version gefunden" "$work/engine.log")" -ge 2 ] || fail "no new sound module"
 [ "$(grep -c "Engine: Gamemodul, kannst gehen" "$work/engine.log")" -ge 2 ] || fail "first game not ended"

@@ -9,37 +9,28 @@
 #     numbered without gaps, each the finished scene, the view follows the
 #     path.  4. --timedemo plays the flight once and reports its numbers.
 set -euo pipefail
-. "$(dirname "$0")/../support/xvfb.sh"
 build=$1
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
-cp -r "$2/data" "$work/data" && cd "$work/data" && rm -rf SCRSHT && cp flight.movie recfile.movie
-start_xvfb "$work" || fail "no virtual X server came up"; pids+=("$XVFB_PID")
+. "$(dirname "$0")/../support/xvfb.sh"
+window_run_setup "$2"
+cd "$work/data" && rm -rf SCRSHT && cp flight.movie recfile.movie
 audio=$work/audio.raw
-SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$audio "$build/Vext-Engine" -window >"$work/engine.log" 2>&1 &
-engine=$!; pids+=($engine)
-win=$(timeout 60 xdotool search --sync --name "Vext-Engine" | head -n1) || fail "no engine window"
-xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+engine_audio=disk SDL_DISKAUDIOFILE=$audio start_engine
 mark() { stat -c %s "$audio"; }
 hold() { xdotool keydown --window "$win" "$@"; }
 release() { xdotool keyup --window "$win" "$@"; }
-tap() { hold "$1"; sleep 0.25; release "$1"; sleep 0.3; }
 
-sleep 2.5; tap F1                                     # on the deck; frame rate shown
+sleep 1; press F1                                     # on the deck; frame rate shown
 s0=$(mark); sleep 3; s1=$(mark)                       # standing
 hold w; sleep 0.3; w0=$(mark); sleep 4; w1=$(mark); release w
 sleep 1; t0=$(mark); sleep 2; t1=$(mark)              # standing again
-tap n; hold shift w; sleep 5; release w shift          # fly 20 units away from the fire
+press n; hold shift w; sleep 5; release w shift        # fly 20 units away from the fire
 sleep 0.3; f0=$(mark); sleep 2; f1=$(mark)            # far
 hold shift s; a0=$(mark); sleep 1.6; a1=$(mark); sleep 1.6; a2=$(mark); sleep 1.6; a3=$(mark); sleep 0.2
 release s shift; sleep 0.3; n0=$(mark); sleep 2; n1=$(mark)   # back near the fire
-tap F10; tap F11                                      # play the flight, grab
+press F10; press F11                                  # play the flight, grab
 for _ in $(seq 100); do [ "$(ls SCRSHT | wc -l)" -ge 30 ] && break; sleep 0.1; done
-tap F11
-hold Escape; sleep 0.25; release Escape 2>/dev/null || true   # the engine may be gone already
-for _ in $(seq 100); do kill -0 $engine 2>/dev/null || break; sleep 0.1; done
-wait $engine || fail "engine ended with an error"
+press F11
+stop_engine
 ! grep -q "nicht abspielbar\|nicht gefunden" "$work/engine.log" || fail "a demo sound did not load"
 
 "$build/tests/vext_soundcheck" "$audio" levels/select/steps stand:$s0:$s1 walk:$w0:$w1 stand2:$t0:$t1 \

@@ -61,7 +61,6 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-// Each channel within `tol` of the other's; rasterisers round differently.
 // A black frame under a 45-degree perspective (near 0.1, far 100) with an
 // identity model-view, for drawing a scene from the origin.
 inline void beginPerspectiveFrame()
@@ -76,6 +75,7 @@ inline void beginPerspectiveFrame()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
+// Each channel within `tol` of the other's; rasterisers round differently.
 inline bool near(Rgb a, Rgb b, int tol = 3)
 {
     return std::abs(a.r - b.r) <= tol && std::abs(a.g - b.g) <= tol && std::abs(a.b - b.b) <= tol;

@@ -41,3 +41,36 @@ window_run_setup() {  # window_run_setup SOURCE_DIR
   cp -r "$1/data" "$work/data"
   start_xvfb "$work" || fail "no virtual X server came up"
 }
+
+# start_engine SWITCH...: the engine from the current directory in a window
+# (sound to ${engine_audio:-dummy}), output added to $work/engine.log; its
+# window in $win, its process in $engine_pid.
+start_engine() {
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=${engine_audio:-dummy} "$build/Vext-Engine" -window "$@" \
+    >>"$work/engine.log" 2>&1 &
+  engine_pid=$!
+  win=$(timeout 60 xdotool search --sync --name "Vext-Engine" | head -n1) || fail "no engine window appeared"
+  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+  sleep 1.5   # the first frames and the frame-default timer
+}
+# press KEY [SECONDS]: a key pressed and released within one frame counts as
+# never pressed, so each is held for a while.
+press() { xdotool keydown --window "$win" "$1"; sleep "${2:-0.25}"; xdotool keyup --window "$win" "$1"; sleep 0.3; }
+# shot FILE: ScreenshotPPM (F2) acts once per press; waits until its file is new.
+shot() {
+  rm -f Screenshot.ppm
+  press F2
+  for _ in $(seq 1 50); do [ -s Screenshot.ppm ] && break; sleep 0.1; done
+  [ -s Screenshot.ppm ] || fail "ScreenshotPPM wrote no Screenshot.ppm"
+  sleep 0.3
+  cp Screenshot.ppm "$1"
+}
+# stop_engine: Escape must end the engine within ten seconds, with status 0.
+stop_engine() {
+  xdotool keydown --window "$win" Escape; sleep 0.25
+  xdotool keyup --window "$win" Escape 2>/dev/null || true   # the engine may be gone already
+  for _ in $(seq 1 100); do kill -0 "$engine_pid" 2>/dev/null || break; sleep 0.1; done
+  ! kill -0 "$engine_pid" 2>/dev/null || fail "Escape did not end the engine"
+  wait "$engine_pid" || fail "engine ended with status $? after Escape"
+  engine_pid=""
+}
