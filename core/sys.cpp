@@ -243,7 +243,11 @@ int sysFileCopy(const char* source, const char* targetDir)
         return 0;
     }
     struct stat src {};
-    fstat(fileno(in), &src);
+    if (fstat(fileno(in), &src) != 0) {
+        std::printf("sysFileCopy( %s ): Quelle nicht lesbar - nicht kopiert\n", source);
+        std::fclose(in);
+        return 0;
+    }
     if (static_cast<uint64_t>(src.st_size) > kMaxCopyBytes) {
         std::printf("sysFileCopy( %s ): Quelle größer als %llu MiB - nicht kopiert\n", source,
                     static_cast<unsigned long long>(kMaxCopyBytes >> 20));
