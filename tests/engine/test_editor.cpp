@@ -215,18 +215,6 @@ TEST_F(EditorTest, ParticleSystemsAreSelectedSizedMovedAndUndone)
     g_snowstorm = nullptr;
 }
 
-TEST_F(EditorTest, SaveWritesTheSceneIntoTheRecordBeforeTheModuleSaves)
-{
-    build({tree("a", 0.0f)});
-    static std::vector<float> seen;
-    seen.clear();
-    level_.saveInitFn = [](uint32_t) { seen.push_back(Level->treeTable[0].position[0]); return 1; };
-    selectedObj = &baum[0].header;
-    edMouseMove(false, 50, 0, 10.0f);
-    cmd_saveinitfile(cvar{});
-    EXPECT_EQ(seen, std::vector<float>{1.0f});
-}
-
 TEST_F(EditorTest, HelpListsTheKeysTheLevelBinds)
 {
     GlobalsGuard input{KeyInput};
