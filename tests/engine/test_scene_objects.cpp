@@ -134,7 +134,6 @@ TEST_F(SceneLevel, LinksAddCopyAndDeleteThroughTheTables)
     build({treeRecord("rock", "obj/rock.raw", t_vector(1, 2, 3)), treeRecord("child", "obj/rock.raw", {}, 0),
            treeRecord("odd", "obj/thing.3ds", t_vector(5, 0, 0))});
     ASSERT_NE(baum, nullptr);
-    EXPECT_EQ(baum[1].header.positionRef, &baum[0].header.position);
     EXPECT_EQ(baum[1].header.rotationRef, &baum[0].header.rotation);
     EXPECT_EQ(baum[1].vertices, baum[0].vertices);
     EXPECT_EQ(baum[2].vertices, nullptr);        // not a raw mesh: kept, not drawn
