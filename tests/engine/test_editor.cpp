@@ -212,7 +212,6 @@ TEST_F(EditorTest, ParticleSystemsAreSelectedSizedMovedAndUndone)
     EXPECT_FLOAT_EQ(snow.origin.x, 0.0f);
     EXPECT_FLOAT_EQ(snow.halfWidth, 1.0f);
     EXPECT_FLOAT_EQ(snow.halfDepth, 3.0f);
-    g_snowstorm = nullptr;
 }
 
 TEST_F(EditorTest, HelpListsTheKeysTheLevelBinds)
