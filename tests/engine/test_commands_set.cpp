@@ -209,7 +209,7 @@ TEST_F(ModeCommands, CameraRequestsActEveryFrame)
 TEST_F(ModeCommands, MapLoadsOncePerPress)
 {
     static std::vector<std::string> changes;
-    const ChangeLevelFn savedChange = g_changeLevel;
+    GlobalsGuard saved(g_changeLevel);
     g_changeLevel = [](const char* name) { changes.emplace_back(name); };
     changes.clear();
     CFunctions f;
@@ -225,7 +225,6 @@ TEST_F(ModeCommands, MapLoadsOncePerPress)
     cvar full{};
     std::memset(full.text, 'x', sizeof full.text);
     cmd_map(full);
-    g_changeLevel = savedChange;
     const std::vector<std::string> want{"second", std::string(99, 'x')};
     EXPECT_EQ(changes, want);
 }
