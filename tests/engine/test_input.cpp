@@ -222,7 +222,6 @@ TEST_F(Input, HeldBoundKeysRunOncePerFrameInKeyCodeOrderWithACopyOfTheArgument)
     input_->start();
     input_->start();
     EXPECT_EQ(g_calls, (std::vector<int>{48, 97, 192, 200, 48, 97, 192, 200}));
-    EXPECT_EQ(input_->keys[192].arg.ival, 192);
     EXPECT_STREQ(input_->keys[192].arg.text, "kept");
 }
 
