@@ -6,7 +6,6 @@
 #include <GL/gl.h>
 
 #include <atomic>
-#include <cstdio>
 #include <new>
 #include <cstdlib>
 
@@ -25,6 +24,7 @@
 #include "scene/objects.h"
 #include "spielmod/spielmod.h"
 #include "support/gl_frame.h"
+#include "support/guards.h"
 #include "support/temp_dir.h"
 #include "terrain/heightfield.h"
 
@@ -66,6 +66,16 @@ void operator delete(void* p, std::size_t) noexcept
 
 namespace {
 
+// The whole colour buffer, RGBA rows from the bottom.
+std::vector<uint8_t> readFrame()
+{
+    std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
 // One frame as the engine's 3D pass draws it (dt: seconds the snow falls),
 // read back.
 std::vector<uint8_t> drawFrame(t_cam& cam, bool immediate, float dt = 0.0f)
@@ -86,11 +96,7 @@ std::vector<uint8_t> drawFrame(t_cam& cam, bool immediate, float dt = 0.0f)
     if (dt > 0.0f) {
         return {}; // frames that are not compared are not read back
     }
-    std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
+    return readFrame();
 }
 
 // The bench level loaded in-process for the test window's 320 x 240, with
@@ -104,16 +110,12 @@ protected:
         ctx_->messageOut = nullptr;
         spielBind(ctx_);
         ASSERT_NE(spielLoadLevel(ctx_, "bench"), 0) << "data/levels/bench is made by vext_assetgen";
-        previousLevel_ = Level;
         Level = &ctx_->lev;
-        previousView_ = g_view;
         g_view = t_view{};
         g_view.screenWidth = kTestGLWidth;
         g_view.screenHeight = kTestGLHeight;
         g_view.viewDistance = Level->viewDistance;
-        previousColl_ = collon;
         collon = 0;
-        previousFrametime_ = g_frametime;
         g_frametime = 0.0f; // figures keep their frame
         setSceneViewer(&cam_.position, &cam_.yaw);
         initGL();
@@ -141,26 +143,18 @@ protected:
         skyboxDestroy();
         DestroyObjects();
         setSceneViewer(nullptr, nullptr);
-        Level = previousLevel_;
-        g_view = previousView_;
-        collon = previousColl_;
-        g_frametime = previousFrametime_;
         spielBind(nullptr);
         spielDestroy(ctx_);
     }
     CleanGLState clean_;
     ScopedCwd cwd_{VEXT_SOURCE_DIR "/data"};
+    GlobalsGuard saved_{Level, g_view, collon, g_frametime};
     SpielContext* ctx_ = nullptr;
-    Lev* previousLevel_ = nullptr;
-    t_view previousView_{};
-    uint8_t previousColl_ = 0;
-    float previousFrametime_ = 0.0f;
     t_cam cam_;
 };
 
 TEST_F(BenchLevel, FramesAreIdenticalThroughBothPaths)
 {
-    t_cam& cam = cam_;
     // Inside the forest, at the edge looking in, high above it looking
     // down, and next to the light riding on the first ice tree.
     // The last two again with dynamic lighting off (the unlit colour held
@@ -178,17 +172,16 @@ TEST_F(BenchLevel, FramesAreIdenticalThroughBothPaths)
         {t_vector(0.0f, -4.5f, 0.0f), 250.0f, 10.0f, 0, 0},
         {t_vector(5.0f, 6.0f, 20.0f), 20.0f, 45.0f, 1, 1},
     };
-    drawFrame(cam, true); // the state one frame leaves behind, for both
-    int drawnViews = 0;
+    drawFrame(cam_, true); // the state one frame leaves behind, for both
     for (const View& v : views) {
-        cam.position = v.at;
-        cam.yaw = v.yaw;
-        cam.pitch = v.pitch;
+        cam_.position = v.at;
+        cam_.yaw = v.yaw;
+        cam_.pitch = v.pitch;
         Level->dynamicLighting = v.lighting;
         texrender = v.fixedTexture;
-        const std::vector<uint8_t> arrays = drawFrame(cam, false);
+        const std::vector<uint8_t> arrays = drawFrame(cam_, false);
         const uint32_t arrayTriangles = g_frameStats.triangles;
-        const std::vector<uint8_t> reference = drawFrame(cam, true);
+        const std::vector<uint8_t> reference = drawFrame(cam_, true);
         texrender = 0;
         int differing = 0;
         int worst = 0;
@@ -202,12 +195,9 @@ TEST_F(BenchLevel, FramesAreIdenticalThroughBothPaths)
             worst = std::max(worst, d);
             lit += reference[i] + reference[i + 1] + reference[i + 2] > 0 ? 1 : 0;
         }
-        std::printf("view at (%.1f, %.1f, %.1f): %d of %d pixels differ, largest difference %d\n", v.at.x, v.at.y,
-                    v.at.z, differing, kTestGLWidth * kTestGLHeight, worst);
-        EXPECT_EQ(differing, 0) << "view " << drawnViews;
+        EXPECT_EQ(differing, 0) << "view " << &v - views << ": largest difference " << worst;
         EXPECT_GT(lit, kTestGLWidth * kTestGLHeight / 2) << "the view shows the scene";
         EXPECT_GT(arrayTriangles, 1000u);
-        ++drawnViews;
     }
 }
 
@@ -235,10 +225,6 @@ TEST_F(BenchLevel, FramesAllocateNothing)
     EXPECT_EQ(g_allocations.load(), 0u);
 }
 
-} // namespace
-
-namespace {
-
 // One tree of two triangles filling the view at z = -2, drawn through one path.
 std::vector<uint8_t> drawLitQuad(Tree& tree, bool immediate)
 {
@@ -252,14 +238,8 @@ std::vector<uint8_t> drawLitQuad(Tree& tree, bool immediate)
         EXPECT_TRUE(drawTreeArrays(tree));
         endTreeArrays();
     }
-    std::vector<uint8_t> rgba(kTestGLWidth * kTestGLHeight * 4);
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kTestGLWidth, kTestGLHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
+    return readFrame();
 }
-
-} // namespace
 
 // Lights out of the tree's reach are skipped by the array path but must
 // still clamp as GetLightColor does: from a negative base a light beyond
@@ -315,8 +295,7 @@ TEST(DrawPathsLighting, SkippedLightsStillClampLikeTheColourFunction)
             differing += arrays[i] != reference[i] ? 1 : 0;
         }
         const size_t centre = (static_cast<size_t>(kTestGLHeight / 2) * kTestGLWidth + kTestGLWidth / 2) * 4;
-        std::printf("%s: centre red %d, %d bytes differ\n", c.what, reference[centre], differing);
-        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(differing, 0) << "centre red " << int(reference[centre]);
         if (c.red >= 0) {
             EXPECT_NEAR(reference[centre], c.red, 3);
         }
@@ -324,3 +303,5 @@ TEST(DrawPathsLighting, SkippedLightsStillClampLikeTheColourFunction)
         Level = previous;
     }
 }
+
+} // namespace

