@@ -18,9 +18,11 @@
 #include "editor/editor.h"
 #include "gui/gui.h"
 #include "image/texlist.h"
+#include "image/texture.h"
 #include "input/input.h"
 #include "particles/particles.h"
 #include "platform/display.h"
+#include "platform/files.h"
 #include "render/display.h"
 #include "render/draw2d.h"
 #include "render/framestats.h"
@@ -246,8 +248,12 @@ void initEngine(int argc, char** argv)
 {
     installEngineHooks();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (FILE* log = std::fopen("texmod.txt", "w")) {
+    // The texture log starts empty with every run.
+    FileError logError = FileError::None;
+    if (FILE* log = OpenRegularFileForWrite(kTextureLogFile, false, &logError)) {
         std::fclose(log);
+    } else if (logError == FileError::NotRegular) {
+        std::printf("%s ist keine normale Datei, das Texturprotokoll bleibt aus\n", kTextureLogFile);
     }
     gargcp = argc;
     gargv = argv;

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "core/common.h"
-#include "platform/exec.h"
 #include "platform/files.h"
 
 namespace {
@@ -443,8 +442,12 @@ void KRTWriteShotPPM(int x, int y, int w, int h, const char* file)
     glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, oldAlignment);
 
-    FILE* f = OpenResolved(file, "wb");
+    FileError why = FileError::None;
+    FILE* f = OpenRegularFileForWrite(file, false, &why);
     if (f == nullptr) {
+        if (why == FileError::NotRegular) {
+            std::printf("%s ist keine normale Datei, kein Bild geschrieben\n", file);
+        }
         return;
     }
     std::fprintf(f, "P6\n%d %d\n255\n", w, h);

@@ -51,7 +51,9 @@ CBitmap* MakePlaceholder(int depth);
 
 // Reads the rectangle (x, y, w, h) of the current GL read buffer (window
 // pixels, origin bottom-left as GL counts) and writes it as binary PPM "P6"
-// with maximum 255, top row first.  Needs a current GL context.  Reports
-// nothing: a rectangle that is empty or larger than kMaxImageSide, or a file
-// that cannot be written (e.g. a missing directory), writes nothing.
+// with maximum 255, top row first.  Needs a current GL context.  A rectangle
+// that is empty or larger than kMaxImageSide, or a file that cannot be
+// written (e.g. a missing directory), writes nothing and says nothing; a
+// name taken by a link, FIFO or anything but a regular file is left as it is
+// and named on the terminal.
 void KRTWriteShotPPM(int x, int y, int w, int h, const char* file);

@@ -12,7 +12,7 @@
 #include "core/common.h"
 #include "core/sys.h"
 #include "image/imageio.h"
-#include "platform/exec.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -211,11 +211,12 @@ int zoomWorker(CBitmap* src, CBitmap* dst, int smooth)
     return 0;
 }
 
-// The log "texmod.txt", opened for appending; null when it cannot be (the
-// texture is made all the same).
+// The log "texmod.txt", opened for appending; null when it cannot be or the
+// name is taken by a link or anything but a regular file (the texture is
+// made all the same; the engine said so once at start-up).
 FILE* openLog()
 {
-    return OpenResolved(kTextureLogFile, "a");
+    return OpenRegularFileForWrite(kTextureLogFile, true);
 }
 
 // Brings *bitmap to its upload size and logs what was done.  Returns the

@@ -164,6 +164,48 @@ FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* e
     return f;
 }
 
+FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error)
+{
+    FileError local = FileError::None;
+    FileError* err = error != nullptr ? error : &local;
+    *err = FileError::NotFound;
+    if (path == nullptr || path[0] == '\0') {
+        return nullptr;
+    }
+    const std::string resolved = ResolvePathString(path);
+    // Write-only and non-blocking, a FIFO without a reader fails with ENXIO
+    // and one with a reader is refused below; no O_TRUNC here, so a device
+    // or the target of a refused name is never cut short.
+    const int fd = open(resolved.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW |
+                                              (append ? O_APPEND : 0),
+                        0666);
+    if (fd < 0) {
+        *err = errno == ENOENT || errno == ENOTDIR                   ? FileError::NotFound
+               : errno == ELOOP || errno == ENXIO || errno == EISDIR ? FileError::NotRegular
+                                                                     : FileError::ReadFailed;
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *err = FileError::NotRegular;
+        return nullptr;
+    }
+    if ((!append && ftruncate(fd, 0) != 0) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        *err = FileError::ReadFailed;
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, append ? "ab" : "wb");
+    if (f == nullptr) {
+        close(fd);
+        *err = FileError::ReadFailed;
+        return nullptr;
+    }
+    *err = FileError::None;
+    return f;
+}
+
 bool IsRegularFile(const char* path)
 {
     FileError error = FileError::None;

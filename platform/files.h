@@ -38,6 +38,13 @@ FILE* OpenRegularFile(const char* path, const char* mode, FileError* error = nul
 // (TooLarge).  Null with *error set (when given) otherwise.
 FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* error = nullptr);
 
+// Opens a file in the data folder for writing, created when missing: "wb"
+// (emptied) or, with append, "ab".  Like the update above it never follows a
+// symbolic link in the last component and never blocks on a FIFO; a name
+// taken by anything but a regular file is refused (NotRegular) and left as
+// it is.  Null with *error set (when given) otherwise.
+FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error = nullptr);
+
 // True when the path (resolved without regard to case) is a regular file that
 // can be opened for reading.
 bool IsRegularFile(const char* path);

@@ -208,6 +208,11 @@ TEST(ImageScreenshot, BadRectanglesAndPathsWriteNothingAndDirectoriesIgnoreCase)
     KRTWriteShotPPM(0, 0, 4, 4, "SCRSHT/Screenshot0000.ppm");
     KRTWriteShotPPM(0, 0, 4, 4, nullptr);
     EXPECT_TRUE(std::filesystem::is_empty("."));
+    // A link planted under the shot's name: what it points at stays.
+    writeBytes("keep.txt", "keep");
+    std::filesystem::create_symlink("keep.txt", "Screenshot.ppm");
+    KRTWriteShotPPM(0, 0, 4, 4, "Screenshot.ppm");
+    EXPECT_EQ(readBytes("keep.txt"), "keep");
 
     std::filesystem::create_directory("scrsht");
     KRTWriteShotPPM(0, 0, 4, 4, "SCRSHT/Screenshot0001.ppm");

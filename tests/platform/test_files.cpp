@@ -1,6 +1,8 @@
 // ReadRegularFile / OpenRegularFile / IsRegularFile on everything a level
 // file may name: a normal file (any case), one over the cap, a FIFO without
-// a writer (must not block), a device behind a symlink, a directory.
+// a writer (must not block), a device behind a symlink, a directory; and
+// OpenRegularFileForWrite on what a data folder may hold instead of its log
+// and screenshots.
 #include <sys/stat.h>
 
 #include <vector>
@@ -39,6 +41,43 @@ TEST(Files, OnlyRegularFilesWithinTheCapAreRead)
             std::fclose(f);
         }
     }
+}
+
+// A planted link must not carry a write out of the folder, a FIFO must not
+// block it, and a refused name is never emptied.
+TEST(Files, WritesLandOnlyInRegularFilesOfTheFolder)
+{
+    WorkDir dir;
+    dir.writeFile("outside/keep.txt", "keep");
+    dir.writeFile("data/Log.txt", "old");
+    std::filesystem::create_directory(dir.path() + "/data/dir");
+    ASSERT_EQ(mkfifo((dir.path() + "/data/pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("../outside/keep.txt", dir.path() + "/data/link.txt");
+    // file: what to read back after writing "+" (null: refused).
+    const struct { const char* path; bool append; FileError error; const char* file; const char* after; } cases[] = {
+        {"data/LOG.TXT", true, FileError::None, "data/Log.txt", "old+"},
+        {"data/log.txt", false, FileError::None, "data/Log.txt", "+"},
+        {"data/new.txt", false, FileError::None, "data/new.txt", "+"},
+        {"data/link.txt", true, FileError::NotRegular, nullptr, nullptr},
+        {"data/link.txt", false, FileError::NotRegular, nullptr, nullptr},
+        {"data/pipe", false, FileError::NotRegular, nullptr, nullptr},
+        {"data/dir", true, FileError::NotRegular, nullptr, nullptr},
+        {"data/no/x.txt", false, FileError::NotFound, nullptr, nullptr},
+        {"", false, FileError::NotFound, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        FileError error = FileError::ReadFailed;
+        FILE* f = OpenRegularFileForWrite(c.path, c.append, &error);
+        EXPECT_EQ(error, c.error);
+        ASSERT_EQ(f != nullptr, c.file != nullptr);
+        if (f != nullptr) {
+            std::fputs("+", f);
+            std::fclose(f);
+            EXPECT_EQ(readBytes(c.file), c.after);
+        }
+    }
+    EXPECT_EQ(readBytes("outside/keep.txt"), "keep");
 }
 
 }  // namespace
