@@ -356,12 +356,4 @@ int ResolvePath(const char* path, char* out, size_t outSize)
     return exists ? 1 : 0;
 }
 
-FILE* OpenResolved(const char* path, const char* mode)
-{
-    if (path == nullptr || mode == nullptr || path[0] == '\0') {
-        return nullptr;
-    }
-    return fopen(ResolvePathString(path).c_str(), mode);
-}
-
 } // extern "C"

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 struct MsgPort;
@@ -124,8 +123,6 @@ void ReapModules(int32_t waitTicks);
 // exists, 0 otherwise; when the result does not fit, out becomes "" and the
 // return is 0.  Null or empty path: out "" and 0.
 int ResolvePath(const char* path, char* out, size_t outSize);
-// ResolvePath (without a length limit) followed by fopen; null as fopen.
-FILE* OpenResolved(const char* path, const char* mode);
 
 } // extern "C"
 
