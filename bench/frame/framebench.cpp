@@ -19,9 +19,10 @@
 // With --finish 1 every section ends with glFinish, which puts the
 // rasteriser's time into the section that caused it (and slows the frame).
 // Where the GL has the queries, each path also shows how much the
-// rasteriser is given to do: pixels run through the fragment stage (whole
-// 4 × 4 blocks count where a triangle covers part of one) and samples that
-// pass the depth and alpha tests, per frame.  No drawing path can lower
+// rasteriser is given to do: pixels run through the fragment stage (as the
+// driver counts them; a software rasteriser may count a whole block where a
+// triangle covers part of it) and samples that pass the depth and alpha
+// tests, per frame.  No drawing path can lower
 // these without changing pixels, and the swap's wait for them bounds what
 // a faster path can gain: the last lines say by how much.
 // Not a test: it only reports numbers.
