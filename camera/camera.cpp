@@ -3,7 +3,6 @@
 #include "camera/camera.h"
 
 #include <GL/gl.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -12,7 +11,6 @@
 #include "camera/campath.h"
 #include "core/common.h"
 #include "particles/particles.h"
-#include "platform/exec.h"
 #include "platform/files.h"
 #include "render/display.h"
 #include "render/draw2d.h"
@@ -74,11 +72,7 @@ constexpr const char* kPathFile = "recfile.movie";
 // disk: the renderer writes it at the end of that frame.
 bool lastGrabWritten()
 {
-    if (scrshoot[0] == '\0') {
-        return true;
-    }
-    struct stat st {};
-    return stat(ResolvePathString(scrshoot).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    return scrshoot[0] == '\0' || lastScreenshotWritten();
 }
 
 void clearCollision()

@@ -38,7 +38,7 @@ enum KRT_RESULT {
     KRT_MESHPOOL = 6, // mesh pool full or without player
     KRT_NOMEM = 8,    // no memory for object names
     KRT_INTERNAL = 9, // internal mesh pool error
-    KRT_FILE = 10,    // a data file (or module file) is missing or unreadable
+    KRT_FILE = 10,    // a data or module file missing or unreadable; --shot's picture unwritable
     KRT_DISPLAY = 20, // no display, or no GL context at any pixel depth
 };
 

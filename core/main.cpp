@@ -13,6 +13,7 @@
 #include "core/engine.h"
 #include "platform/display.h"
 #include "platform/files.h"
+#include "render/display.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ constexpr const char* kUsageText = "Aufruf: Vext-Engine [Schalter]\n"
                                    "  Spielmod.mod und Klangmod.mod dort oder neben dem Programm.\n"
                                    "\n"
                                    "Rückgabewerte: 0 normales Ende, 1 falscher Schalter, 2 Level nicht ladbar,\n"
-                                   "  3/4 falsches Klang-/Spielmodul, 6/8/9 interner Fehler, 10 Datei fehlt,\n"
+                                   "  3/4 falsches Klang-/Spielmodul, 6/8/9 interner Fehler, 10 Datei fehlt oder Bild nicht schreibbar,\n"
                                    "  20 keine Anzeige.\n";
 
 struct Options {
@@ -169,6 +170,11 @@ int main(int argc, char** argv)
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("%u Bilder in %.2f s, %.1f Bilder pro Sekunde\n", static_cast<unsigned>(frames), secs,
                     secs > 0.0 ? static_cast<double>(frames) / secs : 0.0);
+    }
+    // A script that asked for the picture must not take a missing one for
+    // success.
+    if (opt.shotFile != nullptr && frames == opt.frames && !lastScreenshotWritten()) {
+        closeEngine(KRT_FILE, "%s: Bild nicht geschrieben", opt.shotFile);
     }
     closeEngine(KRT_QUIT, "");
 }

@@ -424,17 +424,17 @@ CBitmap* LoadTGAFile(const char* file)
 // Screenshot
 // ---------------------------------------------------------------------------
 
-void KRTWriteShotPPM(int x, int y, int w, int h, const char* file)
+bool KRTWriteShotPPM(int x, int y, int w, int h, const char* file)
 {
     if (file == nullptr || w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) {
-        return;
+        return false;
     }
     const size_t rowBytes = static_cast<size_t>(w) * 3;
     std::vector<uint8_t> pixels;
     try {
         pixels.resize(rowBytes * static_cast<size_t>(h));
     } catch (const std::bad_alloc&) {
-        return;
+        return false;
     }
     GLint oldAlignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlignment);
@@ -448,14 +448,12 @@ void KRTWriteShotPPM(int x, int y, int w, int h, const char* file)
         if (why == FileError::NotRegular) {
             std::printf("%s ist keine normale Datei, kein Bild geschrieben\n", file);
         }
-        return;
+        return false;
     }
-    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+    bool written = std::fprintf(f, "P6\n%d %d\n255\n", w, h) > 0;
     // GL returns the bottom row first; PPM wants the top row first.
-    for (int row = h - 1; row >= 0; --row) {
-        if (std::fwrite(pixels.data() + rowBytes * static_cast<size_t>(row), 1, rowBytes, f) != rowBytes) {
-            break;
-        }
+    for (int row = h - 1; row >= 0 && written; --row) {
+        written = std::fwrite(pixels.data() + rowBytes * static_cast<size_t>(row), 1, rowBytes, f) == rowBytes;
     }
-    std::fclose(f);
+    return std::fclose(f) == 0 && written;
 }

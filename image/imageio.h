@@ -55,5 +55,5 @@ CBitmap* MakePlaceholder(int depth);
 // that is empty or larger than kMaxImageSide, or a file that cannot be
 // written (e.g. a missing directory), writes nothing and says nothing; a
 // name taken by a link, FIFO or anything but a regular file is left as it is
-// and named on the terminal.
-void KRTWriteShotPPM(int x, int y, int w, int h, const char* file);
+// and named on the terminal.  True when the whole picture reached the file.
+bool KRTWriteShotPPM(int x, int y, int w, int h, const char* file);

@@ -32,6 +32,7 @@ namespace {
 
 // The file endFrame writes the finished frame to; empty: no shot wanted.
 std::string g_shotFile;
+bool g_shotWritten = false;
 
 // The chip number the old display layer gave its oldest supported chip.
 constexpr int kOldChipId = 3;
@@ -207,7 +208,7 @@ void endFrame()
     // After the switch the back buffer's content is undefined on many
     // drivers: the shot is taken of the finished frame, before it.
     if (!g_shotFile.empty()) {
-        KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, g_shotFile.c_str());
+        g_shotWritten = KRTWriteShotPPM(0, 0, g_view.screenWidth, g_view.screenHeight, g_shotFile.c_str());
         g_shotFile.clear();
     }
     const double t = frameClockUs();
@@ -219,4 +220,10 @@ void endFrame()
 void requestScreenshot(const char* file)
 {
     g_shotFile = file != nullptr ? file : "";
+    g_shotWritten = false;
+}
+
+bool lastScreenshotWritten()
+{
+    return g_shotWritten;
 }

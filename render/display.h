@@ -59,3 +59,6 @@ void endFrame();
 // Asks endFrame to write the frame it finishes next to `file` as binary PPM
 // (the whole screen).  A later request before that frame replaces it.
 void requestScreenshot(const char* file);
+// Whether the picture last requested has been written whole; false while it
+// waits for its frame.
+bool lastScreenshotWritten();

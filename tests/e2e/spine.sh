@@ -25,7 +25,7 @@ out=$(timeout 60 "$build/Vext-Engine" --headless --frames 10 --level nirgendwo 2
 grep -qF "Level nirgendwo nicht gefunden" <<<"$out" || fail "no level message: $out"
 
 # 3. Our own switches: help and version end with 0, a switch without its
-# value with 1, and --shot writes the last frame as PPM.
+# value with 1, and --shot writes the last frame as PPM (or ends with 10).
 # (Captured first: grep -q would end the pipe early and pipefail see SIGPIPE.)
 out=$("$build/Vext-Engine" --help)
 grep -qF -- "--shot DATEI" <<<"$out" || fail "--help lacks --shot"
@@ -34,6 +34,10 @@ out=$("$build/Vext-Engine" --level 2>&1) && status=0 || status=$?
 [ "$status" -eq 1 ] && grep -qF -- "--level braucht einen Wert" <<<"$out" || fail "missing value: $status $out"
 timeout 120 "$build/Vext-Engine" --headless --frames 3 --shot "$work/last.ppm" >/dev/null || fail "--shot run"
 [ "$(head -c 2 "$work/last.ppm")" = "P6" ] || fail "--shot wrote no PPM"
+# A picture that could not be written is no success: a link is not written through.
+ln -s "$work/last.ppm" "$work/link.ppm"
+timeout 120 "$build/Vext-Engine" --headless --frames 3 --shot "$work/link.ppm" >/dev/null && status=0 || status=$?
+[ "$status" -eq 10 ] || fail "--shot onto a link: status $status"
 
 # 4. A missing module file ends with a message naming it, without hanging.
 mkdir -p "$work/bin"
