@@ -22,9 +22,9 @@
 // rasteriser is given to do: pixels run through the fragment stage (as the
 // driver counts them; a software rasteriser may count a whole block where a
 // triangle covers part of it) and samples that pass the depth and alpha
-// tests, per frame.  No drawing path can lower
-// these without changing pixels, and the swap's wait for them bounds what
-// a faster path can gain: the last lines say by how much.
+// tests, per frame.  No drawing path can lower these without changing
+// pixels, and the swap's wait for them bounds what a faster path can gain:
+// the last lines say by how much.
 // Not a test: it only reports numbers.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
