@@ -125,46 +125,15 @@ FILE* OpenRegularFile(const char* path, const char* mode, FileError* error)
     return f;
 }
 
-FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* error)
-{
-    FileError local = FileError::None;
-    FileError* err = error != nullptr ? error : &local;
-    *err = FileError::NotFound;
-    if (path == nullptr || path[0] == '\0') {
-        return nullptr;
-    }
-    const std::string resolved = ResolvePathString(path);
-    const int fd = open(resolved.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        // ELOOP: the last component is a link.
-        *err = errno == ENOENT || errno == ENOTDIR ? FileError::NotFound
-               : errno == ELOOP                    ? FileError::NotRegular
-                                                   : FileError::ReadFailed;
-        return nullptr;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        *err = FileError::NotRegular;
-        return nullptr;
-    }
-    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-        close(fd);
-        *err = FileError::TooLarge;
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE* f = fdopen(fd, "r+b");
-    if (f == nullptr) {
-        close(fd);
-        *err = FileError::ReadFailed;
-        return nullptr;
-    }
-    *err = FileError::None;
-    return f;
-}
+namespace {
 
-FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error)
+// The part the update and the write share: opens the resolved path with
+// flags plus non-blocking and no-follow (a link in the last component is
+// refused with ELOOP, a FIFO without a reader with ENXIO when writing), keeps
+// the descriptor only for a regular file of at most maxBytes, then calls
+// prepare (may be null) and wraps it in a FILE with mode, blocking again.
+FILE* openRegularNoFollow(const char* path, int flags, uint64_t maxBytes, bool (*prepare)(int fd), const char* mode,
+                          FileError* error)
 {
     FileError local = FileError::None;
     FileError* err = error != nullptr ? error : &local;
@@ -173,12 +142,7 @@ FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error)
         return nullptr;
     }
     const std::string resolved = ResolvePathString(path);
-    // Write-only and non-blocking, a FIFO without a reader fails with ENXIO
-    // and one with a reader is refused below; no O_TRUNC here, so a device
-    // or the target of a refused name is never cut short.
-    const int fd = open(resolved.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW |
-                                              (append ? O_APPEND : 0),
-                        0666);
+    const int fd = open(resolved.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
         *err = errno == ENOENT || errno == ENOTDIR                   ? FileError::NotFound
                : errno == ELOOP || errno == ENXIO || errno == EISDIR ? FileError::NotRegular
@@ -186,24 +150,40 @@ FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error)
         return nullptr;
     }
     struct stat st {};
+    FILE* f = nullptr;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
         *err = FileError::NotRegular;
-        return nullptr;
-    }
-    if ((!append && ftruncate(fd, 0) != 0) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(fd);
+    } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+        *err = FileError::TooLarge;
+    } else if ((prepare != nullptr && !prepare(fd)) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+               (f = fdopen(fd, mode)) == nullptr) {
         *err = FileError::ReadFailed;
-        return nullptr;
+    } else {
+        *err = FileError::None;
+        return f;
     }
-    FILE* f = fdopen(fd, append ? "ab" : "wb");
-    if (f == nullptr) {
-        close(fd);
-        *err = FileError::ReadFailed;
-        return nullptr;
-    }
-    *err = FileError::None;
-    return f;
+    close(fd);
+    return nullptr;
+}
+
+// Emptied only once the name is known to be a regular file: a device or
+// the target of a refused name is never cut short.
+bool emptyFile(int fd)
+{
+    return ftruncate(fd, 0) == 0;
+}
+
+} // namespace
+
+FILE* OpenRegularFileForUpdate(const char* path, uint64_t maxBytes, FileError* error)
+{
+    return openRegularNoFollow(path, O_RDWR, maxBytes, nullptr, "r+b", error);
+}
+
+FILE* OpenRegularFileForWrite(const char* path, bool append, FileError* error)
+{
+    return append ? openRegularNoFollow(path, O_WRONLY | O_CREAT | O_APPEND, UINT64_MAX, nullptr, "ab", error)
+                  : openRegularNoFollow(path, O_WRONLY | O_CREAT, UINT64_MAX, emptyFile, "wb", error);
 }
 
 bool IsRegularFile(const char* path)
